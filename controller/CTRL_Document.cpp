@@ -1,0 +1,219 @@
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <tinyxml.h>
+#include <tommath.h>
+#include <zlib.h>
+
+#include "controller/CTRL_Generic.h"
+#include "controller/CTRL_MemberIndex.h"
+#include "controller/CTRL_PublicKey.h"
+#include "foundation/UTIL_Keystream.h"
+#include "foundation/UTIL_MD5.h"
+#include "foundation/UTIL_XmlValues.h"
+
+// The signature trailer at the end of a document.
+static const int SIGNATURE_SIZE = 128;
+// Deflate never expands data by more than about 1032 to 1: a header that
+// claims more is corrupt, and its size is not allocated.
+static const uint64_t MAX_DEFLATE_RATIO = 1032;
+
+bool CTRL_Generic::openDocument(const char *path)
+{
+    if (path == nullptr)
+        return false;
+    FILE *file = fopen(path, "rb");
+    free(m_sDocumentPath);
+    m_sDocumentPath = strdup(path);
+    if (file == nullptr) {
+        reportError("Document %s not found", path);
+        return false;
+    }
+    long size = -1;
+    if (fseek(file, 0, SEEK_END) == 0)
+        size = ftell(file);
+    if (size <= 0 || size > INT_MAX || fseek(file, 0, SEEK_SET) != 0) {
+        fclose(file);
+        return false;
+    }
+    UTIL_DynArray<char, 128> *bytes = new UTIL_DynArray<char, 128>(static_cast<int>(size));
+    size_t got = fread(bytes->m_pData, 1, static_cast<size_t>(size), file);
+    fclose(file);
+    if (got != static_cast<size_t>(size)) {
+        delete bytes;
+        return false;
+    }
+    return loadDocument(bytes);
+}
+
+bool CTRL_Generic::openDocumentBytes(const char *path, const unsigned char *data, size_t size)
+{
+    free(m_sDocumentPath);
+    m_sDocumentPath = strdup(path != nullptr ? path : "");
+    if (data == nullptr || size == 0 || size > INT_MAX)
+        return false;
+    UTIL_DynArray<char, 128> *bytes = new UTIL_DynArray<char, 128>(static_cast<int>(size));
+    memcpy(bytes->m_pData, data, size);
+    return loadDocument(bytes);
+}
+
+bool CTRL_Generic::loadDocument(UTIL_DynArray<char, 128> *bytes)
+{
+    delete m_poMemberIndex;
+    m_poMemberIndex = nullptr;
+    delete m_poDocument;
+    m_poDocument = bytes;
+    if (bytes->m_iCount != 0 && verifyDocument() && checkConfig())
+        return true;
+    reportError("Problem reading %s.\nCheck with your content provider.", m_sDocumentPath);
+    delete m_poMemberIndex;
+    m_poMemberIndex = nullptr;
+    delete m_poDocument;
+    m_poDocument = nullptr;
+    return false;
+}
+
+bool CTRL_Generic::verifyDocument()
+{
+    if (m_poDocument == nullptr)
+        return false;
+    unsigned char *data = reinterpret_cast<unsigned char *>(m_poDocument->m_pData);
+    uint64_t size = static_cast<uint64_t>(m_poDocument->m_iCount);
+    UTIL_scrambleDocument(data, size);
+    // A file too short to hold the trailer carries no signature.
+    if (size < static_cast<uint64_t>(SIGNATURE_SIZE))
+        return false;
+
+    unsigned char digest[16];
+    UTIL_md5(data, size - SIGNATURE_SIZE, digest);
+
+    mp_int s, n, e, d, m;
+    if (mp_init_multi(&s, &n, &e, &d, &m, nullptr) != MP_OKAY)
+        return false;
+    bool ok = mp_from_ubin(&s, data + size - SIGNATURE_SIZE, SIGNATURE_SIZE) == MP_OKAY &&
+              mp_from_ubin(&n, CTRL_kaucPublicModulus, CTRL_PUBLIC_MODULUS_SIZE) == MP_OKAY &&
+              mp_from_ubin(&e, CTRL_kaucPublicExponent, CTRL_PUBLIC_EXPONENT_SIZE) == MP_OKAY &&
+              mp_from_ubin(&d, digest, sizeof(digest)) == MP_OKAY && mp_exptmod(&s, &e, &n, &m) == MP_OKAY &&
+              mp_cmp(&m, &d) == MP_EQ;
+    mp_clear_multi(&s, &n, &e, &d, &m, nullptr);
+    return ok;
+}
+
+bool CTRL_Generic::checkConfig()
+{
+    m_iLoadStage = CTRL_STAGE_CONFIGURATION;
+    unsigned char *text = nullptr;
+    int size = 0;
+    bool owned = extractMember("config.xml", &text, &size, true);
+    if (text == nullptr)
+        return false;
+
+    bool accepted = false;
+    TiXmlDocument document;
+    if (LoadBuffer(document, reinterpret_cast<const char *>(text), 0)) {
+        TiXmlElement *root = document.FirstChildElement("vekta");
+        if (root == nullptr)
+            root = document.FirstChildElement("muln");
+        TiXmlElement *version = root != nullptr ? root->FirstChildElement("version") : nullptr;
+        if (version != nullptr) {
+            version->QueryIntAttribute("major", &m_iVersionMajor);
+            version->QueryIntAttribute("minor", &m_iVersionMinor);
+            version->QueryIntAttribute("patch", &m_iVersionPatch);
+            accepted = !(m_iVersionMajor > 1 ||
+                         (m_iVersionMajor == 1 &&
+                          (m_iVersionMinor > 6 || (m_iVersionMinor == 6 && m_iVersionPatch > 4))));
+        }
+    }
+    if (owned)
+        free(text);
+    return accepted;
+}
+
+const CTRL_MemberEntry *CTRL_Generic::findMember(const char *name)
+{
+    if (m_poDocument == nullptr || name == nullptr)
+        return nullptr;
+    if (m_poMemberIndex == nullptr)
+        m_poMemberIndex = new CTRL_MemberIndex(reinterpret_cast<const unsigned char *>(m_poDocument->m_pData),
+                                               static_cast<uint64_t>(m_poDocument->m_iCount));
+    return m_poMemberIndex->find(name);
+}
+
+bool CTRL_Generic::hasMember(const char *name)
+{
+    return findMember(name) != nullptr;
+}
+
+// Inflates a raw deflate stream into exactly expected bytes; false when the
+// stream is corrupt, ends early or holds more.
+static bool inflateMember(const unsigned char *in, uint32_t inSize, unsigned char *out, uint32_t expected)
+{
+    z_stream stream;
+    memset(&stream, 0, sizeof(stream));
+    if (inflateInit2(&stream, -15) != Z_OK)
+        return false;
+    stream.next_in = const_cast<unsigned char *>(in);
+    stream.avail_in = inSize;
+    stream.next_out = out;
+    stream.avail_out = expected;
+    int result = inflate(&stream, Z_FINISH);
+    bool ok = result == Z_STREAM_END && stream.total_out == expected;
+    inflateEnd(&stream);
+    return ok;
+}
+
+bool CTRL_Generic::extractMember(const char *name, unsigned char **data, int *size, bool asText)
+{
+    *data = nullptr;
+    *size = 0;
+    const CTRL_MemberEntry *entry = findMember(name);
+    if (entry == nullptr)
+        return false;
+
+    unsigned char *document = reinterpret_cast<unsigned char *>(m_poDocument->m_pData);
+    const unsigned char *stored = document + entry->m_uiDataOffset;
+    bool owned;
+    if (entry->m_iMethod == 8) {
+        uint64_t expected = entry->m_uiUncompressedSize;
+        if (expected > INT_MAX - 1 ||
+            expected > static_cast<uint64_t>(entry->m_uiCompressedSize) * MAX_DEFLATE_RATIO + 64) {
+            reportError("Corrupt size of file %s", name);
+            return false;
+        }
+        unsigned char *buffer = static_cast<unsigned char *>(malloc(expected + 1));
+        if (buffer == nullptr || !inflateMember(stored, entry->m_uiCompressedSize, buffer,
+                                                static_cast<uint32_t>(expected))) {
+            free(buffer);
+            reportError("Corrupt compressed data in file %s", name);
+            return false;
+        }
+        *data = buffer;
+        *size = static_cast<int>(expected);
+        owned = true;
+    } else if (entry->m_iMethod == 0) {
+        *data = const_cast<unsigned char *>(stored);
+        *size = static_cast<int>(entry->m_uiCompressedSize);
+        owned = false;
+    } else {
+        reportError("Unknown compression type for file %s", name);
+        return false;
+    }
+
+    if (asText) {
+        if (*size > 0) {
+            unsigned char last = (*data)[*size - 1];
+            if (last != 0 && last != '\n' && last != '\r')
+                reportError("No newline at end of file %s", name);
+            (*data)[*size - 1] = 0;
+        } else {
+            // An empty member still gives a terminated (empty) text.
+            if (owned)
+                free(*data);
+            *data = static_cast<unsigned char *>(calloc(1, 1));
+            owned = true;
+        }
+    }
+    return owned;
+}

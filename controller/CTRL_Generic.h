@@ -1,0 +1,166 @@
+#pragma once
+
+#include <cstddef>
+
+#include "foundation/MTH_Vector.h"
+#include "foundation/UTIL_DynArray.h"
+#include "foundation/UTIL_Timer.h"
+
+class VIEW_Generic;
+class VIEW_Sound;
+class CTRL_ScriptEngine;
+class CTRL_MemberIndex;
+class MDL_Object;
+class MDL_Font;
+class MDL_Scene;
+class MDL_Viewport;
+class MDL_Stream;
+class MDL_Sample;
+class MDL_ModelsSet;
+class MDL_Texture;
+class MDL_Image;
+
+// Load stages: which message the error report shows.
+enum {
+    CTRL_STAGE_OPENING = 0,
+    CTRL_STAGE_CONFIGURATION = 1,
+    CTRL_STAGE_LOADING = 2,
+    CTRL_STAGE_RUNNING = 3,
+};
+
+// Platform codes given to the controller.
+enum {
+    CTRL_PLATFORM_MACOS = 2,
+    CTRL_PLATFORM_LINUX = 3,
+};
+
+// The platform-independent controller: owns the document, the script engine,
+// the default font and every resource list, runs the frame loop and turns
+// input into events. Platform controllers derive from it.
+class CTRL_Generic {
+public:
+    CTRL_Generic(CTRL_ScriptEngine *engine, int platform);
+    virtual ~CTRL_Generic();
+
+    CTRL_Generic(const CTRL_Generic &) = delete;
+    CTRL_Generic &operator=(const CTRL_Generic &) = delete;
+
+    // Platform operations; the generic controller does nothing.
+    virtual int registerDevice(int a, int b, int c);
+    virtual int sendToDevice(int device, const char *data, int length);
+    virtual void setCursor(int kind);
+    virtual void onDrag(MTH_Vector2D mouse);
+    virtual void openExternal(const char *address);
+    virtual void getLanguage(char *output);
+    // The error report: works once per document, halts the player and keeps
+    // the message of the current load stage. The caller's text goes to the
+    // diagnostic log only.
+    virtual void reportError(const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+    // Accessors for the script globals.
+    bool isKeyPressed(int code) const;
+    bool isKeyJustPressed(int code) const;
+    bool isKeyJustReleased(int code) const;
+    const MTH_Vector3D *getAcceleration() const { return &m_oAcceleration; }
+    double getAspectRatio() const { return m_fAspectRatio; }
+    void setAspectRatio(double ratio) { m_fAspectRatio = ratio; }
+    double getViewAspectRatio() const;
+    MTH_Vector2D getResolution() const { return m_oViewSize; }
+    bool getHiDPI() const { return m_bHiDPI; }
+    MTH_Vector3D getViewportMouse() const { return m_oViewportMouse; }
+    void setBackgroundColor(const MTH_Vector4D &color) { m_oBackgroundColor = color; }
+    void setLanguage(const char *code);
+
+    // Document container.
+    bool openDocument(const char *path);
+    bool verifyDocument();
+    bool checkConfig();
+    bool hasMember(const char *name);
+    // Delivers a member's bytes. Returns true when the data was allocated by
+    // the call (the caller frees it with free), false when it points into the
+    // document buffer or when there is no data (then data is null, size 0).
+    bool extractMember(const char *name, unsigned char **data, int *size, bool asText);
+
+    // The member's local header, or null (no document, no such member).
+    const struct CTRL_MemberEntry *findMember(const char *name);
+
+    // Frame loop.
+    void setRunning();
+
+    // The stage message stored by the error report for a load stage.
+    static const char *stageMessage(int stage);
+
+    // --- fields, in declaration order ---
+    char m_acLanguage[6];
+    int m_iPlatform;
+    VIEW_Generic *m_poRenderer;
+    VIEW_Sound *m_poSound;
+    CTRL_ScriptEngine *m_poScriptEngine;
+    MDL_Object *m_poGrabbedObject;
+    MDL_Object *m_poHoverObject;
+    MTH_Vector3D m_oGrabPoint;
+    MDL_Font *m_poDefaultFont;
+    UTIL_DynArray<char, 128> *m_poDocument;
+    int m_iLoadStage;
+    char *m_sDocumentPath;
+    bool m_bRunning;
+    bool m_bStarted;
+    bool m_bRightButtonDown;
+    bool m_bLeftButtonDown;
+    bool m_bHalted;
+    double m_fDeltaTime;
+    UTIL_DynArray<MDL_Scene *, 128> m_oScenes;
+    UTIL_DynArray<MDL_Viewport *, 128> m_oViewports;
+    UTIL_DynArray<MDL_Stream *, 128> m_oStreams;
+    UTIL_DynArray<MDL_Sample *, 128> m_oSamples;
+    UTIL_DynArray<MDL_ModelsSet *, 128> m_oModelsSets;
+    UTIL_DynArray<MDL_Font *, 128> m_oFonts;
+    UTIL_DynArray<MDL_Texture *, 128> m_oTextures;
+    MDL_Viewport *m_poCurrentViewport;
+    MTH_Vector2D m_oViewSize;
+    bool m_bHiDPI;
+    char *m_sErrorText;
+    double m_fAspectRatio;
+    int m_iVersionMajor;
+    int m_iVersionMinor;
+    int m_iVersionPatch;
+    int m_iVersionExtra;
+    MTH_Vector2D m_oMouse;
+    MTH_Vector3D m_oViewportMouse;
+    MTH_Vector2D m_oPreviousMouse;
+    bool m_bMovedSincePress;
+    MTH_Vector2D m_oPressPosition;
+    MTH_Vector3D m_oAcceleration;
+    MTH_Vector2D m_oLastViewSize;
+    MTH_Vector4D m_oBackgroundColor;
+    UTIL_Timer m_oFrameTimer;
+    UTIL_Timer m_oStartTimer;
+    bool m_abKeys[256];
+    bool m_abPreviousKeys[256];
+    bool *m_pbKeys;
+    bool *m_pbPreviousKeys;
+    char *m_sMessage;
+    double m_fMessageTime;
+    int m_iSplashState;
+    MDL_Image *m_poLogoImage;
+    MDL_Texture *m_poLogoTexture;
+
+    // Index of the document's members by name, built from the member walk
+    // the first time a member is looked up; owned.
+    CTRL_MemberIndex *m_poMemberIndex;
+
+protected:
+    // Empties the seven resource lists, destroying their elements.
+    void removeAllResources();
+    // The font named "default" over the built-in font data.
+    void createDefaultFont();
+    void destroyDefaultFont();
+    void destroyLogoImage();
+    // Steps 5 and 6 of opening: takes the file's bytes and checks them.
+    bool loadDocument(UTIL_DynArray<char, 128> *bytes);
+
+public:
+    // Opens a document held in memory as if read from path (the bytes are
+    // copied): the same checks as openDocument, for tools and tests.
+    bool openDocumentBytes(const char *path, const unsigned char *bytes, size_t size);
+};

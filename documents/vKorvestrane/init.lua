@@ -1,0 +1,5 @@
+-- The built-in document of the player.
+
+function startup()
+  print("Welcome to Vekta.")
+end

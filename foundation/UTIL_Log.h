@@ -1,0 +1,13 @@
+#pragma once
+
+// The diagnostic log: formats one message into a 1024-byte buffer (longer
+// messages are cut) and writes it to standard error followed by a newline,
+// in one write.
+void UTIL_warn(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// Writes text unchanged (never as a format) as one log line, cut to 1023 bytes.
+void UTIL_warnText(const char *text);
+
+// Where log lines go; standard error unless a test captures them.
+typedef void (*UTIL_LogSink)(const char *line, void *context);
+void UTIL_setLogSink(UTIL_LogSink sink, void *context);

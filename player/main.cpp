@@ -1,0 +1,58 @@
+// vekta: plays documents.
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "PLAYER_Options.h"
+#include "controller/CTRL_Generic.h"
+
+// The built-in document lies beside the executable.
+static std::string builtInDocument()
+{
+    char path[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    if (n <= 0)
+        return "vKorvestrane.vk";
+    path[n] = '\0';
+    std::string exe(path);
+    size_t slash = exe.rfind('/');
+    return (slash == std::string::npos ? std::string() : exe.substr(0, slash + 1)) + "vKorvestrane.vk";
+}
+
+// Plays one document; false when the error report fired.
+static bool play(const std::string &path, const PLAYER_Options &)
+{
+    CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
+    controller.openDocument(path.c_str());
+    if (controller.m_bHalted) {
+        fprintf(stderr, "%s\n", controller.m_sErrorText);
+        return false;
+    }
+    return true;
+}
+
+int main(int argc, char **argv)
+{
+    PLAYER_Options options;
+    std::string error;
+    if (!PLAYER_parseOptions(argc, argv, options, error)) {
+        fprintf(stderr, "vekta: %s\n", error.c_str());
+        PLAYER_printUsage(stderr);
+        return 2;
+    }
+    if (options.m_bHelp) {
+        PLAYER_printUsage(stdout);
+        return 0;
+    }
+    if (options.m_bVersion) {
+        printf("vekta %s\n", VEKTA_VERSION);
+        return 0;
+    }
+    if (options.m_asDocuments.empty())
+        options.m_asDocuments.push_back(builtInDocument());
+    bool ok = true;
+    for (const std::string &path : options.m_asDocuments)
+        ok = play(path, options) && ok;
+    return ok ? 0 : 1;
+}

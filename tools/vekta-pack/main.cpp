@@ -1,0 +1,105 @@
+// vekta-pack: makes, lists and verifies documents.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "controller/CTRL_Generic.h"
+#include "controller/CTRL_MemberIndex.h"
+#include "foundation/UTIL_Keystream.h"
+#include "tools/pack/PACK_Document.h"
+
+static void usage(FILE *out)
+{
+    fprintf(out, "usage: vekta-pack [--key FILE] [--store] -o OUT.vk FOLDER\n"
+                 "       vekta-pack --list FILE.vk\n"
+                 "       vekta-pack --verify FILE.vk\n"
+                 "\n"
+                 "  -o OUT.vk     pack every regular file under FOLDER into a signed document\n"
+                 "  --key FILE    private key file (n=, e=, d= lines); default %s\n"
+                 "  --store       store members without compression\n"
+                 "  --list        print the members of a document with their sizes\n"
+                 "  --verify      check the signature and config.xml as the player does\n",
+            VEKTA_DEFAULT_KEY);
+}
+
+static int pack(const std::string &keyPath, bool store, const std::string &output, const std::string &folder)
+{
+    std::string error;
+    PACK_Key key;
+    std::vector<PACK_Member> members;
+    std::vector<unsigned char> document;
+    if (!PACK_readKey(keyPath, key, error) || !PACK_readFolder(folder, members, error) ||
+        !PACK_makeDocument(members, key, store, document, error) || !PACK_writeFile(output, document, error)) {
+        fprintf(stderr, "vekta-pack: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+static int list(const std::string &path)
+{
+    std::string error;
+    std::vector<unsigned char> bytes;
+    if (!PACK_readFile(path, bytes, error)) {
+        fprintf(stderr, "vekta-pack: %s\n", error.c_str());
+        return 1;
+    }
+    UTIL_scrambleDocument(bytes.data(), bytes.size());
+    uint64_t offset = 0;
+    CTRL_MemberEntry entry;
+    while (CTRL_nextMember(bytes.data(), bytes.size(), offset, entry))
+        printf("%10u %10u %s %.*s\n", entry.m_uiUncompressedSize, entry.m_uiCompressedSize,
+               entry.m_iMethod == 8 ? "deflate" : entry.m_iMethod == 0 ? "stored " : "unknown", entry.m_iNameLength,
+               entry.m_pcName);
+    return 0;
+}
+
+static int verify(const std::string &path)
+{
+    CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
+    bool ok = controller.openDocument(path.c_str());
+    if (!ok) {
+        fprintf(stderr, "%s\n", controller.m_sErrorText != nullptr ? controller.m_sErrorText : "Cannot read the file.");
+        return 1;
+    }
+    printf("version %d.%d.%d\n", controller.m_iVersionMajor, controller.m_iVersionMinor, controller.m_iVersionPatch);
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    std::string key = VEKTA_DEFAULT_KEY, output, folder, listPath, verifyPath;
+    bool store = false;
+    for (int i = 1; i < argc; i++) {
+        std::string arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (arg == "--help" || arg == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (arg == "--key" && hasValue) {
+            key = argv[++i];
+        } else if (arg == "--store") {
+            store = true;
+        } else if (arg == "-o" && hasValue) {
+            output = argv[++i];
+        } else if (arg == "--list" && hasValue) {
+            listPath = argv[++i];
+        } else if (arg == "--verify" && hasValue) {
+            verifyPath = argv[++i];
+        } else if (!arg.empty() && arg[0] != '-' && folder.empty()) {
+            folder = arg;
+        } else {
+            usage(stderr);
+            return 2;
+        }
+    }
+    if (!listPath.empty() && output.empty() && verifyPath.empty() && folder.empty())
+        return list(listPath);
+    if (!verifyPath.empty() && output.empty() && listPath.empty() && folder.empty())
+        return verify(verifyPath);
+    if (!output.empty() && !folder.empty() && listPath.empty() && verifyPath.empty())
+        return pack(key, store, output, folder);
+    usage(stderr);
+    return 2;
+}
