@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/TEST_Document.h"
+#include "tests/support/TEST_Process.h"
+
+static TEST_ProcessResult player(const std::vector<std::string> &arguments)
+{
+    return TEST_run(VEKTA_PLAYER_EXE, arguments);
+}
+
+TEST(PlayerCommandLine, UsageVersionAndHelp)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{"--help"}, 0},          {{"--version"}, 0},       {{"--frames"}, 2},      {{"--frames", "x"}, 2},
+        {{"--dt", "0"}, 2},       {{"--dt", "nan"}, 2},     {{"--size", "10"}, 2}, {{"--size", "0x5"}, 2},
+        {{"--unknown"}, 2},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(player(c.arguments).m_iExitCode, c.exitCode) << c.arguments[0];
+    EXPECT_EQ(player({"--version"}).m_sOut, "vekta 1.6.4\n");
+}
+
+TEST(PlayerCommandLine, FailingDocumentsShowTheStageMessageAndTheDiagnostic)
+{
+    TEST_TempDir dir;
+    TEST_ProcessResult missing = player({"--headless", dir.path("none.vk")});
+    EXPECT_EQ(missing.m_iExitCode, 1);
+    // The author's diagnostic comes first, then the message the user sees.
+    size_t diagnostic = missing.m_sErr.find("Document " + dir.path("none.vk") + " not found");
+    size_t shown = missing.m_sErr.find("Error opening the file, the file is corrupted.\n"
+                                       "Please check with your content provider.");
+    ASSERT_NE(diagnostic, std::string::npos) << missing.m_sErr;
+    ASSERT_NE(shown, std::string::npos) << missing.m_sErr;
+    EXPECT_LT(diagnostic, shown);
+
+    TEST_DocumentBuilder newer;
+    newer.add("config.xml", TEST_configXml(2, 0, 0));
+    TEST_ProcessResult refused = player({"--headless", dir.write("new.vk", newer.build())});
+    EXPECT_EQ(refused.m_iExitCode, 1);
+    EXPECT_NE(refused.m_sErr.find("You are trying to open a file not compatible with your player."),
+              std::string::npos);
+}
+
+TEST(PlayerCommandLine, BuiltInDocumentOpens)
+{
+    TEST_ProcessResult result = player({"--headless", "--frames", "1"});
+    EXPECT_EQ(result.m_iExitCode, 0) << result.m_sErr;
+}

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "controller/CTRL_Generic.h"
+#include "tests/support/TEST_Document.h"
+#include "tests/support/TEST_Process.h"
+
+namespace {
+
+struct PackFixture : ::testing::Test {
+    TEST_TempDir dir;
+
+    void SetUp() override
+    {
+        dir.write("src/config.xml", TEST_configXml(1, 6, 4));
+        dir.write("src/init.lua", "function startup() end\n");
+        dir.write("src/ui/menu.lua", std::string(4000, '-') + "\n");
+        dir.write("src/b.bin", std::string("\x00\x01\x02", 3));
+    }
+
+    TEST_ProcessResult pack(const std::vector<std::string> &arguments) { return TEST_run(VEKTA_PACK_EXE, arguments); }
+};
+
+} // namespace
+
+TEST_F(PackFixture, PacksTheSameFolderToTheSameBytesAndThePlayerOpensIt)
+{
+    ASSERT_EQ(pack({"-o", dir.path("a.vk"), dir.path("src")}).m_iExitCode, 0);
+    ASSERT_EQ(pack({"-o", dir.path("b.vk"), dir.path("src")}).m_iExitCode, 0);
+    EXPECT_EQ(TEST_readText(dir.path("a.vk")), TEST_readText(dir.path("b.vk")));
+
+    CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
+    ASSERT_TRUE(controller.openDocument(dir.path("a.vk").c_str()));
+    EXPECT_TRUE(controller.hasMember("ui/menu.lua"));
+    EXPECT_TRUE(controller.hasMember("b.bin"));
+}
+
+TEST_F(PackFixture, ListShowsSortedMembersWithSizes)
+{
+    ASSERT_EQ(pack({"-o", dir.path("a.vk"), dir.path("src")}).m_iExitCode, 0);
+    TEST_ProcessResult list = pack({"--list", dir.path("a.vk")});
+    EXPECT_EQ(list.m_iExitCode, 0);
+    size_t b = list.m_sOut.find("b.bin"), config = list.m_sOut.find("config.xml"), menu = list.m_sOut.find("ui/menu.lua");
+    ASSERT_NE(b, std::string::npos);
+    EXPECT_LT(b, config);
+    EXPECT_LT(config, menu);
+    EXPECT_NE(list.m_sOut.find("4001"), std::string::npos);     // menu.lua, uncompressed
+    EXPECT_NE(list.m_sOut.find("stored "), std::string::npos);  // b.bin does not shrink
+    EXPECT_NE(list.m_sOut.find("deflate"), std::string::npos);
+
+    ASSERT_EQ(pack({"--store", "-o", dir.path("s.vk"), dir.path("src")}).m_iExitCode, 0);
+    EXPECT_EQ(pack({"--list", dir.path("s.vk")}).m_sOut.find("deflate"), std::string::npos);
+}
+
+TEST_F(PackFixture, VerifyFollowsThePlayer)
+{
+    ASSERT_EQ(pack({"-o", dir.path("a.vk"), dir.path("src")}).m_iExitCode, 0);
+    TEST_ProcessResult ok = pack({"--verify", dir.path("a.vk")});
+    EXPECT_EQ(ok.m_iExitCode, 0);
+    EXPECT_EQ(ok.m_sOut, "version 1.6.4\n");
+
+    dir.write("src/config.xml", TEST_configXml(1, 7, 0));
+    ASSERT_EQ(pack({"-o", dir.path("new.vk"), dir.path("src")}).m_iExitCode, 0);
+    TEST_ProcessResult newer = pack({"--verify", dir.path("new.vk")});
+    EXPECT_EQ(newer.m_iExitCode, 1);
+    EXPECT_NE(newer.m_sErr.find("not compatible"), std::string::npos);
+
+    std::string bytes = TEST_readText(dir.path("a.vk"));
+    bytes[bytes.size() / 2] ^= 1;
+    dir.write("bad.vk", bytes);
+    TEST_ProcessResult bad = pack({"--verify", dir.path("bad.vk")});
+    EXPECT_EQ(bad.m_iExitCode, 1);
+    EXPECT_NE(bad.m_sErr.find("corrupted"), std::string::npos);
+}
+
+TEST_F(PackFixture, UsageAndKeyErrors)
+{
+    EXPECT_EQ(pack({}).m_iExitCode, 2);
+    EXPECT_EQ(pack({"--bogus"}).m_iExitCode, 2);
+    EXPECT_EQ(pack({"--help"}).m_iExitCode, 0);
+    dir.write("bad.key", "n=00\n");
+    TEST_ProcessResult key = pack({"--key", dir.path("bad.key"), "-o", dir.path("x.vk"), dir.path("src")});
+    EXPECT_EQ(key.m_iExitCode, 1);
+    EXPECT_NE(key.m_sErr.find("key file"), std::string::npos);
+    EXPECT_EQ(pack({"-o", dir.path("x.vk"), dir.path("nothing")}).m_iExitCode, 1);
+}
