@@ -156,8 +156,10 @@ protected:
     void createDefaultFont();
     void destroyDefaultFont();
     void destroyLogoImage();
-    // Steps 5 and 6 of opening: takes the file's bytes and checks them.
-    bool loadDocument(UTIL_DynArray<char, 128> *bytes);
+    // Takes the document buffer and checks it; the scrambled bytes come from
+    // scrambled, or are already in the buffer when it is null.
+    bool loadDocument(UTIL_DynArray<char, 128> *bytes, const unsigned char *scrambled);
+    bool verifyDocumentFrom(const unsigned char *scrambled);
 
 public:
     // Opens a document held in memory as if read from path (the bytes are

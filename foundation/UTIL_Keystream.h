@@ -16,3 +16,15 @@ const uint64_t UTIL_KEYSTREAM_SEED_W = 48206153u;
 // and leaves the generator in the same state, as drawing the words one by one,
 // but computes several independent stretches of the stream at once.
 void UTIL_scrambleDocument(unsigned char *data, uint64_t size);
+
+// The same for the bytes [begin, end) of a document of size bytes only, so
+// that a document can be descrambled piece by piece in any order; then
+// UTIL_finishScramble leaves the generator as the whole walk would.
+void UTIL_scrambleRange(unsigned char *data, uint64_t size, uint64_t begin, uint64_t end);
+// The same, reading the scrambled bytes from in and writing the plain ones
+// to out (in may equal out).
+void UTIL_scrambleRangeCopy(unsigned char *out, const unsigned char *in, uint64_t size, uint64_t begin,
+                            uint64_t end);
+void UTIL_finishScramble(uint64_t size);
+// Seeds the generator with the document seeds.
+void UTIL_scrambleSeeded();

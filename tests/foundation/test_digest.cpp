@@ -91,6 +91,22 @@ TEST(Keystream, DocumentScrambleMatchesWordByWord)
     }
 }
 
+TEST(Keystream, PiecesInAnyOrderAndCopyingGiveTheWholeScramble)
+{
+    const uint64_t size = 70000;
+    std::vector<unsigned char> whole(size), pieces(size), copy(size);
+    for (uint64_t i = 0; i < size; i++)
+        whole[i] = pieces[i] = static_cast<unsigned char>(i ^ (i >> 8));
+    std::vector<unsigned char> source = whole;
+    UTIL_scrambleDocument(whole.data(), size);
+    const uint64_t cuts[] = {70000, 65536, 4097, 300, 17, 0};
+    for (size_t i = 0; i + 1 < sizeof(cuts) / sizeof(cuts[0]); i++) // from the end, unequal pieces
+        UTIL_scrambleRange(pieces.data(), size, cuts[i + 1], cuts[i]);
+    EXPECT_EQ(pieces, whole);
+    UTIL_scrambleRangeCopy(copy.data(), source.data(), size, 0, size);
+    EXPECT_EQ(copy, whole);
+}
+
 TEST(Fletcher32, KnownValuesShortInputsAndBlocks)
 {
     // Fletcher-32 over little-endian 16-bit words (the sums start at 0xFFFF,
