@@ -67,7 +67,8 @@ CTRL_Stream *CTRL_Stream::open(CTRL_Generic *controller, const char *name, const
         }
         if (directory + strlen(relative) + 1 > sizeof(path))
             return nullptr;
-        memcpy(path, documentPath, directory);
+        if (directory > 0)
+            memcpy(path, documentPath, directory);
         strcpy(path + directory, relative);
         FILE *file = fopen(path, mode != nullptr ? mode : "r");
         if (file == nullptr)

@@ -1,11 +1,13 @@
 // vekta: plays documents.
 #include <climits>
+#include <clocale>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
 
 #include "PLAYER_Options.h"
 #include "controller/CTRL_Generic.h"
+#include "scripting/CTRL_ScriptEngine.h"
 
 // The built-in document lies beside the executable.
 static std::string builtInDocument()
@@ -23,8 +25,20 @@ static std::string builtInDocument()
 // Plays one document; false when the error report fired.
 static bool play(const std::string &path, const PLAYER_Options &)
 {
-    CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
-    controller.openDocument(path.c_str());
+    // The controller owns the engine and deletes it.
+    CTRL_Generic controller(new CTRL_ScriptEngine(), CTRL_PLATFORM_LINUX);
+    bool opened = controller.openDocument(path.c_str());
+    if (!opened && !controller.m_bHalted) {
+        // An empty or unreadable file fails without a report; the user must
+        // still learn that nothing was played.
+        fprintf(stderr, "Document %s could not be read\n%s\n", path.c_str(), CTRL_Generic::stageMessage(0));
+        return false;
+    }
+    if (opened && !controller.m_bHalted) {
+        // The scripts run once: "init.lua", then startup.
+        controller.m_bStarted = true;
+        controller.m_poScriptEngine->loadScripts();
+    }
     if (controller.m_bHalted) {
         fprintf(stderr, "%s\n", controller.m_sErrorText);
         return false;
@@ -34,6 +48,9 @@ static bool play(const std::string &path, const PLAYER_Options &)
 
 int main(int argc, char **argv)
 {
+    // Numbers in scripts and documents are written and read with a full
+    // stop whatever the user's locale: the whole process stays in "C".
+    setlocale(LC_ALL, "C");
     PLAYER_Options options;
     std::string error;
     if (!PLAYER_parseOptions(argc, argv, options, error)) {

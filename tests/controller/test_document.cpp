@@ -14,8 +14,6 @@ namespace {
 
 const char *const STAGE0 = "Error opening the file, the file is corrupted.";
 const char *const STAGE1 = "You are trying to open a file not compatible with your player.";
-const char *const STAGE2 = "Error loading the file.";
-const char *const STAGE3 = "Error running the file.";
 
 bool startsWith(const char *text, const char *prefix)
 {
@@ -125,10 +123,8 @@ TEST(Document, BadFilesShowTheStage0Message)
 {
     std::vector<unsigned char> good = TEST_DocumentBuilder().add("init.lua", "x = 1\n").build();
 
+    // A body changed after signing no longer matches its trailer.
     std::vector<unsigned char> otherTrailer = good;
-    std::vector<unsigned char> other = TEST_DocumentBuilder().add("init.lua", "x = 2\n").build();
-    // Scrambling runs from the end, so the trailer of one document cannot be
-    // moved onto another as stored bytes; flip a body byte instead.
     otherTrailer[10] ^= 0x40;
 
     std::vector<unsigned char> truncated(good.begin(), good.end() - 1);

@@ -52,3 +52,11 @@ TEST(PlayerCommandLine, BuiltInDocumentOpens)
     TEST_ProcessResult result = player({"--headless", "--frames", "1"});
     EXPECT_EQ(result.m_iExitCode, 0) << result.m_sErr;
 }
+
+TEST(PlayerCommandLine, AnEmptyFileIsAFailure)
+{
+    TEST_TempDir dir;
+    TEST_ProcessResult empty = player({"--headless", dir.write("empty.vk", std::string())});
+    EXPECT_EQ(empty.m_iExitCode, 1);
+    EXPECT_NE(empty.m_sErr.find("Error opening the file, the file is corrupted."), std::string::npos);
+}

@@ -1,0 +1,442 @@
+#include "scripting/CTRL_ScriptEngine.h"
+
+#include <cfloat>
+#include <cstdlib>
+#include <cstring>
+
+#include <lua.hpp>
+
+#include "controller/CTRL_Generic.h"
+#include "foundation/MTH_Vector.h"
+#include "foundation/UTIL_Log.h"
+#include "foundation/UTIL_Timer.h"
+#include "scripting/CTRL_ScriptLibraries.h"
+#include "scripting/LMP_Registration.h"
+
+// --- values of the host interface ---
+
+CTRL_ScriptValue::~CTRL_ScriptValue()
+{
+    free(m_sValue);
+}
+
+void CTRL_ScriptValue::clear()
+{
+    free(m_sValue);
+    m_sValue = nullptr;
+    m_iType = NIL;
+}
+
+void CTRL_ScriptValue::setString(const char *text)
+{
+    clear();
+    size_t length = text != nullptr ? strlen(text) : 0;
+    m_sValue = static_cast<char *>(malloc(length + 1));
+    if (m_sValue == nullptr)
+        abort(); // out of memory
+    if (length > 0)
+        memcpy(m_sValue, text, length);
+    m_sValue[length] = '\0';
+    m_iType = STRING;
+}
+
+// --- the controller kept with the interpreter ---
+
+// Its address is the registry key of the controller's slot.
+static const char s_cControllerKey = 0;
+
+void lua_setcontroller(lua_State *L, CTRL_Generic *controller)
+{
+    lua_pushlightuserdata(L, controller);
+    lua_rawsetp(L, LUA_REGISTRYINDEX, &s_cControllerKey);
+}
+
+CTRL_Generic *lua_getcontroller(lua_State *L)
+{
+    lua_rawgetp(L, LUA_REGISTRYINDEX, &s_cControllerKey);
+    void *controller = lua_touserdata(L, -1);
+    lua_pop(L, 1);
+    return static_cast<CTRL_Generic *>(controller);
+}
+
+// --- construction ---
+
+void CTRL_registerInfinities(lua_State *L)
+{
+    lua_pushnumber(L, DBL_MAX);
+    lua_setglobal(L, "INFINITE_PLUS");
+    lua_pushnumber(L, -DBL_MAX);
+    lua_setglobal(L, "INFINITE_MINUS");
+}
+
+// The player's vocabulary, in the order of registration: each step may use
+// what the earlier ones registered.
+static const LMP_RegistrationStep s_apfnRegistrationSteps[] = {
+    LMP_registerConstants,       // the constants table
+    CTRL_registerInfinities,     // INFINITE_PLUS, INFINITE_MINUS
+    LMP_registerGlobalFunctions, // the global functions
+    LMP_registerObjectTypes,     // the OBJECT_ type codes
+    LMP_registerClasses,         // the bound classes
+    LMP_registerValueTypes,      // v3, v2, color, m33
+};
+
+// Fills a new interpreter; run protected so that a failure (out of memory)
+// is an error, not a panic.
+static int fillState(lua_State *L)
+{
+    CTRL_openScriptLibraries(L);
+    lua_gc(L, LUA_GCSETPAUSE, 100);
+    lua_gc(L, LUA_GCSETSTEPMUL, 300);
+    for (LMP_RegistrationStep step : s_apfnRegistrationSteps)
+        step(L);
+    return 0;
+}
+
+CTRL_ScriptEngine::CTRL_ScriptEngine() : m_poLuaState(nullptr), m_poController(nullptr)
+{
+    for (int &reference : m_aiCallbackRefs)
+        reference = 0;
+    m_poLuaState = luaL_newstate();
+    if (m_poLuaState == nullptr)
+        return;
+    lua_State *L = m_poLuaState;
+    lua_setcontroller(L, nullptr); // the slot exists from now on
+    lua_pushcfunction(L, fillState);
+    if (lua_pcall(L, 0, 0, 0) != LUA_OK) {
+        const char *text = lua_tostring(L, -1);
+        UTIL_warn("Script interpreter set-up failed: %s", text != nullptr ? text : "?");
+        lua_pop(L, 1);
+    }
+}
+
+CTRL_ScriptEngine::~CTRL_ScriptEngine()
+{
+    if (m_poLuaState != nullptr)
+        lua_close(m_poLuaState);
+}
+
+void CTRL_ScriptEngine::setController(CTRL_Generic *controller)
+{
+    m_poController = controller;
+    if (m_poLuaState != nullptr)
+        lua_setcontroller(m_poLuaState, controller);
+}
+
+// --- protected calls ---
+
+void CTRL_ScriptEngine::reportTopError()
+{
+    lua_State *L = m_poLuaState;
+    const char *text = lua_tostring(L, -1);
+    // The text is passed as an argument, never used as a format.
+    if (m_poController == nullptr) {
+        if (text != nullptr)
+            UTIL_warnText(text);
+        else
+            UTIL_warn("(error object is a %s value)", luaL_typename(L, -1));
+    } else if (text != nullptr) {
+        m_poController->reportError("%s", text);
+    } else {
+        m_poController->reportError("(error object is a %s value)", luaL_typename(L, -1));
+    }
+    lua_pop(L, 1);
+}
+
+bool CTRL_ScriptEngine::pcall(int arguments, int results)
+{
+    lua_State *L = m_poLuaState;
+    if (L == nullptr)
+        return false;
+    if (m_poController == nullptr || m_poController->m_bHalted) {
+        lua_pop(L, arguments + 1);
+        return false;
+    }
+    if (lua_pcall(L, arguments, results, 0) == LUA_OK)
+        return true;
+    reportTopError();
+    return false;
+}
+
+bool CTRL_ScriptEngine::protectedCall(int arguments, int results)
+{
+    if (lua_pcall(m_poLuaState, arguments, results, 0) == LUA_OK)
+        return true;
+    reportTopError();
+    return false;
+}
+
+static int getGlobalFunction(lua_State *L)
+{
+    lua_getglobal(L, lua_tostring(L, 1));
+    return 1;
+}
+
+static int setGlobalFunction(lua_State *L)
+{
+    lua_settop(L, 2);
+    lua_setglobal(L, lua_tostring(L, 1));
+    return 0;
+}
+
+bool CTRL_ScriptEngine::pushGlobal(const char *name)
+{
+    lua_pushcfunction(m_poLuaState, getGlobalFunction);
+    lua_pushstring(m_poLuaState, name);
+    return pcall(1, 1);
+}
+
+// --- the controller's entries ---
+
+bool CTRL_ScriptEngine::loadScripts()
+{
+    lua_State *L = m_poLuaState;
+    if (L == nullptr || m_poController == nullptr || m_poController->m_poDocument == nullptr)
+        return false;
+    UTIL_Timer timer;
+    timer.start();
+    m_poController->m_iLoadStage = CTRL_STAGE_LOADING;
+
+    if (CTRL_iLoadScriptFile(L, "init.lua", nullptr) != LUA_OK) {
+        reportTopError();
+        return false;
+    }
+    if (!pcall(0, 0))
+        return false;
+    // A missing startup is called all the same: the interpreter's own
+    // message reports it.
+    if (!pushGlobal("startup") || !pcall(0, 0))
+        return false;
+
+    m_poController->setRunning();
+    UTIL_warn("%s loaded in %fs.", m_poController->m_sDocumentPath != nullptr ? m_poController->m_sDocumentPath : "",
+              timer.getElapsed());
+    return true;
+}
+
+void CTRL_ScriptEngine::callWithNumber(int id, double value)
+{
+    lua_State *L = m_poLuaState;
+    if (L == nullptr)
+        return;
+    lua_rawgeti(L, LUA_REGISTRYINDEX, m_aiCallbackRefs[id - 1]);
+    if (!lua_isfunction(L, -1)) {
+        lua_pop(L, 1);
+        return;
+    }
+    lua_pushnumber(L, value);
+    pcall(1, 0);
+}
+
+void CTRL_ScriptEngine::update(double deltaTime)
+{
+    callWithNumber(CALLBACK_UPDATE, deltaTime);
+}
+
+void CTRL_ScriptEngine::aspectRatioChanged(double ratio)
+{
+    callWithNumber(CALLBACK_ASPECT_RATIO_CHANGED, ratio);
+}
+
+bool CTRL_ScriptEngine::sendEvent(const CTRL_ScriptEvent &event)
+{
+    lua_State *L = m_poLuaState;
+    int reference = m_aiCallbackRefs[CALLBACK_EVENT - 1];
+    if (reference == 0 || L == nullptr)
+        return false;
+    int height = lua_gettop(L);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, reference);
+    lua_pushinteger(L, event.m_iType);
+    switch (event.m_iType) {
+    case CTRL_ScriptEvent::KEY_DOWN:
+    case CTRL_ScriptEvent::KEY_UP:
+        lua_pushinteger(L, event.m_iKey);
+        lua_pushinteger(L, 0);
+        break;
+    case CTRL_ScriptEvent::ZOOM: {
+        lua_pushnumber(L, event.m_fZoom);
+        MTH_Vector2D *vector = LMP_iPushV2(L);
+        *vector = event.m_poZoomVector != nullptr ? *event.m_poZoomVector : MTH_Vector2D();
+        break;
+    }
+    case CTRL_ScriptEvent::DEVICE:
+        lua_pushinteger(L, event.m_iDevice);
+        if (event.m_sData != nullptr && event.m_iLength > 0)
+            lua_pushlstring(L, event.m_sData, static_cast<size_t>(event.m_iLength));
+        else
+            lua_pushliteral(L, "");
+        break;
+    default:
+        lua_pushinteger(L, 0);
+        lua_pushinteger(L, 0);
+        break;
+    }
+    if (!pcall(3, 1))
+        return false;
+    // The one-boolean rule.
+    if (lua_gettop(L) == height + 1 && lua_isboolean(L, -1)) {
+        bool consumed = lua_toboolean(L, -1) != 0;
+        lua_pop(L, 1);
+        return consumed;
+    }
+    m_poController->reportError("%s", "Event function must return 1 boolean value.");
+    lua_settop(L, height);
+    return false;
+}
+
+// --- the generic host interface ---
+
+void CTRL_ScriptEngine::popValue(lua_State *L, CTRL_ScriptValue *value)
+{
+    int type = lua_type(L, -1);
+    int isNumber = 0;
+    lua_Number number = type == LUA_TBOOLEAN ? 0 : lua_tonumberx(L, -1, &isNumber);
+    if (type == LUA_TBOOLEAN) {
+        value->clear();
+        value->m_iType = CTRL_ScriptValue::BOOLEAN;
+        value->m_bValue = lua_toboolean(L, -1) != 0;
+    } else if (isNumber) {
+        value->clear();
+        value->m_iType = CTRL_ScriptValue::NUMBER;
+        value->m_fValue = number;
+    } else if (type == LUA_TSTRING) {
+        value->setString(lua_tostring(L, -1));
+    } else if (type == LUA_TNIL || type == LUA_TNONE) {
+        value->clear();
+    }
+    lua_pop(L, 1);
+}
+
+void CTRL_ScriptEngine::pushValue(lua_State *L, const CTRL_ScriptValue *value)
+{
+    if (value == nullptr) {
+        lua_pushnil(L);
+        return;
+    }
+    switch (value->m_iType) {
+    case CTRL_ScriptValue::BOOLEAN:
+        lua_pushboolean(L, value->m_bValue);
+        break;
+    case CTRL_ScriptValue::INTEGER:
+        lua_pushinteger(L, value->m_iValue);
+        break;
+    case CTRL_ScriptValue::NUMBER:
+        lua_pushnumber(L, value->m_fValue);
+        break;
+    case CTRL_ScriptValue::STRING:
+        lua_pushstring(L, value->m_sValue != nullptr ? value->m_sValue : "");
+        break;
+    default:
+        lua_pushnil(L);
+        break;
+    }
+}
+
+int CTRL_ScriptEngine::callHostFunction(lua_State *L)
+{
+    // Only plain pointers live in this frame: a raise (out of memory while
+    // pushing the result) must not cross objects with destructors.
+    void *context = lua_touserdata(L, lua_upvalueindex(1));
+    CTRL_HostFunction function = reinterpret_cast<CTRL_HostFunction>(lua_touserdata(L, lua_upvalueindex(2)));
+    int count = lua_gettop(L);
+    CTRL_ScriptValueArray *arguments = new CTRL_ScriptValueArray();
+    arguments->resize(count);
+    for (int i = count - 1; i >= 0; i--) {
+        CTRL_ScriptValue *value = new CTRL_ScriptValue();
+        popValue(L, value);
+        (*arguments)[i] = value;
+    }
+    CTRL_ScriptValue *result = new CTRL_ScriptValue();
+    if (function != nullptr)
+        function(context, arguments, result);
+    for (int i = 0; i < arguments->m_iCount; i++)
+        delete (*arguments)[i];
+    delete arguments;
+    pushValue(L, result);
+    delete result;
+    return 1;
+}
+
+void CTRL_ScriptEngine::registerLibrary(const CTRL_HostLibrary &library, void *context)
+{
+    lua_State *L = m_poLuaState;
+    if (L == nullptr || library.m_sName == nullptr)
+        return;
+    lua_newtable(L);
+    for (const CTRL_HostFunctionRow *row = library.m_poFunctions; row != nullptr && row->m_sName != nullptr; row++) {
+        lua_pushlightuserdata(L, context);
+        lua_pushlightuserdata(L, reinterpret_cast<void *>(row->m_pfnFunction));
+        lua_pushcclosure(L, callHostFunction, 2);
+        lua_setfield(L, -2, row->m_sName);
+    }
+    lua_setglobal(L, library.m_sName);
+}
+
+void CTRL_ScriptEngine::setGlobal(const char *name, const CTRL_ScriptValue *value)
+{
+    lua_State *L = m_poLuaState;
+    if (L == nullptr || name == nullptr)
+        return;
+    lua_pushcfunction(L, setGlobalFunction);
+    lua_pushstring(L, name);
+    pushValue(L, value);
+    protectedCall(2, 0);
+}
+
+bool CTRL_ScriptEngine::getGlobal(const char *name, CTRL_ScriptValue *out)
+{
+    lua_State *L = m_poLuaState;
+    if (L == nullptr || name == nullptr || out == nullptr)
+        return false;
+    lua_pushcfunction(L, getGlobalFunction);
+    lua_pushstring(L, name);
+    if (!protectedCall(1, 1))
+        return false;
+    popValue(L, out);
+    return true;
+}
+
+bool CTRL_ScriptEngine::callFunction(const char *name, CTRL_ScriptValueArray *arguments, CTRL_ScriptValue *result)
+{
+    lua_State *L = m_poLuaState;
+    if (L == nullptr || name == nullptr || m_poController == nullptr || m_poController->m_bHalted)
+        return false;
+    if (!pushGlobal(name))
+        return false;
+    int count = arguments != nullptr ? arguments->m_iCount : 0;
+    if (!lua_checkstack(L, count + 1)) {
+        lua_pop(L, 1);
+        return false;
+    }
+    for (int i = 0; i < count; i++)
+        pushValue(L, (*arguments)[i]);
+    if (!pcall(count, 1))
+        return false;
+    if (result != nullptr)
+        popValue(L, result);
+    else
+        lua_pop(L, 1);
+    return true;
+}
+
+static int collectFunction(lua_State *L)
+{
+    lua_pushinteger(L, lua_gc(L, LUA_GCCOLLECT, 0));
+    return 1;
+}
+
+int CTRL_ScriptEngine::collectGarbage()
+{
+    lua_State *L = m_poLuaState;
+    if (L == nullptr)
+        return 0;
+    int running = lua_gc(L, LUA_GCISRUNNING, 0);
+    if (running != 0)
+        return running;
+    // A full collection runs finalizers, whose errors are raised.
+    lua_pushcfunction(L, collectFunction);
+    if (!protectedCall(0, 1))
+        return 0;
+    int result = static_cast<int>(lua_tointeger(L, -1));
+    lua_pop(L, 1);
+    return result;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+struct lua_State;
+
+// The ground the standard Lua libraries stand on inside a document: every
+// file name goes through the stream layer (a plain name is a member of the
+// open document, "//name" a real file beside the document file), console
+// output goes to the diagnostic log, the standard input is empty, and
+// nothing reaches processes, native modules or the process locale.
+
+// Opens the ten standard libraries with the player's versions of the file
+// and console functions installed in them.
+void CTRL_openScriptLibraries(lua_State *L);
+
+// The chunk loader used by loadfile, dofile, require and the engine: like
+// luaL_loadfilex, but the name is opened through the stream layer (null
+// name: the standard input, which is empty). Leaves the chunk or the error
+// text on the stack and returns the load status.
+int CTRL_iLoadScriptFile(lua_State *L, const char *name, const char *mode);
+
+// print, debug.debug and the panic handler (CTRL_ScriptConsole.cpp).
+void CTRL_installConsole(lua_State *L);
+int CTRL_iScriptPanic(lua_State *L);
+
+// loadfile, dofile and require's search (CTRL_ScriptLoader.cpp).
+void CTRL_installLoader(lua_State *L);
+
+// The io library over the stream layer, as a luaopen function (CTRL_ScriptIo.cpp).
+int CTRL_iOpenIoLibrary(lua_State *L);
+
+// What a document may do of the os library (CTRL_ScriptOs.cpp).
+void CTRL_installOs(lua_State *L);

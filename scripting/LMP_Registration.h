@@ -1,0 +1,27 @@
+#pragma once
+
+struct lua_State;
+struct MTH_Vector2D;
+
+// The steps that fill a new interpreter with the player's vocabulary, called
+// by the script engine's constructor in this order, right after the standard
+// libraries (each step may use what the earlier ones registered):
+//   LMP_registerConstants        the 257 rows of the constants table, as global numbers
+//   CTRL_registerInfinities      INFINITE_PLUS and INFINITE_MINUS (the engine's own)
+//   LMP_registerGlobalFunctions  the 27 global functions, in their table's order
+//   LMP_registerObjectTypes      the OBJECT_ type codes, as global numbers
+//   LMP_registerClasses          the 26 bound classes, each by its registerClass
+//   LMP_registerValueTypes       v3, v2, color, m33
+// Until a binding file defines its step, LMP_Registration.cpp holds an empty
+// stand-in for it; the binding moves the definition into its own file.
+typedef void (*LMP_RegistrationStep)(lua_State *L);
+
+void LMP_registerConstants(lua_State *L);
+void LMP_registerGlobalFunctions(lua_State *L);
+void LMP_registerObjectTypes(lua_State *L);
+void LMP_registerClasses(lua_State *L);
+void LMP_registerValueTypes(lua_State *L);
+
+// Pushes a new "v2" value and returns its storage for the caller to fill
+// (used by the engine for zoom events).
+MTH_Vector2D *LMP_iPushV2(lua_State *L);

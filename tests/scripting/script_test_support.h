@@ -1,0 +1,68 @@
+#pragma once
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <lua.hpp>
+
+#include "controller/CTRL_Generic.h"
+#include "scripting/CTRL_ScriptEngine.h"
+#include "tests/support/TEST_Document.h"
+#include "tests/support/TEST_Log.h"
+
+// A document written to a fresh folder and opened by a controller that owns
+// a script engine, with the log captured from the start.
+struct ScriptDocument {
+    TEST_TempDir m_oDir;
+    TEST_LogCapture m_oLog;
+    CTRL_ScriptEngine *m_poEngine; // owned by the controller
+    CTRL_Generic m_oController;
+    std::string m_sPath;
+    bool m_bOpened = false;
+
+    explicit ScriptDocument(const TEST_DocumentBuilder &document)
+        : m_poEngine(new CTRL_ScriptEngine()), m_oController(m_poEngine, CTRL_PLATFORM_LINUX)
+    {
+        m_sPath = m_oDir.write("doc.vk", document.build());
+        m_bOpened = m_oController.openDocument(m_sPath.c_str());
+    }
+
+    // A document of one "init.lua".
+    static TEST_DocumentBuilder withInit(const std::string &init)
+    {
+        TEST_DocumentBuilder document;
+        document.add("init.lua", init);
+        return document;
+    }
+
+    bool run() { return m_poEngine->loadScripts(); }
+    lua_State *state() const { return m_poEngine->m_poLuaState; }
+    std::string log() const { return m_oLog.joined(); }
+
+    // Makes the global function the engine's callback for a CB_ id.
+    void setCallback(int id, const char *global)
+    {
+        lua_getglobal(state(), global);
+        m_poEngine->m_aiCallbackRefs[id - 1] = luaL_ref(state(), LUA_REGISTRYINDEX);
+    }
+
+    // The global as a number (NaN when it is none).
+    double number(const char *global)
+    {
+        lua_getglobal(state(), global);
+        int ok = 0;
+        double value = lua_tonumberx(state(), -1, &ok);
+        lua_pop(state(), 1);
+        return ok ? value : std::numeric_limits<double>::quiet_NaN();
+    }
+
+    std::string text(const char *global)
+    {
+        lua_getglobal(state(), global);
+        const char *value = lua_tostring(state(), -1);
+        std::string result = value != nullptr ? value : "<nil>";
+        lua_pop(state(), 1);
+        return result;
+    }
+};

@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "foundation/MTH_Vector.h"
+#include "tests/scripting/script_test_support.h"
+
+namespace {
+
+const std::string STAGE2 = CTRL_Generic::stageMessage(CTRL_STAGE_LOADING);
+const std::string STAGE3 = CTRL_Generic::stageMessage(CTRL_STAGE_RUNNING);
+
+TEST(ScriptEngine, RunsInitAndStartupThenWritesTheLoadedLine)
+{
+    ScriptDocument doc(
+        ScriptDocument::withInit("order = 'init'\n"
+                                 "function startup() order = order .. ',startup'; print('Welcome') end\n"));
+    ASSERT_TRUE(doc.m_bOpened) << doc.log();
+    ASSERT_TRUE(doc.run()) << doc.log();
+    EXPECT_EQ(doc.text("order"), "init,startup");
+    EXPECT_EQ(doc.m_oController.m_iLoadStage, CTRL_STAGE_RUNNING);
+    EXPECT_FALSE(doc.m_oController.m_bHalted);
+    ASSERT_EQ(doc.m_oLog.m_asLines.size(), 2u) << doc.log();
+    EXPECT_EQ(doc.m_oLog.m_asLines[0], "Welcome");
+    const std::string &loaded = doc.m_oLog.m_asLines[1];
+    EXPECT_EQ(loaded.rfind(doc.m_sPath + " loaded in ", 0), 0u) << loaded;
+    EXPECT_EQ(loaded.substr(loaded.size() - 2), "s.");
+}
+
+// Every failure while loading reaches the error report with the loading
+// stage's message, and the interpreter's text reaches the log.
+TEST(ScriptEngine, LoadFailuresReportTheLoadingStage)
+{
+    struct Case {
+        const char *name;
+        const char *init; // null: no init.lua
+        const char *logged;
+    };
+    const Case cases[] = {
+        {"syntax", "x = = 1\n", "init.lua:1: unexpected symbol near '='"},
+        {"missing init", nullptr, "cannot open init.lua: No such file or directory"},
+        {"chunk error", "\n\nerror('boom')\n", "init.lua:3: boom"},
+        {"no startup", "x = 1\n", "attempt to call a nil value"},
+        {"startup error", "function startup()\n  local t = nil\n  return t.x\nend\n", "init.lua:3: attempt to index"},
+        {"error object", "error({})\n", "(error object is a table value)"},
+        {"percent text", "error('%n%s%d %%', 0)\n", "%n%s%d %%"},
+        {"failing global lookup", "setmetatable(_G, {__index = function(_, k) error('no global ' .. k, 0) end})\n",
+         "no global startup"},
+    };
+    for (const Case &c : cases) {
+        TEST_DocumentBuilder document;
+        if (c.init != nullptr)
+            document.add("init.lua", c.init);
+        ScriptDocument doc(document);
+        ASSERT_TRUE(doc.m_bOpened) << c.name << doc.log();
+        EXPECT_FALSE(doc.run()) << c.name;
+        EXPECT_TRUE(doc.m_oController.m_bHalted) << c.name;
+        ASSERT_NE(doc.m_oController.m_sErrorText, nullptr) << c.name;
+        EXPECT_EQ(doc.m_oController.m_sErrorText, STAGE2) << c.name;
+        EXPECT_EQ(doc.m_oController.m_iLoadStage, CTRL_STAGE_LOADING) << c.name;
+        EXPECT_TRUE(doc.m_oLog.contains(c.logged)) << c.name << ": " << doc.log();
+        EXPECT_FALSE(doc.m_oLog.contains("loaded in")) << c.name;
+    }
+}
+
+TEST(ScriptEngine, WithoutControllerOrDocumentNothingRuns)
+{
+    TEST_LogCapture log;
+    CTRL_ScriptEngine alone;
+    ASSERT_NE(alone.m_poLuaState, nullptr);
+    EXPECT_EQ(lua_getcontroller(alone.m_poLuaState), nullptr);
+    EXPECT_FALSE(alone.loadScripts());
+    lua_State *L = alone.m_poLuaState;
+    int top = lua_gettop(L);
+    luaL_loadstring(L, "ran = true");
+    lua_pushinteger(L, 1);
+    EXPECT_FALSE(alone.pcall(1, 0));
+    EXPECT_EQ(lua_gettop(L), top);
+    lua_getglobal(L, "ran");
+    EXPECT_TRUE(lua_isnil(L, -1));
+    lua_pop(L, 1);
+
+    // A controller with no document: the engine knows it, nothing loads.
+    CTRL_Generic controller(new CTRL_ScriptEngine(), CTRL_PLATFORM_LINUX);
+    EXPECT_EQ(lua_getcontroller(controller.m_poScriptEngine->m_poLuaState), &controller);
+    EXPECT_FALSE(controller.m_poScriptEngine->loadScripts());
+    EXPECT_FALSE(controller.m_bHalted);
+    EXPECT_TRUE(log.m_asLines.empty()) << log.joined();
+}
+
+TEST(ScriptEngine, InfinitiesAreTheLargestFiniteDouble)
+{
+    ScriptDocument doc(ScriptDocument::withInit("function startup() end\n"));
+    EXPECT_EQ(doc.number("INFINITE_PLUS"), 1.7976931348623157e308);
+    EXPECT_EQ(doc.number("INFINITE_MINUS"), -1.7976931348623157e308);
+}
+
+TEST(ScriptEngine, UpdateAndAspectRatioCallTheirCallbacks)
+{
+    ScriptDocument doc(ScriptDocument::withInit("function startup() end\n"
+                                                "function onUpdate(dt) total = (total or 0) + dt end\n"
+                                                "function onRatio(r) ratio = r end\n"));
+    ASSERT_TRUE(doc.run()) << doc.log();
+    lua_State *L = doc.state();
+    int top = lua_gettop(L);
+    doc.m_poEngine->update(0.5); // nothing registered yet
+    doc.m_poEngine->aspectRatioChanged(2);
+    EXPECT_EQ(lua_gettop(L), top);
+    EXPECT_TRUE(std::isnan(doc.number("total")));
+
+    doc.setCallback(CTRL_ScriptEngine::CALLBACK_UPDATE, "onUpdate");
+    doc.setCallback(CTRL_ScriptEngine::CALLBACK_ASPECT_RATIO_CHANGED, "onRatio");
+    doc.m_poEngine->update(0.25);
+    doc.m_poEngine->update(0.5);
+    doc.m_poEngine->aspectRatioChanged(0.75);
+    EXPECT_EQ(doc.number("total"), 0.75);
+    EXPECT_EQ(doc.number("ratio"), 0.75);
+    EXPECT_EQ(lua_gettop(L), top);
+}
+
+TEST(ScriptEngine, CallbackErrorsReportTheRunningStageAndHalt)
+{
+    ScriptDocument doc(
+        ScriptDocument::withInit("function startup() end\n"
+                                 "calls = 0\n"
+                                 "function onUpdate(dt) calls = calls + 1; error('bad %s frame') end\n"));
+    ASSERT_TRUE(doc.run()) << doc.log();
+    doc.setCallback(CTRL_ScriptEngine::CALLBACK_UPDATE, "onUpdate");
+    int top = lua_gettop(doc.state());
+    doc.m_poEngine->update(0.1);
+    EXPECT_TRUE(doc.m_oController.m_bHalted);
+    EXPECT_EQ(doc.m_oController.m_sErrorText, STAGE3);
+    EXPECT_TRUE(doc.m_oLog.contains("init.lua:3: bad %s frame")) << doc.log();
+    doc.m_poEngine->update(0.1); // halted: dropped
+    EXPECT_EQ(doc.number("calls"), 1);
+    EXPECT_EQ(lua_gettop(doc.state()), top);
+    CTRL_ScriptValue result;
+    EXPECT_FALSE(doc.m_poEngine->callFunction("onUpdate", nullptr, &result));
+}
+
+// The event function must give exactly one boolean.
+TEST(ScriptEngine, EventFunctionOneBooleanRule)
+{
+    struct Case {
+        const char *body;
+        bool consumed;
+        bool broken;
+    };
+    const Case cases[] = {
+        {"return true", true, false}, {"return false", false, false}, {"return true, 5", true, false},
+        {"return", false, true},      {"return 1", false, true},      {"return nil, true", false, true},
+    };
+    for (const Case &c : cases) {
+        ScriptDocument doc(
+            ScriptDocument::withInit(std::string("function startup() end\nfunction onEvent() ") + c.body + " end\n"));
+        ASSERT_TRUE(doc.run()) << doc.log();
+        doc.setCallback(CTRL_ScriptEngine::CALLBACK_EVENT, "onEvent");
+        int top = lua_gettop(doc.state());
+        CTRL_ScriptEvent event;
+        event.m_iType = CTRL_ScriptEvent::KEY_DOWN;
+        EXPECT_EQ(doc.m_poEngine->sendEvent(event), c.consumed) << c.body;
+        EXPECT_EQ(doc.m_oController.m_bHalted, c.broken) << c.body;
+        EXPECT_EQ(doc.m_oLog.contains("Event function must return 1 boolean value."), c.broken) << c.body;
+        EXPECT_EQ(lua_gettop(doc.state()), top) << c.body;
+    }
+}
+
+TEST(ScriptEngine, EventArgumentsByType)
+{
+    ScriptDocument doc(ScriptDocument::withInit("function startup() end\n"
+                                                "function onEvent(kind, a, b)\n"
+                                                "  seen = kind .. ':' .. tostring(a) .. ':' .. type(b) .. ':'\n"
+                                                "    .. (type(b) == 'string' and #b or tostring(b))\n"
+                                                "  return true\n"
+                                                "end\n"));
+    ASSERT_TRUE(doc.run()) << doc.log();
+    CTRL_ScriptEvent none;
+    none.m_iType = CTRL_ScriptEvent::KEY_DOWN;
+    EXPECT_FALSE(doc.m_poEngine->sendEvent(none)); // no event function yet
+    doc.setCallback(CTRL_ScriptEngine::CALLBACK_EVENT, "onEvent");
+
+    MTH_Vector2D zoomAt(3, 4);
+    struct Case {
+        CTRL_ScriptEvent event;
+        const char *seen;
+    };
+    Case cases[6];
+    cases[0].event.m_iType = CTRL_ScriptEvent::KEY_UP;
+    cases[0].event.m_iKey = 32;
+    cases[0].seen = "2:32:number:0";
+    cases[1].event.m_iType = CTRL_ScriptEvent::MOUSE_MOVE;
+    cases[1].seen = "3:0:number:0";
+    cases[2].event.m_iType = CTRL_ScriptEvent::CLOSE;
+    cases[2].seen = "8:0:number:0";
+    cases[3].event.m_iType = CTRL_ScriptEvent::DEVICE;
+    cases[3].event.m_iDevice = 5;
+    cases[3].event.m_sData = "ab\0cd";
+    cases[3].event.m_iLength = 5;
+    cases[3].seen = "7:5:string:5";
+    cases[4].event.m_iType = CTRL_ScriptEvent::ZOOM;
+    cases[4].event.m_fZoom = 1.5;
+    cases[4].event.m_poZoomVector = &zoomAt;
+    cases[4].seen = "6:1.5:userdata:";
+    cases[5].event.m_iType = CTRL_ScriptEvent::MOUSE_DOWN;
+    cases[5].seen = "4:0:number:0";
+    for (const Case &c : cases) {
+        EXPECT_TRUE(doc.m_poEngine->sendEvent(c.event)) << c.seen << doc.log();
+        EXPECT_EQ(doc.text("seen").rfind(c.seen, 0), 0u) << doc.text("seen");
+    }
+}
+
+struct HostCalls {
+    std::string m_sTypes;
+    double m_fSum = 0;
+};
+
+void hostDescribe(void *context, CTRL_ScriptValueArray *arguments, CTRL_ScriptValue *result)
+{
+    HostCalls *calls = static_cast<HostCalls *>(context);
+    calls->m_sTypes.clear();
+    for (int i = 0; i < arguments->m_iCount; i++) {
+        const CTRL_ScriptValue *value = (*arguments)[i];
+        calls->m_sTypes += std::to_string(value->m_iType);
+        if (value->m_iType == CTRL_ScriptValue::NUMBER)
+            calls->m_fSum += value->m_fValue;
+    }
+    result->setString("described");
+}
+
+void hostAnswer(void *, CTRL_ScriptValueArray *arguments, CTRL_ScriptValue *result)
+{
+    if (arguments->m_iCount == 0)
+        return; // nil
+    result->m_iType = CTRL_ScriptValue::INTEGER;
+    result->m_iValue = 42;
+}
+
+TEST(ScriptEngine, HostLibraryConvertsArgumentsAndResults)
+{
+    ScriptDocument doc(ScriptDocument::withInit("function startup()\n"
+                                                "  r1 = host.describe(1, '2.5', 'abc', true, nil, {}, '0x10')\n"
+                                                "  r2 = host.answer(1); r3 = host.answer()\n"
+                                                "end\n"));
+    HostCalls calls;
+    static const CTRL_HostFunctionRow rows[] = {{"describe", hostDescribe}, {"answer", hostAnswer}, {nullptr, nullptr}};
+    doc.m_poEngine->registerLibrary(CTRL_HostLibrary{"host", rows}, &calls);
+    ASSERT_TRUE(doc.run()) << doc.log();
+    // A numeric string arrives as a number; a table leaves the new value nil.
+    EXPECT_EQ(calls.m_sTypes, "3341003");
+    EXPECT_EQ(calls.m_fSum, 1 + 2.5 + 16);
+    EXPECT_EQ(doc.text("r1"), "described");
+    EXPECT_EQ(doc.number("r2"), 42);
+    EXPECT_EQ(doc.text("r3"), "<nil>");
+}
+
+TEST(ScriptEngine, GlobalsAndFunctionsOfTheHostInterface)
+{
+    ScriptDocument doc(ScriptDocument::withInit("function startup() end\n"
+                                                "function scale(a, b) return a * b, 'ignored' end\n"
+                                                "aTable = {}\n"));
+    ASSERT_TRUE(doc.run()) << doc.log();
+    CTRL_ScriptValue value;
+    value.setString("4");
+    doc.m_poEngine->setGlobal("factor", &value);
+    EXPECT_EQ(doc.text("factor"), "4");
+
+    CTRL_ScriptValueArray arguments;
+    CTRL_ScriptValue a, b;
+    a.m_iType = CTRL_ScriptValue::INTEGER;
+    a.m_iValue = 3;
+    b.m_iType = CTRL_ScriptValue::NUMBER;
+    b.m_fValue = 0.5;
+    arguments.append(&a);
+    arguments.append(&b);
+    CTRL_ScriptValue result;
+    ASSERT_TRUE(doc.m_poEngine->callFunction("scale", &arguments, &result));
+    EXPECT_EQ(result.m_iType, CTRL_ScriptValue::NUMBER);
+    EXPECT_EQ(result.m_fValue, 1.5);
+
+    CTRL_ScriptValue out;
+    out.m_iType = CTRL_ScriptValue::BOOLEAN;
+    out.m_bValue = true;
+    EXPECT_TRUE(doc.m_poEngine->getGlobal("aTable", &out));
+    EXPECT_EQ(out.m_iType, CTRL_ScriptValue::BOOLEAN); // unchanged
+    EXPECT_TRUE(doc.m_poEngine->getGlobal("factor", &out));
+    EXPECT_EQ(out.m_iType, CTRL_ScriptValue::NUMBER);
+    EXPECT_EQ(out.m_fValue, 4);
+    EXPECT_TRUE(doc.m_poEngine->getGlobal("nothing", &out));
+    EXPECT_EQ(out.m_iType, CTRL_ScriptValue::NIL);
+
+    EXPECT_NE(doc.m_poEngine->collectGarbage(), 0); // the collector runs: nothing else done
+    lua_gc(doc.state(), LUA_GCSTOP, 0);
+    doc.m_poEngine->collectGarbage();
+    EXPECT_FALSE(doc.m_oController.m_bHalted);
+
+    // A missing function is a reported call error.
+    EXPECT_FALSE(doc.m_poEngine->callFunction("missing", nullptr, &result));
+    EXPECT_TRUE(doc.m_oController.m_bHalted);
+    EXPECT_TRUE(doc.m_oLog.contains("attempt to call a nil value")) << doc.log();
+}
+
+} // namespace

@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "scripting/CTRL_ScriptLibraries.h"
+#include "tests/scripting/script_test_support.h"
+
+namespace {
+
+// A document whose startup runs body; more members may be added.
+TEST_DocumentBuilder startupDocument(const std::string &body)
+{
+    return ScriptDocument::withInit("function startup()\n" + body + "\nend\n");
+}
+
+std::string precompiled(const char *source)
+{
+    lua_State *L = luaL_newstate();
+    std::string bytes;
+    if (luaL_loadstring(L, source) == LUA_OK)
+        lua_dump(
+            L,
+            [](lua_State *, const void *p, size_t size, void *out) {
+                static_cast<std::string *>(out)->append(static_cast<const char *>(p), size);
+                return 0;
+            },
+            &bytes);
+    lua_close(L);
+    return bytes;
+}
+
+TEST(ScriptConsole, PrintWritesOneUnchangedMessage)
+{
+    ScriptDocument doc(startupDocument("print('a', 1, nil)\n"
+                                       "print('100%d %s %n')\n"
+                                       "print()\n"
+                                       "print(string.rep('x', 5000))\n"
+                                       "print(setmetatable({}, {__tostring = function() return 'custom' end}))\n"
+                                       "debug.debug()\n"
+                                       "tostring = function() return {} end\n"
+                                       "ok, message = pcall(print, 1)\n"));
+    ASSERT_TRUE(doc.run()) << doc.log();
+    const std::vector<std::string> &lines = doc.m_oLog.m_asLines;
+    ASSERT_GE(lines.size(), 6u) << doc.log();
+    EXPECT_EQ(lines[0], "a\t1\tnil");
+    EXPECT_EQ(lines[1], "100%d %s %n");
+    EXPECT_EQ(lines[2], "");
+    EXPECT_EQ(lines[3], std::string(1023, 'x'));
+    EXPECT_EQ(lines[4], "custom");
+    EXPECT_EQ(lines[5], "lua_debug> ");
+    EXPECT_EQ(doc.text("message"), "'tostring' must return a string to 'print'");
+}
+
+TEST(ScriptConsole, PanicMessageGoesToTheLog)
+{
+    TEST_LogCapture log;
+    lua_State *L = luaL_newstate();
+    lua_pushstring(L, "lost %s error");
+    CTRL_iScriptPanic(L);
+    lua_close(L);
+    ASSERT_EQ(log.m_asLines.size(), 1u);
+    EXPECT_EQ(log.m_asLines[0], "PANIC: unprotected error in call to Lua API (lost %s error)\n");
+}
+
+TEST(ScriptConsole, StandardHandlesWriteToTheLogAndReadNothing)
+{
+    ScriptDocument doc(startupDocument("assert(io.write('a', 1.5) == io.stdout)\n"
+                                       "assert(io.stdout:write('%s%n') == io.stdout)\n"
+                                       "assert(io.stderr:write(1e100, '') == io.stderr)\n"
+                                       "io.write(string.rep('y', 3000))\n"
+                                       "assert(io.read() == nil)\n"
+                                       "assert(io.stdin:read('*a') == '')\n"
+                                       "assert(io.read('*n') == nil)\n"
+                                       "for line in io.lines() do error('a line from nowhere') end\n"
+                                       "local ok, message = io.stdout:close()\n"
+                                       "assert(ok == nil and message == 'cannot close standard file')\n"
+                                       "assert(io.stdin:write('x') == nil)\n"
+                                       "assert(io.type(io.stdout) == 'file')\n"));
+    ASSERT_TRUE(doc.run()) << doc.log();
+    const std::vector<std::string> expected = {"a", "1.5", "%s%n", "1e+100", "", std::string(1023, 'y')};
+    ASSERT_GE(doc.m_oLog.m_asLines.size(), expected.size()) << doc.log();
+    for (size_t i = 0; i < expected.size(); i++)
+        EXPECT_EQ(doc.m_oLog.m_asLines[i], expected[i]) << i;
+}
+
+TEST(ScriptLoader, RequireSearchesTheDocument)
+{
+    TEST_DocumentBuilder document =
+        startupDocument("local menu = require('ui.menu')\n"
+                        "assert(menu.name == 'menu', 'menu')\n"
+                        "assert(loadedFrom == './ui/menu.lua', tostring(loadedFrom))\n"
+                        "assert(require('ui.menu') == menu)\n"
+                        "assert(package.path == './?.lua' and package.cpath == './?.so')\n"
+                        "assert(#package.searchers == 3)\n"
+                        "local ok, message = pcall(require, 'nope.deep')\n"
+                        "missing = message\n"
+                        "ok, message = pcall(require, 'native')\n"
+                        "native = message\n"
+                        "local f, m, where = package.loadlib('native.so', 'luaopen_native')\n"
+                        "assert(f == nil and where == 'absent', m)\n"
+                        "assert(package.searchpath('ui.menu', './?.lua') == './ui/menu.lua')\n"
+                        "assert(package.searchpath('ui.menu', '/usr/share/lua/5.2/?.lua') == nil)\n"
+                        "package.path = '//?.lua'\n"
+                        "assert(require('beside') == 'real file')\n");
+    document.add("ui/menu.lua", "loadedFrom = select(2, ...)\nreturn {name = 'menu'}\n");
+    document.add("native.so", "not a library\n");
+    ScriptDocument doc(document);
+    doc.m_oDir.write("beside.lua", "return 'real file'\n");
+    ASSERT_TRUE(doc.run()) << doc.log();
+    EXPECT_EQ(doc.text("missing"), "module 'nope.deep' not found:"
+                                   "\n\tno field package.preload['nope.deep']"
+                                   "\n\tno file './nope/deep.lua'"
+                                   "\n\tno file './nope/deep.so'"
+                                   "\n\tno file './nope.so'");
+    EXPECT_EQ(doc.text("native"), "error loading module 'native' from file './native.so':\n\t"
+                                  "dynamic libraries not enabled; check your Lua installation");
+}
+
+TEST(ScriptLoader, DofileLoadfileAndChunkStarts)
+{
+    const std::string bytecode = precompiled("precompiledResult = (precompiledResult or 0) + 1");
+    ASSERT_FALSE(bytecode.empty());
+    TEST_DocumentBuilder document =
+        startupDocument("assert(dofile('lib.lua') == 7)\n"
+                        "local ok, message = pcall(dofile, 'nothere.lua')\n"
+                        "assert(message == 'cannot open nothere.lua: No such file or directory', message)\n"
+                        "local f, m = loadfile('nothere.lua')\n"
+                        "assert(f == nil and m == message)\n"
+                        "ok, message = pcall(dofile, 'bom.lua')\n"
+                        "bomMessage = message\n"
+                        "ok, message = pcall(dofile, 'broken.lua')\n"
+                        "brokenMessage = message\n"
+                        "dofile('pre.luac'); dofile('hashpre.luac'); dofile('//pre.luac')\n"
+                        "assert(loadfile('lib.lua', 'b') == nil)\n"
+                        "local env = {}\n"
+                        "loadfile('env.lua', 't', env)()\n"
+                        "assert(env.x == 1 and x == nil)\n"
+                        "assert(loadfile()() == nil)\n");
+    document.add("lib.lua", "return 7\n");
+    document.add("bom.lua", "\xEF\xBB\xBF#!/usr/bin/env lua\nlocal x = 1\nerror('third line')\n");
+    document.add("broken.lua", "#!/bin/lua\n\nx = = 2\n");
+    document.add("pre.luac", bytecode);
+    document.add("hashpre.luac", "#!/usr/bin/lua\n" + bytecode);
+    document.add("env.lua", "x = 1\n");
+    ScriptDocument doc(document);
+    doc.m_oDir.write("pre.luac", std::vector<unsigned char>(bytecode.begin(), bytecode.end()));
+    ASSERT_TRUE(doc.run()) << doc.log();
+    EXPECT_EQ(doc.text("bomMessage"), "bom.lua:3: third line");
+    EXPECT_EQ(doc.text("brokenMessage"), "broken.lua:3: unexpected symbol near '='");
+    EXPECT_EQ(doc.number("precompiledResult"), 3);
+}
+
+TEST(ScriptLoader, InitWithMarkAndHashLineReportsTheRightLine)
+{
+    ScriptDocument doc(ScriptDocument::withInit("\xEF\xBB\xBF#!/usr/bin/env vekta\n-- two\nfunction startup()\n"
+                                                "  error('on four')\nend\n"));
+    EXPECT_FALSE(doc.run());
+    EXPECT_TRUE(doc.m_oLog.contains("init.lua:4: on four")) << doc.log();
+}
+
+TEST(ScriptIo, MemberFilesReadAndSeek)
+{
+    TEST_DocumentBuilder document = startupDocument(
+        "local f = assert(io.open('data/values.txt'))\n"
+        "assert(io.type(f) == 'file')\n"
+        "assert(tostring(f):match('^file %(0x%x+%)$'), tostring(f))\n"
+        "assert(f:read('*l') == 'first line')\n"
+        "assert(f:read('*L') == 'second\\n')\n"
+        "local a, b, c = f:read('*n', '*n', '*n')\n"
+        "assert(a == 12 and b == -3.5 and c == 255, tostring(a) .. tostring(b) .. tostring(c))\n"
+        "assert(f:seek('set', 6) == 6)\n"
+        "assert(f:read(4) == 'line')\n"
+        "assert(f:seek() == 10)\n"
+        "local size = f:seek('end')\n"
+        "assert(size == 36, size)\n"
+        "assert(f:read(1) == nil and f:read(0) == nil and f:read('*a') == '')\n"
+        "assert(f:seek('set', -5) == 0)\n"
+        "assert(f:seek('cur', 1000) == size)\n"
+        "assert(f:seek('end', -5) == size - 5 and f:read('*a') == 'tail\\n')\n"
+        "local ok, message = pcall(f.seek, f, 'set', 1e300)\n"
+        "assert(not ok and message:find('not an integer in proper range'), message)\n"
+        "assert(f:setvbuf('full') == true and f:flush() == true)\n"
+        "local w, werr = f:write('x')\n"
+        "assert(w == nil and werr == 'Bad file descriptor', werr)\n"
+        "assert(f:close() == true)\n"
+        "assert(tostring(f) == 'file (closed)' and io.type(f) == 'closed file')\n"
+        "ok, message = pcall(f.read, f)\n"
+        "assert(message:find('attempt to use a closed file'), message)\n"
+        "local count = 0\n"
+        "for line in io.lines('data/values.txt') do count = count + 1 end\n"
+        "assert(count == 4, count)\n"
+        "local seen = {}\n"
+        "for line in io.lines('data/gaps.txt') do seen[#seen + 1] = '<' .. line .. '>' end\n"
+        "assert(table.concat(seen) == '<a><><b>', table.concat(seen))\n"
+        "local g = io.open('data/values.txt')\n"
+        "local lines = g:lines('*L')\n"
+        "assert(lines() == 'first line\\n')\n"
+        "g:close()\n"
+        "ok, message = pcall(lines)\n"
+        "assert(message:find('file is already closed'), message)\n"
+        "local h, herr, code = io.open('missing.txt')\n"
+        "assert(h == nil and herr == 'missing.txt: No such file or directory' and code == 2, herr)\n"
+        "ok, message = pcall(io.open, 'data/values.txt', 'rw')\n"
+        "assert(message:find(\"invalid mode 'rw' %(should match '%[rwa%]%%%+%?b%?'%)\"), message)\n"
+        "assert(io.open('data/values.txt', 'r+b')):close()\n"
+        "ok, message = pcall(io.lines, 'missing.txt')\n"
+        "assert(message:find(\"cannot open file 'missing.txt' %(No such file or directory%)\"), message)\n"
+        "local w = assert(io.open('data/values.txt', 'w'))\n"
+        "assert(w:write('') == w and w:write('changed') == nil)\n"
+        "w:close()\n"
+        "assert(io.open('./data/values.txt'):read('*l') == 'first line')\n"
+        "io.input('data/values.txt')\n"
+        "assert(io.read() == 'first line')\n"
+        "io.input():close()\n"
+        "ok, message = pcall(io.read)\n"
+        "assert(message:find('standard input file is closed'), message)\n");
+    document.add("data/values.txt", "first line\nsecond\n12 -3.5 0xff\ntail\n");
+    document.add("data/gaps.txt", "a\n\nb");
+    ScriptDocument doc(document);
+    ASSERT_TRUE(doc.run()) << doc.log();
+}
+
+TEST(ScriptIo, FilesBesideTheDocumentWriteAndReadBack)
+{
+    ScriptDocument doc(startupDocument("local f = assert(io.open('//out.txt', 'w'))\n"
+                                       "assert(f:write('line one\\n', 42, '\\n') == f)\n"
+                                       "assert(f:close())\n"
+                                       "local lines = {}\n"
+                                       "for line in io.lines('//out.txt') do lines[#lines + 1] = line end\n"
+                                       "assert(#lines == 2 and lines[1] == 'line one' and lines[2] == '42')\n"
+                                       "local a = assert(io.open('//out.txt', 'a+'))\n"
+                                       "a:write('more')\n"
+                                       "a:seek('set', 0)\n"
+                                       "assert(a:read('*a') == 'line one\\n42\\nmore')\n"
+                                       "a:close()\n"
+                                       "io.output('//log.txt')\n"
+                                       "io.write('via ', 'output')\n"
+                                       "io.close()\n"
+                                       "assert(io.open('//../escape.txt', 'w') == nil)\n"
+                                       "assert(io.open('//', 'r') == nil)\n"
+                                       "local t = assert(io.tmpfile())\n"
+                                       "t:write('temporary', 1)\n"
+                                       "t:seek('set')\n"
+                                       "assert(t:read('*a') == 'temporary1')\n"
+                                       "t:close()\n"));
+    ASSERT_TRUE(doc.run()) << doc.log();
+    EXPECT_EQ(TEST_readText(doc.m_oDir.path("out.txt")), "line one\n42\nmore");
+    EXPECT_EQ(TEST_readText(doc.m_oDir.path("log.txt")), "via output");
+}
+
+TEST(ScriptIo, ProcessesAndTheSystemAreOutOfReach)
+{
+    TEST_DocumentBuilder document =
+        startupDocument("local ok, message = pcall(io.popen, 'ls')\n"
+                        "assert(not ok and message:find(\"'popen' not supported\"), message)\n"
+                        "ok, message = pcall(os.execute, 'touch //nothing')\n"
+                        "assert(not ok and message:find(\"'execute' not supported\"), message)\n"
+                        "assert(os.execute() == false)\n"
+                        "ok, message = pcall(os.exit, 0)\n"
+                        "assert(not ok and message:find(\"'exit' not supported\"), message)\n"
+                        "assert(not pcall(os.tmpname))\n"
+                        "local r, rerr = os.remove('data.txt')\n"
+                        "assert(r == nil and rerr == 'data.txt: Permission denied', rerr)\n"
+                        "r, rerr = os.remove('/definitely/not/here')\n"
+                        "assert(r == nil and rerr == '/definitely/not/here: No such file or directory', rerr)\n"
+                        "assert(os.remove('//../outside.txt') == nil)\n"
+                        "assert(os.rename('//victim.txt', '//renamed.txt') == true)\n"
+                        "assert(os.remove('//renamed.txt') == true)\n"
+                        "assert(os.rename('//keep.txt', '/tmp/keep.txt') == nil)\n"
+                        "assert(os.setlocale() == 'C' and os.setlocale('C', 'numeric') == 'C')\n"
+                        "assert(os.setlocale('de_DE.UTF-8') == nil and os.setlocale('') == nil)\n"
+                        "assert(tostring(0.5) == '0.5' and tonumber('2.25') == 2.25)\n"
+                        "assert(type(os.time()) == 'number' and type(os.clock()) == 'number')\n"
+                        "assert(os.date('!%Y-%m-%d', 0) == '1970-01-01')\n");
+    document.add("data.txt", "member\n");
+    ScriptDocument doc(document);
+    doc.m_oDir.write("victim.txt", "x");
+    doc.m_oDir.write("keep.txt", "kept");
+    ASSERT_TRUE(doc.run()) << doc.log();
+    EXPECT_EQ(TEST_readText(doc.m_oDir.path("keep.txt")), "kept");
+}
+
+} // namespace
