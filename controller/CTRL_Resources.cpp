@@ -1,5 +1,7 @@
 #include "controller/CTRL_Generic.h"
 
+#include "model/MDL_Font.h"
+
 // The resource lists and the default font. The lists own their elements.
 
 void CTRL_Generic::removeAllResources()
@@ -16,11 +18,13 @@ void CTRL_Generic::removeAllResources()
 
 void CTRL_Generic::createDefaultFont()
 {
-    m_poDefaultFont = nullptr;
+    // The name selects the built-in font data, which the font does not own.
+    m_poDefaultFont = new MDL_Font("default", nullptr, 0, false);
 }
 
 void CTRL_Generic::destroyDefaultFont()
 {
+    delete m_poDefaultFont;
     m_poDefaultFont = nullptr;
 }
 
