@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+
+#include "model/MDL_Object.h"
+
+// An invisible shape that takes part in collision detection (type 13): a
+// sphere, a box or a cylinder whose size is carried by the basis of its
+// global frame. The three basis rows are the half-axes of a box (their
+// lengths are the half-sizes); a cylinder's axis is row 2 (the half-height
+// vector) and its radius the length of row 0; a sphere's radius is the length
+// of row 0. Scaling the frame resizes the volume.
+//
+// The collision pass and the binding read and write the four fields
+// directly. Every value given out here is finite, so the broad phase can sort
+// endpoints with plain comparisons.
+class MDL_CollisionVolume : public MDL_Object {
+public:
+    // Shapes (the models-set "volume_type" names "sphere", "box", "cylinder").
+    enum {
+        SHAPE_NONE = 0,
+        SHAPE_SPHERE = 1,
+        SHAPE_BOX = 2,
+        SHAPE_CYLINDER = 3,
+    };
+
+    // Radius 0, layer 1, mask with every bit set.
+    explicit MDL_CollisionVolume(int shape);
+    // Copies the base object (MDL_Object's copy), shape, radius, layer and mask.
+    MDL_CollisionVolume(const MDL_CollisionVolume &other);
+
+    // "sphere", "box", "cylinder" without regard to case give 1 to 3; any
+    // other text, or null, gives SHAPE_NONE (the models-set reader then stops
+    // creating objects).
+    static int shapeFromName(const char *name);
+
+    // Lowest and highest x of the volume in scene coordinates: a sphere spans
+    // position.x -/+ m_fRadius (as the last getRadius left it); a box or a
+    // cylinder position.x -/+ (|r0.x| + |r1.x| + |r2.x|); any other shape 0.
+    double getMinX();
+    double getMaxX();
+    // Recomputes and returns the bounding radius: |r0| for a sphere, the
+    // half-diagonal sqrt(|r0|^2 + |r1|^2 + |r2|^2) for a box or a cylinder.
+    // Any other shape keeps (and returns) the radius it had.
+    double getRadius();
+
+    // --- fields, in order ---
+    double m_fRadius;
+    int32_t m_iShape;
+    // Bits naming the layers the volume is in.
+    int32_t m_iCollisionLayer;
+    // Bits naming the layers the volume collides with.
+    uint32_t m_uiCollisionMask;
+
+private:
+    // Half the volume's width along scene x (0 for an unknown shape).
+    double halfExtentX();
+};
+
+// One end of a collision volume's interval along scene x, for the scene's
+// sort and sweep. The scene creates two per volume (a minimum and a maximum)
+// and owns them.
+struct MDL_SweepEndpoint {
+    MDL_SweepEndpoint() : m_bIsMin(true), m_fValue(0), m_poObject(nullptr) {}
+    MDL_SweepEndpoint(bool isMin, MDL_CollisionVolume *volume) : m_bIsMin(isMin), m_fValue(0), m_poObject(volume) {}
+
+    // m_fValue = the volume's lowest x for a minimum, its highest x
+    // otherwise (0 without a volume); returns it.
+    double update();
+
+    bool m_bIsMin;
+    double m_fValue;
+    MDL_CollisionVolume *m_poObject;
+};
