@@ -74,7 +74,8 @@ public:
             return;
         int after = m_iCount - index - 1;
         if (after > 0)
-            std::memmove(m_pData + index, m_pData + index + 1, sizeof(T) * static_cast<size_t>(after));
+            std::memmove(static_cast<void *>(m_pData + index), static_cast<const void *>(m_pData + index + 1),
+                         sizeof(T) * static_cast<size_t>(after));
         resize(m_iCount - 1);
     }
 
@@ -109,7 +110,9 @@ public:
 private:
     void reallocate(int capacity)
     {
-        void *block = std::realloc(m_pData, sizeof(T) * static_cast<size_t>(capacity));
+        // Elements are moved as raw bytes (see above), also those of
+        // records such as texture layers whose members have copy constructors.
+        void *block = std::realloc(static_cast<void *>(m_pData), sizeof(T) * static_cast<size_t>(capacity));
         if (block == nullptr)
             std::abort(); // out of memory: nothing sensible can go on
         m_pData = static_cast<T *>(block);
