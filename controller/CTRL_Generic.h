@@ -86,6 +86,30 @@ public:
 
     // Frame loop.
     void setRunning();
+    // One frame; a time step of 0 means: measure it.
+    void frame(void *context, VIEW_Generic *renderer, double deltaTime);
+    void update(double deltaTime);
+    void trackGrabPoint();
+    void updateSound();
+    void draw(void *context, VIEW_Generic *renderer);
+    void resize(int width, int height);
+    // Removes an object and its children from their scene tree; the scene
+    // frees them at its next purge.
+    void removeObject(MDL_Object *object);
+    MTH_Vector3D getSceneMouse(const MTH_Vector3D &defaultPoint);
+
+    // The largest centred rectangle of the document's aspect ratio that fits
+    // the view: offset and size in view pixels, and the document height at
+    // full width.
+    struct DocumentFrame {
+        MTH_Vector2D m_oOffset;
+        double m_fWidth;
+        double m_fHeight;
+        double m_fFullHeight;
+    };
+    DocumentFrame documentFrame() const;
+    // The caption drawn while the document loads.
+    void splashCaption(char *out, int size) const;
 
     // The stage message stored by the error report for a load stage.
     static const char *stageMessage(int stage);

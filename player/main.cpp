@@ -7,6 +7,8 @@
 
 #include "PLAYER_Options.h"
 #include "controller/CTRL_Generic.h"
+#include "controller/desktop/CTRL_Desktop.h"
+#include "controller/desktop/CTRL_HeadlessHost.h"
 #include "scripting/CTRL_ScriptEngine.h"
 
 // The built-in document lies beside the executable.
@@ -23,10 +25,10 @@ static std::string builtInDocument()
 }
 
 // Plays one document; false when the error report fired.
-static bool play(const std::string &path, const PLAYER_Options &)
+static bool play(const std::string &path, const PLAYER_Options &options)
 {
     // The controller owns the engine and deletes it.
-    CTRL_Generic controller(new CTRL_ScriptEngine(), CTRL_PLATFORM_LINUX);
+    CTRL_Desktop controller(new CTRL_ScriptEngine());
     bool opened = controller.openDocument(path.c_str());
     if (!opened && !controller.m_bHalted) {
         // An empty or unreadable file fails without a report; the user must
@@ -35,9 +37,9 @@ static bool play(const std::string &path, const PLAYER_Options &)
         return false;
     }
     if (opened && !controller.m_bHalted) {
-        // The scripts run once: "init.lua", then startup.
-        controller.m_bStarted = true;
-        controller.m_poScriptEngine->loadScripts();
+        // Until the window shell exists every run is headless, with no renderer.
+        CTRL_HeadlessHost host(&controller, nullptr, options.m_iWidth, options.m_iHeight);
+        host.run(options.m_iFrames, options.m_fDeltaTime);
     }
     if (controller.m_bHalted) {
         fprintf(stderr, "%s\n", controller.m_sErrorText);
@@ -68,8 +70,10 @@ int main(int argc, char **argv)
     }
     if (options.m_asDocuments.empty())
         options.m_asDocuments.push_back(builtInDocument());
+    CTRL_HeadlessHost::installInterruptHandler();
     bool ok = true;
     for (const std::string &path : options.m_asDocuments)
-        ok = play(path, options) && ok;
+        if (!CTRL_HeadlessHost::interrupted())
+            ok = play(path, options) && ok;
     return ok ? 0 : 1;
 }

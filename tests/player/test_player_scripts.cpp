@@ -13,7 +13,7 @@ TEST(PlayerScripts, RunsTheDocumentAndReportsBrokenScripts)
     good.add("init.lua", "function startup() print('Welcome, ' .. require('who')) end\n");
     good.add("who.lua", "return 'player'\n");
     std::string goodPath = dir.write("good.vk", good.build());
-    TEST_ProcessResult played = TEST_run(VEKTA_PLAYER_EXE, {"--headless", goodPath});
+    TEST_ProcessResult played = TEST_run(VEKTA_PLAYER_EXE, {"--headless", "--frames", "3", "--dt", "0.02", goodPath});
     EXPECT_EQ(played.m_iExitCode, 0) << played.m_sErr;
     EXPECT_NE(played.m_sErr.find("Welcome, player\n"), std::string::npos) << played.m_sErr;
     EXPECT_NE(played.m_sErr.find(goodPath + " loaded in "), std::string::npos) << played.m_sErr;

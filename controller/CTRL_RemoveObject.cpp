@@ -1,0 +1,38 @@
+#include "controller/CTRL_Generic.h"
+#include "model/MDL_Object.h"
+#include "model/MDL_Viewport.h"
+
+void CTRL_Generic::removeObject(MDL_Object *object)
+{
+    if (object == nullptr)
+        return;
+    // Children first, deepest first, without recursion: trees can be deep.
+    UTIL_DynArray<MDL_Object *, 128> order;
+    order.append(object);
+    for (int i = 0; i < order.m_iCount; i++)
+        for (MDL_Object *child = order.m_pData[i]->getFirstChild(); child != nullptr; child = child->getNextSibling())
+            order.append(child);
+    for (int i = order.m_iCount - 1; i >= 0; i--) {
+        MDL_Object *o = order.m_pData[i];
+        o->unlinkFromParent();
+        o->m_bDeleted = true;
+        int type = o->getType();
+        if (type == OBJECT_CAMERA || type == OBJECT_MIKE) {
+            for (int v = 0; v < m_oViewports.m_iCount; v++) {
+                MDL_Viewport *viewport = m_oViewports.m_pData[v];
+                if (reinterpret_cast<MDL_Object *>(viewport->m_poCamera) == o)
+                    viewport->m_poCamera = nullptr;
+                if (reinterpret_cast<MDL_Object *>(viewport->m_poMike) == o)
+                    viewport->m_poMike = nullptr;
+            }
+        } else {
+            if (o == m_poGrabbedObject) {
+                m_poGrabbedObject = nullptr;
+                m_bLeftButtonDown = false;
+                setCursor(3);
+            }
+            if (o == m_poHoverObject)
+                m_poHoverObject = nullptr; // the next mouse event picks again
+        }
+    }
+}

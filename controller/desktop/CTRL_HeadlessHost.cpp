@@ -1,0 +1,48 @@
+#include "controller/desktop/CTRL_HeadlessHost.h"
+
+#include <csignal>
+#include <ctime>
+
+#include "controller/CTRL_Generic.h"
+
+static volatile std::sig_atomic_t s_bInterrupted = 0;
+
+static void onInterrupt(int)
+{
+    s_bInterrupted = 1;
+}
+
+void CTRL_HeadlessHost::installInterruptHandler()
+{
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+}
+
+bool CTRL_HeadlessHost::interrupted()
+{
+    return s_bInterrupted != 0;
+}
+
+CTRL_HeadlessHost::CTRL_HeadlessHost(CTRL_Generic *controller, VIEW_Generic *renderer, int width, int height)
+    : m_poController(controller), m_poRenderer(renderer), m_iWidth(width), m_iHeight(height)
+{
+}
+
+long CTRL_HeadlessHost::run(long frames, double deltaTime)
+{
+    m_poController->m_bRunning = true;
+    m_poController->resize(m_iWidth, m_iHeight);
+    long done = 0;
+    while ((frames < 0 || done < frames) && !interrupted()) {
+        m_poController->frame(nullptr, m_poRenderer, deltaTime);
+        done++;
+        if (frames < 0 && m_poController->m_bHalted)
+            break; // nothing more will happen in this document
+        if (deltaTime == 0) {
+            // Real time: about sixty frames a second, as a display would ask.
+            struct timespec pause = {0, 16 * 1000 * 1000};
+            nanosleep(&pause, nullptr);
+        }
+    }
+    return done;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+class CTRL_Generic;
+class VIEW_Generic;
+
+// Runs a controller's frames with no display: a fixed view size, a fixed or
+// measured time step, a number of frames or until interrupted (SIGINT or
+// SIGTERM).
+class CTRL_HeadlessHost {
+public:
+    CTRL_HeadlessHost(CTRL_Generic *controller, VIEW_Generic *renderer, int width, int height);
+
+    // frames < 0: until interrupted or halted. deltaTime 0: real time.
+    // Returns the number of frames run.
+    long run(long frames, double deltaTime);
+
+    static void installInterruptHandler();
+    static bool interrupted();
+
+private:
+    CTRL_Generic *m_poController;
+    VIEW_Generic *m_poRenderer;
+    int m_iWidth;
+    int m_iHeight;
+};
