@@ -138,7 +138,7 @@ TEST(FrameLoop, RunningFrameDrawsViewportsWithCamerasInTheFrame)
     controller.m_oViewports.append(without);
 
     controller.frame(nullptr, &renderer, 0.02);
-    EXPECT_EQ(joined(renderer.m_asCalls), "glyphs begin clear viewport present");
+    EXPECT_EQ(joined(renderer.m_asCalls), "begin clear viewport present");
     // Letterboxed with a transparent background: cleared with opaque black.
     EXPECT_EQ(renderer.m_oClear.m_fX, 0.0);
     EXPECT_EQ(renderer.m_oClear.m_fW, 1.0);
