@@ -22,6 +22,11 @@ void LMP_registerObjectTypes(lua_State *L);
 void LMP_registerClasses(lua_State *L);
 void LMP_registerValueTypes(lua_State *L);
 
+// The registration functions of the bound classes, one at the bottom of each
+// class binding file (LMP_registerScene, LMP_registerViewport, ...), each
+// calling LMP_Luna<T>::registerClass; LMP_registerClasses calls them in
+// order. Declare each one here as its binding file is added.
+
 // Pushes a new "v2" value and returns its storage for the caller to fill
 // (used by the engine for zoom events).
 MTH_Vector2D *LMP_iPushV2(lua_State *L);
