@@ -53,6 +53,40 @@ int CTRL_iScriptPanic(lua_State *L)
     return 0; // the interpreter then aborts, as stock Lua does
 }
 
+// debug.setupvalue and debug.upvaluejoin on a host function would let a
+// script put any value, such as another function's light userdata, where
+// the host keeps its own pointers: they work on Lua functions only.
+static int debugGuardedUpvalues(lua_State *L)
+{
+    int top = lua_gettop(L);
+    for (int i = 1; i <= top; i++)
+        if (lua_iscfunction(L, i))
+            return luaL_error(L, "upvalues of host functions cannot be changed");
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, top, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
+// The registry holds the host's own pointers and tables: scripts do not
+// reach it.
+static int debugNoRegistry(lua_State *L)
+{
+    return luaL_error(L, "'getregistry' not supported");
+}
+
+static void guardDebugLibrary(lua_State *L)
+{
+    static const char *const guarded[] = {"setupvalue", "upvaluejoin"};
+    for (const char *name : guarded) {
+        lua_getfield(L, -1, name);
+        lua_pushcclosure(L, debugGuardedUpvalues, 1);
+        lua_setfield(L, -2, name);
+    }
+    lua_pushcfunction(L, debugNoRegistry);
+    lua_setfield(L, -2, "getregistry");
+}
+
 void CTRL_installConsole(lua_State *L)
 {
     lua_atpanic(L, CTRL_iScriptPanic);
@@ -62,6 +96,7 @@ void CTRL_installConsole(lua_State *L)
     if (lua_istable(L, -1)) {
         lua_pushcfunction(L, consoleDebug);
         lua_setfield(L, -2, "debug");
+        guardDebugLibrary(L);
     }
     lua_pop(L, 1);
 }

@@ -28,7 +28,24 @@ struct CTRL_ScriptFile {
     CTRL_Stream *m_poStream;  // a stream or a standard handle; null for a temporary file
     lua_CFunction m_pfnClose; // null: the handle is closed
     FILE *m_poTemporary;      // the file of io.tmpfile, else null
+    // Last, where no other userdata of this size keeps a word a script can
+    // set: together with the metatable and the size it proves the block is
+    // a file handle, whatever metatable a script gave other userdata.
+    const void *m_pTag;
 };
+
+static const char s_cFileTag = 0;
+
+// The file handle at index, or null: the "FILE*" metatable alone is not
+// enough, since a script can give it to any userdata.
+static CTRL_ScriptFile *testScriptFile(lua_State *L, int index)
+{
+    void *block = luaL_testudata(L, index, FILE_HANDLE);
+    if (block == nullptr || lua_rawlen(L, index) != sizeof(CTRL_ScriptFile))
+        return nullptr;
+    CTRL_ScriptFile *file = static_cast<CTRL_ScriptFile *>(block);
+    return file->m_pTag == &s_cFileTag ? file : nullptr;
+}
 
 // --- operations on either kind of file ---
 
@@ -118,7 +135,10 @@ static void fileClearError(CTRL_ScriptFile *file)
 
 static CTRL_ScriptFile *toScriptFile(lua_State *L)
 {
-    return static_cast<CTRL_ScriptFile *>(luaL_checkudata(L, 1, FILE_HANDLE));
+    CTRL_ScriptFile *file = testScriptFile(L, 1);
+    if (file == nullptr)
+        luaL_argerror(L, 1, lua_pushfstring(L, "%s expected, got %s", FILE_HANDLE, luaL_typename(L, 1)));
+    return file;
 }
 
 static bool isClosed(const CTRL_ScriptFile *file)
@@ -141,6 +161,7 @@ static CTRL_ScriptFile *newPreFile(lua_State *L)
     file->m_poStream = nullptr;
     file->m_pfnClose = nullptr;
     file->m_poTemporary = nullptr;
+    file->m_pTag = &s_cFileTag;
     luaL_setmetatable(L, FILE_HANDLE);
     return file;
 }
@@ -214,8 +235,10 @@ static int ioClose(lua_State *L)
 
 static int fileGc(lua_State *L)
 {
-    CTRL_ScriptFile *file = toScriptFile(L);
-    if (!isClosed(file) && (file->m_poStream != nullptr || file->m_poTemporary != nullptr))
+    // Collection never raises: a userdata that only borrowed the metatable
+    // is left alone.
+    CTRL_ScriptFile *file = testScriptFile(L, 1);
+    if (file != nullptr && !isClosed(file) && (file->m_poStream != nullptr || file->m_poTemporary != nullptr))
         auxClose(L);
     return 0;
 }
@@ -235,7 +258,7 @@ static int fileToString(lua_State *L)
 static int ioType(lua_State *L)
 {
     luaL_checkany(L, 1);
-    CTRL_ScriptFile *file = static_cast<CTRL_ScriptFile *>(luaL_testudata(L, 1, FILE_HANDLE));
+    CTRL_ScriptFile *file = testScriptFile(L, 1);
     if (file == nullptr)
         lua_pushnil(L);
     else if (isClosed(file))
@@ -279,7 +302,7 @@ static int ioTmpfile(lua_State *L)
 static CTRL_ScriptFile *getIoFile(lua_State *L, const char *key)
 {
     lua_getfield(L, LUA_REGISTRYINDEX, key);
-    CTRL_ScriptFile *file = static_cast<CTRL_ScriptFile *>(luaL_testudata(L, -1, FILE_HANDLE));
+    CTRL_ScriptFile *file = testScriptFile(L, -1);
     if (file == nullptr || isClosed(file))
         luaL_error(L, "standard %s file is closed", key + IO_PREFIX_LENGTH);
     return file;

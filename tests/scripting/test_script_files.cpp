@@ -282,3 +282,34 @@ TEST(ScriptIo, ProcessesAndTheSystemAreOutOfReach)
 }
 
 } // namespace
+
+// A script cannot pass other userdata off as a file handle, nor reach the
+// host's pointers through the debug library.
+TEST(ScriptSafety, ForgedFilesAndHostUpvaluesAreRefused)
+{
+    struct Case {
+        const char *expression;
+        const char *expected;
+    };
+    const Case cases[] = {
+        {"(function() local v = v3(1, 2, 3); debug.setmetatable(v, getmetatable(io.stdout))\n"
+         "  return select(2, pcall(io.close, v)) end)()",
+         "FILE* expected"},
+        {"(function() local v = v3(1, 2, 3); debug.setmetatable(v, getmetatable(io.stdout))\n"
+         "  return tostring(io.type(v)) end)()",
+         "nil"},
+        {"select(2, pcall(debug.getregistry))", "'getregistry' not supported"},
+        {"select(2, pcall(debug.setupvalue, print, 1, 5))", "upvalues of host functions cannot be changed"},
+        {"(function() local x = 2; local function g() return x end\n"
+         "  debug.setupvalue(g, 1, 7) return tostring(g()) end)()",
+         "7"},
+    };
+    for (const Case &c : cases) {
+        ScriptDocument document(
+            ScriptDocument::withInit(std::string("result = ") + c.expression + "\nfunction startup() end\n"));
+        ASSERT_TRUE(document.m_bOpened);
+        EXPECT_TRUE(document.run()) << document.log();
+        EXPECT_NE(document.text("result").find(c.expected), std::string::npos)
+            << c.expression << "\n-> " << document.text("result");
+    }
+}
