@@ -228,11 +228,19 @@ void TEST_registerThings(lua_State *L)
 
 // --- the fixture ---
 
+// Scripts cannot reach the registry; the tests look into it through this.
+static int pushRegistry(lua_State *L)
+{
+    lua_pushvalue(L, LUA_REGISTRYINDEX);
+    return 1;
+}
+
 BindingFixture::BindingFixture()
 {
     m_poController = new CTRL_Generic(new CTRL_ScriptEngine(), CTRL_PLATFORM_LINUX);
     L = m_poController->m_poScriptEngine->m_poLuaState;
     TEST_registerThings(L);
+    lua_register(L, "testRegistry", pushRegistry);
 }
 
 BindingFixture::~BindingFixture()
