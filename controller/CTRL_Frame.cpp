@@ -103,7 +103,7 @@ void CTRL_Generic::update(double deltaTime)
                 continue;
             double subStep = m_fDeltaTime / static_cast<double>(n);
             for (long k = 0; k < n && !m_bHalted; k++)
-                CTRL_stepScene(scene, subStep);
+                CTRL_stepScene(this, scene, subStep);
         }
         if (!m_bHalted && m_poScriptEngine != nullptr)
             m_poScriptEngine->update(m_fDeltaTime);
@@ -113,7 +113,7 @@ void CTRL_Generic::update(double deltaTime)
         MDL_Scene *scene = m_oScenes.m_pData[i];
         CTRL_updateSkinning(scene);
         CTRL_advanceAnimations(scene, m_fDeltaTime);
-        CTRL_stepScene(scene, 0);
+        CTRL_stepScene(this, scene, 0);
         CTRL_purgeScene(this, scene);
     }
 }

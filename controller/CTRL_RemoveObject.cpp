@@ -1,12 +1,13 @@
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_Object.h"
+#include "model/MDL_Scene.h"
 #include "model/MDL_Viewport.h"
 
 void CTRL_Generic::removeObject(MDL_Object *object)
 {
     if (object == nullptr)
         return;
-    // Children first, deepest first, without recursion: trees can be deep.
+    // The subtree without recursion: trees can be deep.
     UTIL_DynArray<MDL_Object *, 128> order;
     order.append(object);
     for (int i = 0; i < order.m_iCount; i++)
@@ -14,8 +15,6 @@ void CTRL_Generic::removeObject(MDL_Object *object)
             order.append(child);
     for (int i = order.m_iCount - 1; i >= 0; i--) {
         MDL_Object *o = order.m_pData[i];
-        o->unlinkFromParent();
-        o->m_bDeleted = true;
         int type = o->getType();
         if (type == OBJECT_CAMERA || type == OBJECT_MIKE) {
             for (int v = 0; v < m_oViewports.m_iCount; v++) {
@@ -35,4 +34,7 @@ void CTRL_Generic::removeObject(MDL_Object *object)
                 m_poHoverObject = nullptr; // the next mouse event picks again
         }
     }
+    // Unlinks each from its parent, children first, flags it deleted and
+    // tells its scene, which frees it at its next purge.
+    MDL_Scene::deleteObject(object);
 }

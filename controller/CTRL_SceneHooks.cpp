@@ -1,26 +1,81 @@
 #include "controller/CTRL_SceneHooks.h"
 
 #include "controller/CTRL_Generic.h"
+#include "model/MDL_Object.h"
+#include "model/MDL_Scene.h"
+#include "model/MDL_Texture.h"
+#include "model/MDL_Viewport.h"
 
-bool CTRL_sceneSimulates(MDL_Scene *)
+bool CTRL_sceneSimulates(MDL_Scene *scene)
 {
-    return false;
+    return scene->getActive();
 }
 
-double CTRL_sceneIntegrationStep(MDL_Scene *)
+double CTRL_sceneIntegrationStep(MDL_Scene *scene)
 {
-    return static_cast<double>(0.002f);
+    return scene->getIntegrationStep();
 }
 
-void CTRL_stepScene(MDL_Scene *, double) {}
-void CTRL_updateSkinning(MDL_Scene *) {}
-void CTRL_advanceAnimations(MDL_Scene *, double) {}
-void CTRL_purgeScene(CTRL_Generic *, MDL_Scene *) {}
-void CTRL_buildShadowVolumes(CTRL_Generic *) {}
+void CTRL_stepScene(CTRL_Generic *controller, MDL_Scene *scene, double step)
+{
+    scene->step(step, controller->m_poScriptEngine);
+}
+
+void CTRL_updateSkinning(MDL_Scene *scene)
+{
+    scene->updateSkinning();
+}
+
+void CTRL_advanceAnimations(MDL_Scene *scene, double deltaTime)
+{
+    scene->advanceAnimations(deltaTime);
+}
+
+// Before the scene frees its deleted objects, nothing of the controller may
+// point at one of them any more.
+static void forgetPurged(MDL_Scene *, MDL_Object *const *objects, int count, void *context)
+{
+    CTRL_Generic *controller = static_cast<CTRL_Generic *>(context);
+    for (int i = 0; i < count; i++) {
+        MDL_Object *o = objects[i];
+        for (int v = 0; v < controller->m_oViewports.m_iCount; v++) {
+            MDL_Viewport *viewport = controller->m_oViewports.m_pData[v];
+            if (reinterpret_cast<MDL_Object *>(viewport->m_poCamera) == o)
+                viewport->m_poCamera = nullptr;
+            if (reinterpret_cast<MDL_Object *>(viewport->m_poMike) == o)
+                viewport->m_poMike = nullptr;
+        }
+        if (controller->m_poGrabbedObject == o) {
+            controller->m_poGrabbedObject = nullptr;
+            controller->m_bLeftButtonDown = false;
+        }
+        if (controller->m_poHoverObject == o)
+            controller->m_poHoverObject = nullptr;
+    }
+}
+
+void CTRL_purgeScene(CTRL_Generic *controller, MDL_Scene *scene)
+{
+    if (!scene->hasPendingDeletions())
+        return;
+    scene->setPurgeHook(forgetPurged, controller);
+    scene->purgeDeleted();
+}
+
+void CTRL_buildShadowVolumes(CTRL_Generic *controller)
+{
+    for (int i = 0; i < controller->m_oScenes.m_iCount; i++) {
+        MDL_Scene *scene = controller->m_oScenes.m_pData[i];
+        MDL_Lamp *lamp = scene->getShadowLamp();
+        if (lamp != nullptr)
+            scene->drawShadowVolumes(lamp);
+    }
+}
+
 void CTRL_advanceStreams(CTRL_Generic *, double) {}
 void CTRL_serviceSound(CTRL_Generic *) {}
 
-bool CTRL_textureReleased(MDL_Texture *)
+bool CTRL_textureReleased(MDL_Texture *texture)
 {
-    return false;
+    return texture->m_bReleasePending;
 }

@@ -8,7 +8,7 @@ class MDL_Texture;
 
 bool CTRL_sceneSimulates(MDL_Scene *scene);
 double CTRL_sceneIntegrationStep(MDL_Scene *scene);
-void CTRL_stepScene(MDL_Scene *scene, double step);
+void CTRL_stepScene(CTRL_Generic *controller, MDL_Scene *scene, double step);
 void CTRL_updateSkinning(MDL_Scene *scene);
 void CTRL_advanceAnimations(MDL_Scene *scene, double deltaTime);
 // Frees the scene's deleted objects, first clearing every controller field
