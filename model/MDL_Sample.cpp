@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "foundation/UTIL_Log.h"
+#include "model/MDL_Sound.h"
 #include "model/MDL_VorbisMemory.h"
 
 // What a vorbisfile status means, for the diagnostic log.
@@ -56,6 +57,8 @@ MDL_Sample::MDL_Sample(const char *name, unsigned char *data, int size, bool own
 
 MDL_Sample::~MDL_Sample()
 {
+    // No sound may go on pointing at the sample.
+    MDL_Sound::forgetSample(this);
     m_oProxyHandle.release();
     clear();
     free(m_sName);

@@ -39,7 +39,9 @@ public:
     // is true the bytes (from malloc) are freed once decoding is over,
     // whatever its result.
     MDL_Sample(const char *name, unsigned char *data, int size, bool ownsData);
-    // Frees the name and the channels and detaches the script proxy.
+    // Clears the sample out of every sound that plays it
+    // (MDL_Sound::forgetSample), frees the name and the channels and detaches
+    // the script proxy.
     ~MDL_Sample();
 
     MDL_Sample(const MDL_Sample &) = delete;
