@@ -3,6 +3,7 @@
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
+#include "model/MDL_Stream.h"
 #include "model/MDL_Texture.h"
 #include "model/MDL_Viewport.h"
 
@@ -72,7 +73,11 @@ void CTRL_buildShadowVolumes(CTRL_Generic *controller)
     }
 }
 
-void CTRL_advanceStreams(CTRL_Generic *, double) {}
+void CTRL_advanceStreams(CTRL_Generic *controller, double deltaTime)
+{
+    for (int i = 0; i < controller->m_oStreams.m_iCount; i++)
+        controller->m_oStreams.m_pData[i]->advance(deltaTime);
+}
 void CTRL_serviceSound(CTRL_Generic *) {}
 
 bool CTRL_textureReleased(MDL_Texture *texture)
