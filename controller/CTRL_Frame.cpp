@@ -174,8 +174,10 @@ void CTRL_Generic::draw(void *context, VIEW_Generic *renderer)
         for (int i = 0; i < m_oTextures.m_iCount;) {
             MDL_Texture *texture = m_oTextures.m_pData[i];
             if (CTRL_textureReleased(texture)) {
+                // The renderer lets go of its copy; then the texture goes,
+                // its users cleared first (a dropped texture would leak).
                 renderer->releaseTexture(texture);
-                m_oTextures.remove(i);
+                removeTexture(texture);
             } else {
                 i++;
             }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "foundation/MTH_Vector.h"
 #include "foundation/UTIL_DynArray.h"
@@ -19,6 +20,46 @@ class MDL_Sample;
 class MDL_ModelsSet;
 class MDL_Texture;
 class MDL_Image;
+
+// ---- Resource lists: letting go of resources (CTRL_Resources.cpp) ----
+class MDL_Material;
+
+// What a remove operation of the controller is about to destroy, shown to
+// everything that may hold pointers into it, so that nothing is left
+// pointing at it: the objects, materials, textures, mesh data, vertex groups
+// and animation data of a models set, a texture, a movie's frame texture, or
+// a font. Holders let go of what it contains: a font user takes
+// m_poReplacementFont instead (the controller's default font), every other
+// pointer becomes null.
+class CTRL_ResourceRemoval {
+public:
+    CTRL_ResourceRemoval() : m_poFont(nullptr), m_poReplacementFont(nullptr), m_bSorted(true) {}
+    CTRL_ResourceRemoval(const CTRL_ResourceRemoval &) = delete;
+    CTRL_ResourceRemoval &operator=(const CTRL_ResourceRemoval &) = delete;
+
+    // Adds something that goes; null is ignored.
+    void add(const void *pointer);
+    // Whether pointer goes (false for null).
+    bool contains(const void *pointer) const;
+    bool isEmpty() const { return m_oPointers.m_iCount == 0; }
+    // Empties the layers of material whose texture goes (the layers stay,
+    // without a texture); the number emptied. Nothing for null.
+    int forgetTextures(MDL_Material *material) const;
+
+    UTIL_DynArray<uintptr_t> m_oPointers; // sorted before the first lookup
+    MDL_Font *m_poFont;                   // the font that goes, or null
+    MDL_Font *m_poReplacementFont;        // what its users take instead
+
+private:
+    void sort() const;
+    mutable bool m_bSorted;
+};
+
+// Lets an object of a kind the controller does not know (texts, images,
+// polylines, rigid bodies: their classes register one per type code) let go
+// of what a removal takes away; true when it held any of it.
+typedef bool (*CTRL_ForgetFunction)(MDL_Object *object, const CTRL_ResourceRemoval &removal);
+// ---- end of resource lists ----
 
 // Load stages: which message the error report shows.
 enum {
@@ -83,6 +124,65 @@ public:
 
     // The member's local header, or null (no document, no such member).
     const struct CTRL_MemberEntry *findMember(const char *name);
+
+    // ---- Resource lists (CTRL_Resources.cpp) ----
+    // Every add returns the new element, or null; the lists own their
+    // elements. A remove finds the element from the front (nothing when it
+    // is not listed), lets go of every pointer into it that the controller
+    // can reach (forgetResources), destroys it and closes the gap; true when
+    // it was listed.
+    //
+    // Who lets go when a resource goes:
+    // - a models set: every scene object, and every object and material of
+    //   the other sets, drops the set's mesh data, materials, vertex groups,
+    //   textures (from material layers), objects (as parent, bone, shadow
+    //   lamp) and animation data; animation players drop the set's data and
+    //   templates (and pause); viewports drop its cameras and microphones;
+    //   the grabbed and hover objects are cleared when they are its own;
+    // - a texture or a movie's frame texture: every material layer that
+    //   shows it is left without a texture;
+    // - a sample: every sound that plays it falls silent (no sample);
+    // - a font: every text that uses it takes the default font.
+    // Kinds the controller does not know (texts, images, polylines) let go
+    // through the forget function their class registers.
+    // When users had to let go, the diagnostic log says so: the script
+    // deleted something that was still in use.
+    MDL_Scene *addScene(const char *name);
+    // Appends a viewport at that position and size (frame units) and makes
+    // it the current viewport.
+    MDL_Viewport *addViewport(const MTH_Vector2D &position, const MTH_Vector2D &size);
+    // A movie over the member, appended also when the member does not open.
+    MDL_Stream *addStream(const char *name);
+    // Null when the member is missing.
+    MDL_Texture *addTexture(const char *name);
+    // Flags the texture for release; nothing else (nothing for null). The
+    // next drawn frame hands a flagged texture of the list to the renderer's
+    // release, then destroys it with removeTexture.
+    void releaseTexture(MDL_Texture *texture);
+    // Null when the member is missing or empty.
+    MDL_Font *addFont(const char *name);
+    // Null when the member is missing.
+    MDL_Sample *addSample(const char *name);
+    // Null when the member is missing or its text does not load (that set
+    // is not kept).
+    MDL_ModelsSet *addModelsSet(const char *name);
+    bool removeViewport(MDL_Viewport *viewport);
+    bool removeStream(MDL_Stream *stream);
+    bool removeTexture(MDL_Texture *texture);
+    bool removeFont(MDL_Font *font);
+    bool removeSample(MDL_Sample *sample);
+    bool removeModelsSet(MDL_ModelsSet *set);
+    // Makes everything the controller reaches let go of what removal holds:
+    // the objects and animation players of every scene, the objects and
+    // materials of every listed models set, the viewports' cameras and
+    // microphones, the grabbed and hover objects. Returns how many holders
+    // let go of something.
+    int forgetResources(const CTRL_ResourceRemoval &removal);
+    // Registers (null: unregisters) how objects of a type code let go;
+    // false for a code that is no object type and for meshes and animated
+    // meshes, which the controller handles itself.
+    static bool setForgetFunction(int type, CTRL_ForgetFunction forget);
+    // ---- end of resource lists ----
 
     // Frame loop.
     void setRunning();

@@ -1,18 +1,11 @@
-// The registration steps: the list of bound classes, the value types, and
-// stand-ins for the steps whose bindings do not exist yet (each registers
-// nothing). A binding that defines one of these functions in its own file
-// removes the stand-in here.
+// The registration steps: the list of bound classes and the value types. The
+// constants and object type codes live in LMP_Constants.cpp, the global
+// functions in LMP_Globals.cpp.
 #include "scripting/LMP_Registration.h"
 
 #include <lua.hpp>
 
 #include "scripting/LMP_ValueTypes.h"
-
-void LMP_registerConstants(lua_State *) {}
-
-void LMP_registerGlobalFunctions(lua_State *) {}
-
-void LMP_registerObjectTypes(lua_State *) {}
 
 // --- the bound classes ---
 
@@ -22,6 +15,7 @@ void LMP_registerObjectTypes(lua_State *) {}
 // Image, Polyline, Texture, Sample, Bone, Stream, Font, ModelsSet, Material,
 // Spring, Joint, CollisionVolume, AnimationData, Animation, Locator.
 static const LMP_RegistrationStep s_apfnClassSteps[] = {
+    LMP_registerScene, LMP_registerViewport, LMP_registerObject,
     nullptr, // end of the list
 };
 

@@ -12,8 +12,8 @@ struct MTH_Vector2D;
 //   LMP_registerObjectTypes      the OBJECT_ type codes, as global numbers
 //   LMP_registerClasses          the 26 bound classes, each by its registerClass
 //   LMP_registerValueTypes       v3, v2, color, m33
-// Until a binding file defines its step, LMP_Registration.cpp holds an empty
-// stand-in for it; the binding moves the definition into its own file.
+// The constants and object type codes are defined in LMP_Constants.cpp, the
+// global functions in LMP_Globals.cpp, the rest in LMP_Registration.cpp.
 typedef void (*LMP_RegistrationStep)(lua_State *L);
 
 void LMP_registerConstants(lua_State *L);
@@ -22,10 +22,18 @@ void LMP_registerObjectTypes(lua_State *L);
 void LMP_registerClasses(lua_State *L);
 void LMP_registerValueTypes(lua_State *L);
 
+// The constants table as registered: its number of rows and the name of a
+// row (null outside the table).
+int LMP_iConstantCount();
+const char *LMP_sConstantName(int index);
+
 // The registration functions of the bound classes, one at the bottom of each
 // class binding file (LMP_registerScene, LMP_registerViewport, ...), each
 // calling LMP_Luna<T>::registerClass; LMP_registerClasses calls them in
 // order. Declare each one here as its binding file is added.
+void LMP_registerScene(lua_State *L);
+void LMP_registerViewport(lua_State *L);
+void LMP_registerObject(lua_State *L);
 
 // Pushes a new "v2" value and returns its storage for the caller to fill
 // (used by the engine for zoom events).

@@ -1,8 +1,95 @@
 #include "controller/desktop/CTRL_Desktop.h"
 
-CTRL_Desktop::CTRL_Desktop(CTRL_ScriptEngine *engine) : CTRL_Generic(engine, CTRL_PLATFORM_LINUX), m_iCursor(0) {}
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "foundation/UTIL_Log.h"
+
+extern char **environ;
+
+CTRL_Desktop::CTRL_Desktop(CTRL_ScriptEngine *engine)
+    : CTRL_Generic(engine, CTRL_PLATFORM_LINUX), m_iCursor(0), m_sOpenProgram("xdg-open")
+{
+}
 
 void CTRL_Desktop::setCursor(int kind)
 {
     m_iCursor = kind;
+}
+
+void CTRL_Desktop::openExternal(const char *address)
+{
+    if (address == nullptr || address[0] == '\0')
+        return;
+    // The opener would read a leading dash as one of its own options.
+    if (address[0] == '-') {
+        UTIL_warn("Not opening \"%s\": an address cannot begin with '-'.", address);
+        return;
+    }
+    if (!launchDetached(m_sOpenProgram, address))
+        UTIL_warn("Could not run %s to open \"%s\".", m_sOpenProgram, address);
+}
+
+bool CTRL_Desktop::launchDetached(const char *program, const char *argument)
+{
+    if (program == nullptr || argument == nullptr)
+        return false;
+    char *const argv[] = {const_cast<char *>(program), const_cast<char *>(argument), nullptr};
+    // The intermediate child starts the program and leaves at once; the
+    // program then belongs to init, which reaps it, so the player neither
+    // waits for it nor keeps a zombie.
+    pid_t child = fork();
+    if (child < 0)
+        return false;
+    if (child == 0) {
+        pid_t program_pid = 0;
+        int error = posix_spawnp(&program_pid, program, nullptr, nullptr, argv, environ);
+        _exit(error == 0 ? 0 : 127);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+const char *CTRL_Desktop::userLocale()
+{
+    static const char *const s_asVariables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+    for (const char *name : s_asVariables) {
+        const char *value = getenv(name);
+        if (value != nullptr && value[0] != '\0')
+            return value;
+    }
+    return nullptr;
+}
+
+void CTRL_Desktop::languageOfLocale(const char *locale, char *output)
+{
+    strcpy(output, "US");
+    if (locale == nullptr || strcmp(locale, "C") == 0 || strcmp(locale, "POSIX") == 0)
+        return;
+    // The language part ends at the territory, codeset, modifier or the next
+    // entry of a LANGUAGE list: "fr_FR.UTF-8", "de:en", "sr@latin".
+    size_t length = strcspn(locale, "_.@:");
+    if (length < 2 || !isalpha(static_cast<unsigned char>(locale[0])) ||
+        !isalpha(static_cast<unsigned char>(locale[1])))
+        return;
+    output[0] = static_cast<char>(toupper(static_cast<unsigned char>(locale[0])));
+    output[1] = static_cast<char>(toupper(static_cast<unsigned char>(locale[1])));
+    output[2] = '\0';
+}
+
+void CTRL_Desktop::getLanguage(char *output)
+{
+    if (m_acLanguage[0] == '\0')
+        languageOfLocale(userLocale(), m_acLanguage);
+    strcpy(output, m_acLanguage);
 }

@@ -12,4 +12,26 @@ public:
     // 3 open hand); the window shell shows it.
     int m_iCursor;
     void setCursor(int kind) override;
+
+    // Hands the address to the desktop's opener (m_sOpenProgram) as its
+    // single argument, without a shell, and does not wait for it.
+    void openExternal(const char *address) override;
+    // The chosen language, or else the user's locale: two upper-case
+    // letters ("FR"), "US" when the locale names no language.
+    void getLanguage(char *output) override;
+
+    // The program that opens addresses, looked up on the PATH; "xdg-open"
+    // unless changed (tests put a harmless program here).
+    const char *m_sOpenProgram;
+
+    // Starts program with the one argument in its own process, detached (a
+    // short-lived intermediate process is reaped at once, so nothing is left
+    // to wait for). False when the program could not be started.
+    static bool launchDetached(const char *program, const char *argument);
+    // The two-letter code of a locale name such as "fr_FR.UTF-8" ("FR"):
+    // "US" for null, empty, "C", "POSIX" or a name without two letters in
+    // front. output holds at least 3 characters.
+    static void languageOfLocale(const char *locale, char *output);
+    // The first non-empty of LANGUAGE, LC_ALL, LC_MESSAGES and LANG, or null.
+    static const char *userLocale();
 };

@@ -307,6 +307,14 @@ std::string TEST_ObjectRecord::xml() const
         out += element("mesh", TEST_xmlEscape(m_sMesh));
     if (!m_sMaterial.empty())
         out += element("material", TEST_xmlEscape(m_sMaterial));
+    if (!m_aBindings.empty()) {
+        std::string groups, bones;
+        for (const auto &b : m_aBindings) {
+            groups += element("animated_mesh", TEST_xmlEscape(b.first));
+            bones += element("bone", TEST_xmlEscape(b.second));
+        }
+        out += element("animated_meshes", groups + bones);
+    }
     return out + m_sExtra + "</object>";
 }
 
@@ -360,6 +368,29 @@ TEST_ModelsSetWriter &TEST_ModelsSetWriter::addMesh(const TEST_MeshShape &mesh)
 TEST_ModelsSetWriter &TEST_ModelsSetWriter::addObject(const TEST_ObjectRecord &object)
 {
     return addRecord("objects", object.xml());
+}
+
+TEST_ModelsSetWriter &TEST_ModelsSetWriter::addVertexGroup(const std::string &name, const std::vector<int64_t> &indices,
+                                                           const std::vector<double> &weights, int indexSize,
+                                                           int weightSize)
+{
+    std::string out = "<animated_mesh name=\"" + TEST_xmlEscape(name) + "\">";
+    out += arrayElement("vertices", indices.size(), indexSize, TEST_hexInts(indices.data(), indices.size(), indexSize));
+    out += arrayElement("weights", weights.size(), weightSize,
+                        TEST_hexDoubles(weights.data(), weights.size(), weightSize));
+    return addRecord("animated_meshes", out + "</animated_mesh>");
+}
+
+TEST_ModelsSetWriter &TEST_ModelsSetWriter::addAnimation(const std::string &name,
+                                                         const std::vector<TEST_AnimationKey> &keys)
+{
+    auto triple = [](const MTH_Vector3D &v) { return number(v.m_fX) + " " + number(v.m_fY) + " " + number(v.m_fZ); };
+    std::string out =
+        "<animation name=\"" + TEST_xmlEscape(name) + "\"><keys count=\"" + std::to_string(keys.size()) + "\">";
+    for (const TEST_AnimationKey &k : keys)
+        out += "<key time=\"" + number(k.m_fTime) + "\">" + element("location", triple(k.m_oLocation)) +
+               element("rotation", triple(k.m_oRotation)) + element("scale", triple(k.m_oScale)) + "</key>";
+    return addRecord("animations", out + "</keys></animation>");
 }
 
 TEST_ModelsSetWriter &TEST_ModelsSetWriter::addRecord(const std::string &container, const std::string &xml)

@@ -91,8 +91,20 @@ struct TEST_ObjectRecord {
     std::string m_sMesh;
     std::string m_sMaterial;
     std::string m_sExtra; // raw XML appended inside the record
+    // Skin bindings (vertex group, bone), written as an "animated_meshes"
+    // element with the groups' "animated_mesh" children followed by the
+    // bones' "bone" children, when not empty.
+    std::vector<std::pair<std::string, std::string>> m_aBindings;
 
     std::string xml() const;
+};
+
+// One key of an "animation" record.
+struct TEST_AnimationKey {
+    double m_fTime;
+    MTH_Vector3D m_oLocation;
+    MTH_Vector3D m_oRotation;
+    MTH_Vector3D m_oScale;
 };
 
 // A tiny PNG image (8-bit RGB, or RGBA with alpha), every pixel the given
@@ -107,6 +119,13 @@ public:
     TEST_ModelsSetWriter &addMaterial(const TEST_MaterialRecord &material);
     TEST_ModelsSetWriter &addMesh(const TEST_MeshShape &mesh);
     TEST_ModelsSetWriter &addObject(const TEST_ObjectRecord &object);
+    // An "animated_mesh" record (a vertex group) of the "animated_meshes"
+    // container: indices of indexSize bytes (2 or 4), weights of weightSize
+    // (4 floats or 8 doubles).
+    TEST_ModelsSetWriter &addVertexGroup(const std::string &name, const std::vector<int64_t> &indices,
+                                         const std::vector<double> &weights, int indexSize = 4, int weightSize = 8);
+    // An "animation" record with its keys.
+    TEST_ModelsSetWriter &addAnimation(const std::string &name, const std::vector<TEST_AnimationKey> &keys);
     // A raw record (its whole XML) into any container, for the kinds this
     // writer has no helper for ("animated_meshes", "animations", ...).
     TEST_ModelsSetWriter &addRecord(const std::string &container, const std::string &xml);

@@ -1,0 +1,459 @@
+#include "model/MDL_ModelsSet.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+#include <tinyxml.h>
+
+#include "foundation/UTIL_Log.h"
+#include "foundation/UTIL_XmlValues.h"
+#include "model/MDL_AnimatedMesh.h"
+#include "model/MDL_AnimationData.h"
+#include "model/MDL_Bone.h"
+#include "model/MDL_Camera.h"
+#include "model/MDL_CollisionVolume.h"
+#include "model/MDL_Lamp.h"
+#include "model/MDL_Material.h"
+#include "model/MDL_Mesh.h"
+#include "model/MDL_MeshData.h"
+#include "model/MDL_ModelsSetIndex.h"
+#include "model/MDL_Object.h"
+#include "model/MDL_Sound.h"
+#include "model/MDL_Texture.h"
+#include "model/MDL_VertexGroup.h"
+
+namespace {
+
+// The records of one kind inside the first top-level container of that name.
+const TiXmlElement *firstRecord(const TiXmlDocument &document, const char *container, const char *record)
+{
+    const TiXmlElement *c = document.FirstChildElement(container);
+    return c != nullptr ? c->FirstChildElement(record) : nullptr;
+}
+
+template <typename T> T *findByName(const UTIL_DynArray<T *> &list, const char *name)
+{
+    if (name == nullptr)
+        return nullptr;
+    for (int i = 0; i < list.m_iCount; i++) {
+        const char *n = list[i]->getName();
+        if (n != nullptr && strcasecmp(n, name) == 0)
+            return list[i];
+    }
+    return nullptr;
+}
+
+template <typename T> void deleteAll(UTIL_DynArray<T *> &list)
+{
+    for (int i = 0; i < list.m_iCount; i++)
+        delete list[i];
+    list.resize(0);
+}
+
+// The parser reads the text byte by byte (see load); these mirror its
+// character classes.
+bool isSpace(char c)
+{
+    return isspace(static_cast<unsigned char>(c)) != 0 || c == '\n' || c == '\r';
+}
+
+const char *skipSpace(const char *p)
+{
+    while (*p != '\0' && isSpace(*p))
+        p++;
+    return p;
+}
+
+// A name starts with a letter or '_'; bytes from 127 up count as letters.
+bool isNameStart(char c)
+{
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u >= 127 || isalpha(u) != 0 || c == '_';
+}
+
+bool isNameChar(char c)
+{
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u >= 127 || isalnum(u) != 0 || c == '_' || c == '-' || c == '.' || c == ':';
+}
+
+// Where the parser sees an element start: '<' followed by a name start.
+bool startsElement(const char *p)
+{
+    return p[0] == '<' && isNameStart(p[1]);
+}
+
+// Just past the first occurrence of end at or after p; the text's end when
+// there is none.
+const char *skipPast(const char *p, const char *end)
+{
+    const char *q = strstr(p, end);
+    return q != nullptr ? q + strlen(end) : p + strlen(p);
+}
+
+// Just past the first '>' at or after p that is outside quoted values (the
+// end of a start tag); the text's end when there is none.
+const char *skipPastTag(const char *p)
+{
+    while (*p != '\0' && *p != '>') {
+        if (*p == '"' || *p == '\'') {
+            const char *close = strchr(p + 1, *p);
+            if (close == nullptr)
+                return p + strlen(p);
+            p = close + 1;
+        } else {
+            p++;
+        }
+    }
+    return *p == '>' ? p + 1 : p;
+}
+
+// One "version", "encoding" or "standalone" attribute of a declaration as
+// the parser reads it: just past it, or null where the parser fails.
+const char *declarationAttributeEnd(const char *p)
+{
+    p = skipSpace(p);
+    if (!isNameStart(*p))
+        return nullptr;
+    while (isNameChar(*p))
+        p++;
+    p = skipSpace(p);
+    if (*p != '=')
+        return nullptr;
+    p = skipSpace(p + 1);
+    if (*p == '\0')
+        return nullptr;
+    if (*p == '"' || *p == '\'') {
+        const char *close = strchr(p + 1, *p);
+        return close != nullptr ? close + 1 : nullptr;
+    }
+    for (; *p != '\0' && !isSpace(*p) && *p != '/' && *p != '>'; p++)
+        if (*p == '"' || *p == '\'')
+            return nullptr;
+    return p;
+}
+
+// A declaration from just after its "<?xml" as the parser reads it: just
+// past its end, or null where the parser fails. Its quoted values may hold
+// a '>'; its other words may not.
+const char *declarationEnd(const char *p)
+{
+    while (*p != '\0') {
+        if (*p == '>')
+            return p + 1;
+        p = skipSpace(p);
+        if (strncasecmp(p, "version", 7) == 0 || strncasecmp(p, "encoding", 8) == 0 ||
+            strncasecmp(p, "standalone", 10) == 0) {
+            p = declarationAttributeEnd(p);
+            if (p == nullptr)
+                return nullptr;
+        } else {
+            while (*p != '\0' && *p != '>' && !isSpace(*p))
+                p++;
+        }
+    }
+    return nullptr;
+}
+
+// The UTF-8 byte-order mark some editors put in front of a file.
+const char UTF8_MARK[] = "\xEF\xBB\xBF";
+
+} // namespace
+
+MDL_ModelsSet::MDL_ModelsSet() : m_sName(nullptr) {}
+
+MDL_ModelsSet::~MDL_ModelsSet()
+{
+    m_oProxyHandle.release();
+    deleteAll(m_oObjects);
+    deleteAll(m_oMaterials);
+    deleteAll(m_oTextures);
+    deleteAll(m_oMeshData);
+    deleteAll(m_oAnimationData);
+    deleteAll(m_oVertexGroups);
+    free(m_sName);
+}
+
+void MDL_ModelsSet::setName(const char *name)
+{
+    char *copy = name != nullptr ? strdup(name) : nullptr;
+    free(m_sName);
+    m_sName = copy;
+}
+
+// --- lookups ---
+
+MDL_Object *MDL_ModelsSet::getObject(const char *name) const
+{
+    if (name == nullptr)
+        return nullptr;
+    for (int i = 0; i < m_oObjects.m_iCount; i++) {
+        const char *n = m_oObjects[i]->m_sName;
+        if (n != nullptr && strcasecmp(n, name) == 0)
+            return m_oObjects[i];
+    }
+    return nullptr;
+}
+
+MDL_AnimationData *MDL_ModelsSet::getAnimationData(const char *name) const
+{
+    return findByName(m_oAnimationData, name);
+}
+
+MDL_Material *MDL_ModelsSet::getMaterial(const char *name) const
+{
+    return findByName(m_oMaterials, name);
+}
+
+MDL_Texture *MDL_ModelsSet::getTexture(const char *name) const
+{
+    return findByName(m_oTextures, name);
+}
+
+MDL_MeshData *MDL_ModelsSet::getMeshData(const char *name) const
+{
+    return findByName(m_oMeshData, name);
+}
+
+MDL_VertexGroup *MDL_ModelsSet::getVertexGroup(const char *name) const
+{
+    return findByName(m_oVertexGroups, name);
+}
+
+char **MDL_ModelsSet::getNames(int type, int &count) const
+{
+    count = 0;
+    for (int i = 0; i < m_oObjects.m_iCount; i++)
+        if (m_oObjects[i]->m_iType == type && m_oObjects[i]->m_poParent == nullptr)
+            count++;
+    if (count == 0)
+        return nullptr;
+    char **names = static_cast<char **>(malloc(sizeof(char *) * static_cast<size_t>(count)));
+    if (names == nullptr)
+        abort(); // out of memory: nothing sensible can go on
+    int k = 0;
+    for (int i = 0; i < m_oObjects.m_iCount; i++) {
+        const MDL_Object *o = m_oObjects[i];
+        if (o->m_iType == type && o->m_poParent == nullptr)
+            names[k++] = o->m_sName != nullptr ? strdup(o->m_sName) : nullptr;
+    }
+    return names;
+}
+
+void MDL_ModelsSet::freeNames(char **names, int count)
+{
+    if (names == nullptr)
+        return;
+    for (int i = 0; i < count; i++)
+        free(names[i]);
+    free(names);
+}
+
+// --- loading ---
+
+bool MDL_ModelsSet::isNestingWithin(const char *text, int limit)
+{
+    // Follows the parser's own split of the text, byte by byte: comments,
+    // character data, "<!" and "<?" nodes and declarations end where the
+    // parser ends them, so that no '<' inside them is taken for markup; a
+    // start tag runs to its first '>' outside quoted values and closes at
+    // once when that is "/>"; an end tag closes one level. Where the parser
+    // would fail, it stops reading, and nothing after matters.
+    if (text == nullptr)
+        return true;
+    int depth = 0;
+    const char *p = text;
+    while ((p = strchr(p, '<')) != nullptr) {
+        if (strncmp(p, "<!--", 4) == 0) {
+            p = skipPast(p + 4, "-->");
+        } else if (strncmp(p, "<![CDATA[", 9) == 0) {
+            p = skipPast(p + 9, "]]>");
+        } else if (p[1] == '!') {
+            p = skipPast(p + 2, ">");
+        } else if (strncasecmp(p, "<?xml", 5) == 0) {
+            p = declarationEnd(p + 5);
+            if (p == nullptr)
+                return true;
+        } else if (p[1] == '/') {
+            // Inside an element the parser checks the element's end tag;
+            // outside any, it skips the node to its '>'.
+            if (depth > 0)
+                depth--;
+            p = skipPast(p + 2, ">");
+        } else if (startsElement(p)) {
+            if (++depth > limit)
+                return false;
+            const char *end = skipPastTag(p + 2);
+            if (end[-1] == '>' && end[-2] == '/')
+                depth--;
+            p = end;
+        } else {
+            // Anything else (a "<?" instruction among them) is an unknown
+            // node up to its first '>'.
+            p = skipPast(p + 1, ">");
+        }
+    }
+    return true;
+}
+
+bool MDL_ModelsSet::load(const char *text)
+{
+    if (text == nullptr || text[0] == '\0')
+        return false;
+    // The text is parsed byte by byte (TinyXML's legacy encoding): names
+    // keep the bytes written, UTF-8 or not, and a broken multi-byte sequence
+    // can neither hide markup nor run the parser past the text's end. A
+    // leading UTF-8 byte-order mark is skipped.
+    if (strncmp(text, UTF8_MARK, 3) == 0)
+        text += 3;
+    if (!isNestingWithin(text, MAX_NESTING)) {
+        UTIL_warn("Models set %s: elements nested deeper than %d levels", m_sName != nullptr ? m_sName : "",
+                  MAX_NESTING);
+        return false;
+    }
+    TiXmlDocument document(m_sName != nullptr ? m_sName : "");
+    if (!LoadBuffer(document, text, TIXML_ENCODING_LEGACY)) {
+        UTIL_warn("Models set %s: %s (line %d, column %d)", m_sName != nullptr ? m_sName : "", document.ErrorDesc(),
+                  document.ErrorRow(), document.ErrorCol());
+        return false;
+    }
+    readTextures(document);
+    readMaterials(document);
+    readMeshData(document);
+    readVertexGroups(document);
+    readAnimationData(document);
+    UTIL_DynArray<Record> records;
+    createObjects(document, records);
+    linkObjects(records);
+    bindSkins(records);
+    return true;
+}
+
+void MDL_ModelsSet::readTextures(const TiXmlDocument &document)
+{
+    for (const TiXmlElement *e = firstRecord(document, "textures", "texture"); e != nullptr;
+         e = e->NextSiblingElement("texture")) {
+        MDL_Texture *texture = new MDL_Texture;
+        texture->loadFromXML(e);
+        m_oTextures.append(texture);
+    }
+}
+
+void MDL_ModelsSet::readMaterials(const TiXmlDocument &document)
+{
+    const TiXmlElement *first = firstRecord(document, "materials", "material");
+    if (first == nullptr)
+        return;
+    MDL_NameIndex textures;
+    textures.reserve(m_oTextures.m_iCount);
+    for (int i = 0; i < m_oTextures.m_iCount; i++)
+        textures.add(m_oTextures[i]->getName(), i);
+    // The material reader makes one layer per "texture" child and applies
+    // the "color" children; the layers' textures are then found through the
+    // index, the first texture of each name as the reader would pick it, so
+    // that no layer costs a scan of the texture list.
+    for (const TiXmlElement *e = first; e != nullptr; e = e->NextSiblingElement("material")) {
+        MDL_Material *material = new MDL_Material;
+        material->loadFromXML(e);
+        int layer = material->getLayerCount();
+        material->readLayers(e, nullptr, 0);
+        for (const TiXmlElement *t = e->FirstChildElement("texture"); t != nullptr && layer < material->getLayerCount();
+             t = t->NextSiblingElement("texture"), layer++) {
+            int i = textures.find(t->GetText());
+            material->getLayer(layer)->m_poTexture = i >= 0 ? m_oTextures[i] : nullptr;
+        }
+        m_oMaterials.append(material);
+    }
+}
+
+void MDL_ModelsSet::readMeshData(const TiXmlDocument &document)
+{
+    // Damaged mesh data stay in the list, empty, so that the objects naming
+    // them still link (to nothing to draw).
+    for (const TiXmlElement *e = firstRecord(document, "meshes", "mesh"); e != nullptr;
+         e = e->NextSiblingElement("mesh")) {
+        MDL_MeshData *data = new MDL_MeshData;
+        data->loadFromXML(e);
+        m_oMeshData.append(data);
+    }
+}
+
+void MDL_ModelsSet::readVertexGroups(const TiXmlDocument &document)
+{
+    for (const TiXmlElement *e = firstRecord(document, "animated_meshes", "animated_mesh"); e != nullptr;
+         e = e->NextSiblingElement("animated_mesh")) {
+        MDL_VertexGroup *group = new MDL_VertexGroup;
+        group->loadFromXML(e);
+        m_oVertexGroups.append(group);
+    }
+}
+
+void MDL_ModelsSet::readAnimationData(const TiXmlDocument &document)
+{
+    for (const TiXmlElement *e = firstRecord(document, "animations", "animation"); e != nullptr;
+         e = e->NextSiblingElement("animation")) {
+        MDL_AnimationData *data = new MDL_AnimationData;
+        data->loadFromXML(e);
+        m_oAnimationData.append(data);
+    }
+}
+
+void MDL_ModelsSet::createObjects(const TiXmlDocument &document, UTIL_DynArray<Record> &records)
+{
+    for (const TiXmlElement *e = firstRecord(document, "objects", "object"); e != nullptr;
+         e = e->NextSiblingElement("object")) {
+        // A record without a "type" reads as a plain object.
+        MDL_Object *object = nullptr;
+        switch (MDL_Object::typeFromName(e->Attribute("type"))) {
+        case OBJECT_NONE:
+            object = new MDL_Object;
+            break;
+        case OBJECT_LAMP:
+            object = new MDL_Lamp;
+            break;
+        case OBJECT_CAMERA:
+            object = new MDL_Camera;
+            break;
+        case OBJECT_MESH:
+            object = new MDL_Mesh;
+            break;
+        case OBJECT_SOUND:
+            object = new MDL_Sound;
+            break;
+        case OBJECT_BONE:
+            object = new MDL_Bone;
+            break;
+        case OBJECT_ANIMATED_MESH:
+            object = new MDL_AnimatedMesh;
+            break;
+        case OBJECT_COLLISION_VOLUME: {
+            const TiXmlElement *shape = e->FirstChildElement("volume_type");
+            int code = MDL_CollisionVolume::shapeFromName(shape != nullptr ? shape->GetText() : nullptr);
+            if (code == MDL_CollisionVolume::SHAPE_NONE)
+                return; // an unknown shape ends the objects pass here
+            object = new MDL_CollisionVolume(code);
+            break;
+        }
+        case OBJECT_LOCATOR:
+            // Locators are made here once their class exists; until then
+            // the record is passed over like the kinds below.
+            break;
+        case OBJECT_RIGID_BODY:
+        case OBJECT_TEXT:
+        case MDL_TYPE_RTF_TEXT:
+        case OBJECT_IMAGE:
+        case OBJECT_MIKE:
+        case OBJECT_POLYLINE:
+        default:
+            // Kinds a models set does not make: scripts create them.
+            break;
+        }
+        if (object == nullptr)
+            continue;
+        object->loadFromXML(e); // a kind's reader keeps its defaults for what it cannot read
+        m_oObjects.append(object);
+        records.append(Record{e, object});
+    }
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+
+#include <lua.hpp>
+
+#include "scripting/LMP_Luna.h"
+
+class MDL_Scene;
+
+// "newScene": the script proxy of a scene, with the functions that the
+// script registered for the scene's physics events.
+//
+// Events it answers (handleCallback), with their further arguments:
+//   CB_MECHA 7, CB_POST_INTEGRATION 8: double dt
+//   CB_PRE_COLLISION 9, CB_POST_COLLISION 10:
+//       const MTH_Vector3D *point, const MTH_Vector3D *normal, double value
+//       (the depth for 9, the impulse magnitude for 10), then four
+//       MDL_Object *: first body, first volume, second body, second volume
+//       (any of them null for none)
+// The result is 1 when a script function handled the event; for
+// CB_PRE_COLLISION, whether the contact gets a response (1 also when no
+// function is registered).
+class LMP_Scene : public LMP_Proxy {
+public:
+    static const LMP_Class<LMP_Scene> binding;
+    enum { CALLBACK_COUNT = 11 };
+
+    explicit LMP_Scene(MDL_Scene *scene);
+    ~LMP_Scene() override;
+    static LMP_Scene *create(lua_State *L);
+
+    MDL_Scene *getScene() const { return static_cast<MDL_Scene *>(m_poObject); }
+
+    int handleCallback(CTRL_ScriptEngine *engine, int code, va_list args) override;
+
+    int clear(lua_State *L);
+    int getBounds(lua_State *L);
+    int getElasticity(lua_State *L);
+    int getFriction(lua_State *L);
+    int getGravity(lua_State *L);
+    int getIntegrationStep(lua_State *L);
+    int getObject(lua_State *L);
+    int setBounds(lua_State *L);
+    int setCallback(lua_State *L);
+    int setFriction(lua_State *L);
+    int setElasticity(lua_State *L);
+    int setGravity(lua_State *L);
+    int setIntegrationStep(lua_State *L);
+    int setUserData(lua_State *L);
+    int getUserData(lua_State *L);
+    int setActive(lua_State *L);
+    int getActive(lua_State *L);
+
+    // Registry reference of the function per CB_ id (element id - 1), 0 for
+    // none.
+    int32_t m_aiCallbackRefs[CALLBACK_COUNT];
+    // Registry reference of the script's user data, 0 for none.
+    int32_t m_iUserDataRef;
+};
+
+void LMP_registerScene(lua_State *L);

@@ -1,0 +1,48 @@
+#pragma once
+
+// A binding fixture with one scene made by the script as the global
+// "scene", the spatial, state and callback constants, and a helper R(x) that
+// prints numbers, v3 values and tables of numbers rounded to 6 decimals (so
+// that 6e-17 reads as 0).
+
+#include <string>
+
+#include <lua.hpp>
+
+#include "model/MDL_Scene.h"
+#include "tests/scripting/test_binding_example.h"
+
+struct ObjectFixture : BindingFixture {
+    MDL_Scene *m_poScene;
+
+    ObjectFixture()
+    {
+        run("scene = newScene('main')");
+        m_poScene = m_poController->m_oScenes.m_iCount > 0 ? m_poController->m_oScenes.m_pData[0] : nullptr;
+        run("REF_SELF = REF_SELF or 1 REF_LOCAL = REF_LOCAL or 2 REF_GLOBAL = REF_GLOBAL or 3 "
+            "AXIS_X = AXIS_X or 1 AXIS_Y = AXIS_Y or 2 AXIS_Z = AXIS_Z or 3 "
+            "SCOPE_OBJECT = SCOPE_OBJECT or 1 SCOPE_RECURSE = SCOPE_RECURSE or 2 "
+            "STATE_ACTIVE = STATE_ACTIVE or 1 STATE_MOVABLE = STATE_MOVABLE or 2 STATE_VISIBLE = STATE_VISIBLE or 4 "
+            "INTERPOL_LINEAR = INTERPOL_LINEAR or 0 INTERPOL_SIN = INTERPOL_SIN or 1 "
+            "INTERPOL_BEGSIN = INTERPOL_BEGSIN or 2 INTERPOL_ENDSIN = INTERPOL_ENDSIN or 3 "
+            "CB_MOUSE_DOWN = CB_MOUSE_DOWN or 3 CB_MOUSE_UP = CB_MOUSE_UP or 4 CB_MOUSE_CLICK = CB_MOUSE_CLICK or 5 "
+            "CB_MOVED = CB_MOVED or 6 CB_MECHA = CB_MECHA or 7 "
+            "local function n(x) x = math.floor(x * 1e6 + 0.5) / 1e6 if x == 0 then x = 0 end "
+            "  return string.format('%.6g', x) end "
+            "function R(x) "
+            "  if type(x) == 'number' then return n(x) end "
+            "  if type(x) == 'table' then local t = {} for i, v in ipairs(x) do t[i] = n(v) end "
+            "    return table.concat(t, ',') end "
+            "  if getmetatable(x) == getmetatable(v3()) then "
+            "    return '(' .. n(x:x()) .. ',' .. n(x:y()) .. ',' .. n(x:z()) .. ')' end "
+            "  return tostring(x) end");
+    }
+
+    bool reported() const { return m_poController->m_bHalted; }
+    // Lets the next report through (the error report works once).
+    void clearReport()
+    {
+        m_poController->m_bHalted = false;
+        m_oLog.m_asLines.clear();
+    }
+};
