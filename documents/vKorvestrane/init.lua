@@ -1,5 +1,41 @@
--- The built-in document of the player.
+-- The built-in document of the player: a small scene that grows with what
+-- the player can do.
+
+local scene, viewport, models
+local pivot, arms = nil, {}
+local time = 0
+
+local function update(dt)
+  time = time + dt
+  -- The pivot turns the ring of arms; each arm bobs on its own phase.
+  pivot:rotate(v3(0, 0, 1), 45 * dt)
+  for i, arm in ipairs(arms) do
+    local p = arm:getPosition(REF_LOCAL)
+    arm:setPosition(v3(p:x(), p:y(), 0.5 * math.sin(2 * time + i)), REF_LOCAL)
+  end
+end
+
+local function onResize(ratio)
+  setAspectRatio(ratio)
+end
 
 function startup()
   print("Welcome to Vekta.")
+  setBackgroundColor(color(0.08, 0.09, 0.12, 1))
+  scene = newScene("korvestrane")
+  viewport = newViewport(0, 0, 1, getAspectRatio())
+  models = newModelsSet and newModelsSet("scene.xml") or nil
+
+  pivot = newObject(scene)
+  pivot:setName("pivot")
+  for i = 1, 6 do
+    local arm = newObject(pivot)
+    local angle = i * math.pi / 3
+    arm:setName("arm" .. i)
+    arm:setPosition(v3(2 * math.cos(angle), 2 * math.sin(angle), 0), REF_LOCAL)
+    arms[i] = arm
+  end
+
+  setCallback(CB_UPDATE, update)
+  setCallback(CB_ASPECT_RATIO_CHANGED, onResize)
 end
