@@ -34,6 +34,17 @@ const char *LMP_sConstantName(int index);
 void LMP_registerScene(lua_State *L);
 void LMP_registerViewport(lua_State *L);
 void LMP_registerObject(lua_State *L);
+void LMP_registerMesh(lua_State *L);
+void LMP_registerLamp(lua_State *L);
+void LMP_registerCamera(lua_State *L);
+void LMP_registerSound(lua_State *L);
+void LMP_registerTexture(lua_State *L);
+void LMP_registerSample(lua_State *L);
+void LMP_registerStream(lua_State *L);
+void LMP_registerFont(lua_State *L);
+void LMP_registerModelsSet(lua_State *L);
+void LMP_registerAnimationData(lua_State *L);
+void LMP_registerAnimation(lua_State *L);
 
 // Pushes a new "v2" value and returns its storage for the caller to fill
 // (used by the engine for zoom events).

@@ -24,15 +24,20 @@ function startup()
   setBackgroundColor(color(0.08, 0.09, 0.12, 1))
   scene = newScene("korvestrane")
   viewport = newViewport(0, 0, 1, getAspectRatio())
-  models = newModelsSet and newModelsSet("scene.xml") or nil
+  models = newModelsSet("scene.xml")
+  viewport:setCamera(newCamera(scene, models:get("camera")))
+  newLamp(scene, models:get("lamp"))
 
+  -- A ring of the set's meshes around a pivot.
   pivot = newObject(scene)
   pivot:setName("pivot")
+  local shapes = {"cube", "sphere", "plane"}
   for i = 1, 6 do
-    local arm = newObject(pivot)
+    local arm = newMesh(pivot, models:get(shapes[(i - 1) % #shapes + 1]))
     local angle = i * math.pi / 3
     arm:setName("arm" .. i)
     arm:setPosition(v3(2 * math.cos(angle), 2 * math.sin(angle), 0), REF_LOCAL)
+    arm:setScale(v3(0.4, 0.4, 0.4))
     arms[i] = arm
   end
 
