@@ -159,9 +159,9 @@ void expectSane(const MDL_Stream &stream, const char *what)
 // --- Ogg page surgery ---------------------------------------------------------
 
 struct PageSpan {
-    size_t m_uiOffset;
-    size_t m_uiHeader;
-    size_t m_uiBody;
+    size_t m_uiOffset = 0;
+    size_t m_uiHeader = 0;
+    size_t m_uiBody = 0;
 };
 
 std::vector<PageSpan> listPages(const Bytes &bytes)
