@@ -13,7 +13,13 @@ public:
 
     // newCamera(scene | object [, template]): a new camera, or a copy of a
     // template camera of a models set.
-    static LMP_Camera *create(lua_State *L) { return new LMP_Camera(constructObject(L, "newCamera", make)); }
+    // The object is made first: its checks may raise, and nothing may be
+    // allocated then.
+    static LMP_Camera *create(lua_State *L)
+    {
+        MDL_Object *object = constructObject(L, "newCamera", make);
+        return new LMP_Camera(object);
+    }
 
 private:
     static MDL_Object *make() { return new MDL_Camera(); }

@@ -13,7 +13,13 @@ public:
 
     // newLamp(scene | object [, template]): a new lamp, or a copy of a
     // template lamp of a models set.
-    static LMP_Lamp *create(lua_State *L) { return new LMP_Lamp(constructObject(L, "newLamp", make)); }
+    // The object is made first: its checks may raise, and nothing may be
+    // allocated then.
+    static LMP_Lamp *create(lua_State *L)
+    {
+        MDL_Object *object = constructObject(L, "newLamp", make);
+        return new LMP_Lamp(object);
+    }
 
 private:
     static MDL_Object *make() { return new MDL_Lamp(); }

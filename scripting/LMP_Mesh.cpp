@@ -13,7 +13,13 @@ public:
 
     // newMesh(scene | object [, template]): a new mesh, or a copy of a
     // template mesh of a models set.
-    static LMP_Mesh *create(lua_State *L) { return new LMP_Mesh(constructObject(L, "newMesh", make)); }
+    // The object is made first: its checks may raise, and nothing may be
+    // allocated then.
+    static LMP_Mesh *create(lua_State *L)
+    {
+        MDL_Object *object = constructObject(L, "newMesh", make);
+        return new LMP_Mesh(object);
+    }
 
 private:
     static MDL_Object *make() { return new MDL_Mesh(); }
