@@ -134,8 +134,14 @@ public:
     {
         static_assert(LMP_IsClassOf<T, decltype(T::binding)>::value,
                       "T::binding must be T's own LMP_Class<T, ...>: every bound class defines one");
-        static const LMP_ClassInfo s_oInfo = {T::binding.m_sClassName, T::binding.m_iTypeCode,
-                                              T::binding.m_bObjectArgument, wrapFunction(), castProxy};
+        // Filled at run time, not by an initializer: a translation unit that
+        // sees T::binding's definition could constant-initialize the record
+        // while another, which does not, initializes it under a guard, and
+        // the linker may pair one unit's data with the other's code.
+        static LMP_ClassInfo s_oInfo;
+        if (s_oInfo.m_sClassName == nullptr)
+            s_oInfo = LMP_ClassInfo{T::binding.m_sClassName, T::binding.m_iTypeCode, T::binding.m_bObjectArgument,
+                                    wrapFunction(), castProxy};
         return &s_oInfo;
     }
 
