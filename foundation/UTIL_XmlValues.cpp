@@ -103,6 +103,34 @@ const char *UTIL_hexToDoubles(const char *text, int size, int count, double *out
     return p;
 }
 
+int64_t UTIL_countHexDigits(const char *text)
+{
+    int64_t digits = 0;
+    if (text == nullptr)
+        return 0;
+    for (const char *p = text; *p != '\0'; p++)
+        if (hexDigit(*p) >= 0)
+            digits++;
+    return digits;
+}
+
+bool UTIL_readIntAttribute(const TiXmlElement *element, const char *name, int64_t &value)
+{
+    const char *text = element != nullptr ? element->Attribute(name) : nullptr;
+    if (text == nullptr)
+        return false;
+    char *end = nullptr;
+    long long v = strtoll(text, &end, 10);
+    if (end == text)
+        return false;
+    if (v > INT32_MAX)
+        v = static_cast<long long>(INT32_MAX) + 1;
+    else if (v < INT32_MIN)
+        v = static_cast<long long>(INT32_MIN) - 1;
+    value = v;
+    return true;
+}
+
 int UTIL_parseDoubles(const char *text, double *output, int count)
 {
     if (text == nullptr || count <= 0)
@@ -154,12 +182,19 @@ int UTIL_countChildren(const TiXmlElement *element, const char *child)
     return n;
 }
 
-bool LoadBuffer(TiXmlDocument &document, const char *text, int encoding)
+bool LoadBuffer(TiXmlDocument &document, const char *text, int)
 {
     if (text == nullptr || text[0] == '\0') {
         document.SetError(TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
         return false;
     }
-    document.Parse(text, nullptr, static_cast<TiXmlEncoding>(encoding));
+    static const char UTF8_MARK[] = "\xEF\xBB\xBF";
+    if (strncmp(text, UTF8_MARK, 3) == 0)
+        text += 3;
+    if (!UTIL_isNestingWithin(text, UTIL_kiMaxXmlNesting)) {
+        document.SetError(TiXmlBase::TIXML_ERROR_PARSING_ELEMENT, nullptr, nullptr, TIXML_ENCODING_LEGACY);
+        return false;
+    }
+    document.Parse(text, nullptr, TIXML_ENCODING_LEGACY);
     return !document.Error();
 }

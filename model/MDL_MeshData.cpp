@@ -27,9 +27,9 @@ char *copyString(const char *text)
     return copy;
 }
 
-// A zeroed block of n elements of size bytes; null for n = 0. Aborts when
-// memory runs out, as the growable arrays do.
-void *allocateZeroed(int64_t n, size_t size)
+} // namespace
+
+void *MDL_allocateZeroed(int64_t n, size_t size)
 {
     if (n <= 0)
         return nullptr;
@@ -39,37 +39,7 @@ void *allocateZeroed(int64_t n, size_t size)
     return block;
 }
 
-// The number of hexadecimal digits the decoders can take from text.
-int64_t hexDigitsIn(const char *text)
-{
-    int64_t digits = 0;
-    if (text == nullptr)
-        return 0;
-    for (const char *p = text; *p != '\0'; p++)
-        if ((*p >= '0' && *p <= '9') || (*p >= 'a' && *p <= 'f'))
-            digits++;
-    return digits;
-}
-
-// An integer attribute. Absent or without digits gives missing; values out of
-// the 32-bit range are clamped so that they fail the range checks.
-enum AttributeState { ATTRIBUTE_MISSING, ATTRIBUTE_PRESENT };
-AttributeState readIntAttribute(const TiXmlElement *element, const char *name, int64_t &value)
-{
-    const char *text = element->Attribute(name);
-    if (text == nullptr)
-        return ATTRIBUTE_MISSING;
-    char *end = nullptr;
-    long long v = strtoll(text, &end, 10);
-    if (end == text)
-        return ATTRIBUTE_MISSING;
-    if (v > INT32_MAX)
-        v = static_cast<long long>(INT32_MAX) + 1;
-    else if (v < INT32_MIN)
-        v = static_cast<long long>(INT32_MIN) - 1;
-    value = v;
-    return ATTRIBUTE_PRESENT;
-}
+namespace {
 
 const char *nameOf(const char *name)
 {
@@ -153,7 +123,7 @@ ArrayResult checkArray(const TiXmlElement *parent, const ArrayLayout &layout, in
     if (element == nullptr)
         return ARRAY_ABSENT;
     if (!countGiven) {
-        if (readIntAttribute(element, "count", count) == ATTRIBUTE_MISSING)
+        if (!UTIL_readIntAttribute(element, "count", count))
             count = 0;
     }
     if (count < 0 || count > MDL_kiMaxMeshElements) {
@@ -164,7 +134,7 @@ ArrayResult checkArray(const TiXmlElement *parent, const ArrayLayout &layout, in
         size = 1;
     } else {
         int64_t s = 0;
-        readIntAttribute(element, "size", s);
+        UTIL_readIntAttribute(element, "size", s);
         if (count > 0 && s != layout.m_iSizeA && s != layout.m_iSizeB) {
             reason = "unsupported value size";
             return ARRAY_BAD;
@@ -174,7 +144,7 @@ ArrayResult checkArray(const TiXmlElement *parent, const ArrayLayout &layout, in
     // Sizes in 64 bits: count x components x size x 2 digits stays far
     // below 2^63 for any count that passed the range check.
     int64_t needed = count * layout.m_iComponents * size * 2;
-    if (needed > hexDigitsIn(element->GetText())) {
+    if (needed > UTIL_countHexDigits(element->GetText())) {
         reason = "array shorter than its count";
         return ARRAY_BAD;
     }
@@ -224,7 +194,7 @@ bool MDL_MeshData::loadFromXML(const TiXmlElement *element)
         if (r == ARRAY_ABSENT)
             continue;
         int64_t values = count * a.m_poLayout->m_iComponents;
-        *a.m_ppfData = static_cast<double *>(allocateZeroed(values, sizeof(double)));
+        *a.m_ppfData = static_cast<double *>(MDL_allocateZeroed(values, sizeof(double)));
         UTIL_hexToDoubles(e->GetText(), size, static_cast<int>(values), *a.m_ppfData);
         *a.m_piCount = static_cast<int32_t>(count);
     }
@@ -243,9 +213,9 @@ bool MDL_MeshData::loadFromXML(const TiXmlElement *element)
     }
     if (r == ARRAY_READ) {
         if (count > 0) {
-            unsigned char *bytes = static_cast<unsigned char *>(allocateZeroed(count * 4, 1));
+            unsigned char *bytes = static_cast<unsigned char *>(MDL_allocateZeroed(count * 4, 1));
             UTIL_hexToBytes(e->GetText(), static_cast<int>(count * 4), bytes);
-            m_poColors = static_cast<MTH_Vector4D *>(allocateZeroed(count, sizeof(MTH_Vector4D)));
+            m_poColors = static_cast<MTH_Vector4D *>(MDL_allocateZeroed(count, sizeof(MTH_Vector4D)));
             for (int64_t i = 0; i < count; i++) {
                 const unsigned char *b = bytes + 4 * i;
                 m_poColors[i] = MTH_Vector4D(b[0] / 255.0, b[1] / 255.0, b[2] / 255.0, b[3] / 255.0);
@@ -264,7 +234,7 @@ bool MDL_MeshData::loadFromXML(const TiXmlElement *element)
         return fail(message);
     }
     if (r == ARRAY_READ) {
-        int *indices = static_cast<int *>(allocateZeroed(count * 3, sizeof(int)));
+        int *indices = static_cast<int *>(MDL_allocateZeroed(count * 3, sizeof(int)));
         UTIL_hexToInts(e->GetText(), size, static_cast<int>(count * 3), indices);
         for (int64_t i = 0; i < count * 3; i++) {
             // A 16-bit 0xFFFF reads as -1; as an unsigned index it fails too.
@@ -303,14 +273,14 @@ bool MDL_MeshData::loadFromXML(const TiXmlElement *element)
         m_iNumNonOpaqueColors = 0;
 
     // Face records, with the file's neighbours when they are sound.
-    m_poFaces = static_cast<MDL_Face *>(allocateZeroed(m_iNumTriangles, sizeof(MDL_Face)));
+    m_poFaces = static_cast<MDL_Face *>(MDL_allocateZeroed(m_iNumTriangles, sizeof(MDL_Face)));
     bool haveNeighbours = false;
     count = m_iNumTriangles;
     r = checkArray(element, NEIGHBOURS, count, true, e, size, reason);
     if (r == ARRAY_BAD) {
         UTIL_warn("Mesh %s: \"neighbours\": %s; neighbours are computed instead", nameOf(m_sName), reason);
     } else if (r == ARRAY_READ && m_iNumTriangles > 0) {
-        int *values = static_cast<int *>(allocateZeroed(static_cast<int64_t>(m_iNumTriangles) * 3, sizeof(int)));
+        int *values = static_cast<int *>(MDL_allocateZeroed(static_cast<int64_t>(m_iNumTriangles) * 3, sizeof(int)));
         UTIL_hexToInts(e->GetText(), size, m_iNumTriangles * 3, values);
         haveNeighbours = true;
         for (int64_t i = 0; i < static_cast<int64_t>(m_iNumTriangles) * 3; i++) {
@@ -386,7 +356,7 @@ void MDL_MeshData::computeBoundingBox(MTH_Vector3D &min, MTH_Vector3D &max) cons
 void MDL_MeshData::setPosition(int i, const MTH_Vector3D &p)
 {
     if (m_poKeptPositions == nullptr && m_iNumVertices > 0) {
-        m_poKeptPositions = static_cast<MTH_Vector3D *>(allocateZeroed(m_iNumVertices, sizeof(MTH_Vector3D)));
+        m_poKeptPositions = static_cast<MTH_Vector3D *>(MDL_allocateZeroed(m_iNumVertices, sizeof(MTH_Vector3D)));
         memcpy(m_poKeptPositions, m_poPositions, sizeof(MTH_Vector3D) * static_cast<size_t>(m_iNumVertices));
     }
     m_poPositions[i] = p;
@@ -404,7 +374,7 @@ void MDL_MeshData::setPosition(int i, const MTH_Vector3D &p)
 void MDL_MeshData::setColor(int i, const MTH_Vector4D &c)
 {
     if (m_poKeptColors == nullptr && m_iNumColors > 0) {
-        m_poKeptColors = static_cast<MTH_Vector4D *>(allocateZeroed(m_iNumColors, sizeof(MTH_Vector4D)));
+        m_poKeptColors = static_cast<MTH_Vector4D *>(MDL_allocateZeroed(m_iNumColors, sizeof(MTH_Vector4D)));
         memcpy(m_poKeptColors, m_poColors, sizeof(MTH_Vector4D) * static_cast<size_t>(m_iNumColors));
     }
     double oldAlpha = m_poColors[i].m_fW;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/MTH_Vector.h"
@@ -26,6 +27,10 @@ struct MDL_Face {
 // triangle index is below the vertex count; every neighbour is -1 or a
 // triangle index; the normal, UV and colour counts are 0 or at least the
 // vertex count; the box holds every position as read.
+// A zeroed block of n elements of size bytes for the readers' arrays; null
+// for n <= 0. Aborts when memory runs out, as the growable arrays do.
+void *MDL_allocateZeroed(int64_t n, size_t size);
+
 class MDL_MeshData {
 public:
     // No name, no arrays, every count 0, single-sided, box (0, 0, 0).

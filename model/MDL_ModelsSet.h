@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/UTIL_XmlValues.h"
+
 #include <cstdint>
 
 #include "foundation/UTIL_DynArray.h"
@@ -35,7 +37,7 @@ public:
     // Elements nested deeper than this refuse the text before it is parsed
     // (models-set files nest four deep), so that the recursive XML parser
     // never runs out of stack on hostile input.
-    static const int MAX_NESTING = 256;
+    static const int MAX_NESTING = UTIL_kiMaxXmlNesting;
 
     // Empty lists, no name.
     MDL_ModelsSet();

@@ -11,62 +11,30 @@
 
 namespace {
 
-// A block of n elements of size bytes, zeroed; null for n <= 0. Aborts when
-// memory runs out, as the growable arrays do.
-void *allocateZeroed(int64_t n, size_t size)
+// An integer attribute, 0 when absent (values beyond 32 bits fail the
+// callers' range checks).
+int64_t intAttributeOr0(const TiXmlElement *element, const char *name)
 {
-    if (n <= 0)
-        return nullptr;
-    void *block = calloc(static_cast<size_t>(n), size);
-    if (block == nullptr)
-        abort();
-    return block;
-}
-
-int64_t hexDigitsIn(const char *text)
-{
-    int64_t digits = 0;
-    if (text == nullptr)
-        return 0;
-    for (const char *p = text; *p != '\0'; p++)
-        if ((*p >= '0' && *p <= '9') || (*p >= 'a' && *p <= 'f'))
-            digits++;
-    return digits;
-}
-
-// An integer attribute, 0 when absent or without digits; values beyond the
-// 32-bit range are pushed just outside it so that they fail range checks.
-int64_t intAttribute(const TiXmlElement *element, const char *name)
-{
-    const char *text = element->Attribute(name);
-    if (text == nullptr)
-        return 0;
-    char *end = nullptr;
-    long long v = strtoll(text, &end, 10);
-    if (end == text)
-        return 0;
-    if (v > INT32_MAX)
-        v = static_cast<long long>(INT32_MAX) + 1;
-    else if (v < INT32_MIN)
-        v = static_cast<long long>(INT32_MIN) - 1;
-    return v;
+    int64_t value = 0;
+    UTIL_readIntAttribute(element, name, value);
+    return value;
 }
 
 // Checks a "count"/"size" array; on success count and size are set and the
 // text holds count values of that size.
 bool checkArray(const TiXmlElement *element, int sizeA, int sizeB, int64_t &count, int &size, const char *&reason)
 {
-    count = intAttribute(element, "count");
+    count = intAttributeOr0(element, "count");
     if (count < 0 || count > MDL_kiMaxGroupEntries) {
         reason = "count out of range";
         return false;
     }
-    int64_t s = intAttribute(element, "size");
+    int64_t s = intAttributeOr0(element, "size");
     if (count > 0 && s != sizeA && s != sizeB) {
         reason = "unsupported value size";
         return false;
     }
-    if (count * s * 2 > hexDigitsIn(element->GetText())) {
+    if (count * s * 2 > UTIL_countHexDigits(element->GetText())) {
         reason = "array shorter than its count";
         return false;
     }
@@ -134,7 +102,7 @@ bool MDL_VertexGroup::loadFromXML(const TiXmlElement *element)
     const TiXmlElement *vertices = element->FirstChildElement("vertices");
     if (vertices != nullptr) {
         if (checkArray(vertices, 2, 4, count, size, reason)) {
-            m_piVertexIndices = static_cast<int32_t *>(allocateZeroed(count, sizeof(int32_t)));
+            m_piVertexIndices = static_cast<int32_t *>(MDL_allocateZeroed(count, sizeof(int32_t)));
             if (count > 0)
                 UTIL_hexToInts(vertices->GetText(), size, static_cast<int>(count), m_piVertexIndices);
             m_iNumVertices = static_cast<int32_t>(count);
@@ -146,7 +114,7 @@ bool MDL_VertexGroup::loadFromXML(const TiXmlElement *element)
     const TiXmlElement *weights = element->FirstChildElement("weights");
     if (weights != nullptr) {
         if (checkArray(weights, 4, 8, count, size, reason)) {
-            m_pfWeights = static_cast<double *>(allocateZeroed(count, sizeof(double)));
+            m_pfWeights = static_cast<double *>(MDL_allocateZeroed(count, sizeof(double)));
             if (count > 0)
                 UTIL_hexToDoubles(weights->GetText(), size, static_cast<int>(count), m_pfWeights);
             m_iNumWeights = static_cast<int32_t>(count);
@@ -163,8 +131,8 @@ bool MDL_VertexGroup::setEntries(int count, const int32_t *indices, const double
     if (count < 0 || count > MDL_kiMaxGroupEntries || (count > 0 && indices == nullptr))
         return false;
     clearEntries();
-    m_piVertexIndices = static_cast<int32_t *>(allocateZeroed(count, sizeof(int32_t)));
-    m_pfWeights = static_cast<double *>(allocateZeroed(count, sizeof(double)));
+    m_piVertexIndices = static_cast<int32_t *>(MDL_allocateZeroed(count, sizeof(int32_t)));
+    m_pfWeights = static_cast<double *>(MDL_allocateZeroed(count, sizeof(double)));
     if (count > 0) {
         memcpy(m_piVertexIndices, indices, sizeof(int32_t) * static_cast<size_t>(count));
         if (weights != nullptr)
@@ -187,8 +155,8 @@ double MDL_VertexGroup::weightOfVertex(int a) const
 void MDL_VertexGroup::computeRestData(const MDL_MeshData *data, const MTH_Frame &meshInBone, double *weightSums)
 {
     clearRestData();
-    m_poRestPositions = static_cast<MTH_Vector3D *>(allocateZeroed(m_iNumVertices, sizeof(MTH_Vector3D)));
-    m_poRestNormals = static_cast<MTH_Vector3D *>(allocateZeroed(m_iNumVertices, sizeof(MTH_Vector3D)));
+    m_poRestPositions = static_cast<MTH_Vector3D *>(MDL_allocateZeroed(m_iNumVertices, sizeof(MTH_Vector3D)));
+    m_poRestNormals = static_cast<MTH_Vector3D *>(MDL_allocateZeroed(m_iNumVertices, sizeof(MTH_Vector3D)));
     m_bHasRestData = true;
     const int vertices = data != nullptr ? data->m_iNumVertices : 0;
     const int normals = data != nullptr && data->m_poNormals != nullptr ? data->m_iNumNormals : 0;

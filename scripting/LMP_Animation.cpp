@@ -108,17 +108,6 @@ int LMP_Animation::isPlaying(lua_State *L)
     return 1;
 }
 
-// The time rounded to single precision (finite values beyond its range
-// become its largest value).
-static double toSingle(double value)
-{
-    if (value > FLT_MAX && value <= DBL_MAX)
-        return FLT_MAX;
-    if (value < -FLT_MAX && value >= -DBL_MAX)
-        return -FLT_MAX;
-    return static_cast<float>(value);
-}
-
 int LMP_Animation::seek(lua_State *L)
 {
     double time = 0;
@@ -127,7 +116,7 @@ int LMP_Animation::seek(lua_State *L)
     MDL_Animation *animation = getAnimation();
     if (animation == nullptr)
         return 0;
-    animation->seek(toSingle(time));
+    animation->seek(LMP_fToSingle(time));
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "scripting/LMP_Binding.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -123,6 +124,28 @@ int LMP_iRefFunction(lua_State *L, int index)
 {
     lua_pushvalue(L, index);
     return luaL_ref(L, LUA_REGISTRYINDEX);
+}
+
+void LMP_iStoreCallback(lua_State *L, int *slots, int id, int reference, bool alive)
+{
+    if (!alive || id < 1 || id > 11) {
+        if (reference > 0)
+            luaL_unref(L, LUA_REGISTRYINDEX, reference);
+        return;
+    }
+    int &slot = slots[id - 1];
+    if (slot > 0 && slot != reference)
+        luaL_unref(L, LUA_REGISTRYINDEX, slot);
+    slot = reference > 0 ? reference : 0;
+}
+
+double LMP_fToSingle(double value)
+{
+    if (value > FLT_MAX && value <= DBL_MAX)
+        return FLT_MAX;
+    if (value < -FLT_MAX && value >= -DBL_MAX)
+        return -FLT_MAX;
+    return static_cast<float>(value);
 }
 
 int32_t LMP_iToInteger(lua_State *L, int index)

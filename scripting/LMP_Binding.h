@@ -63,6 +63,15 @@ int LMP_iRefFunction(lua_State *L, int index);
 // integer: truncated toward zero, NaN gives 0, out-of-range values the
 // nearest representable integer.
 int32_t LMP_iToInteger(lua_State *L, int index);
+// Keeps a function reference (from the "F" letter) as the callback of id in
+// slots (ids 1 to 11, slot id - 1). An id outside that range, or an owner
+// that is gone (alive false), keeps nothing and gives the reference back;
+// a replaced callback's reference is given back too.
+void LMP_iStoreCallback(lua_State *L, int *slots, int id, int reference, bool alive);
+
+// A number rounded to single precision, as the engine's times take it;
+// finite values beyond its range become its largest value.
+double LMP_fToSingle(double value);
 
 // The standard argument error for the argument at index of the running host
 // function ("bad argument #%d to '%s' (%s)", or "calling '%s' on bad self

@@ -72,15 +72,7 @@ int setCallback(lua_State *L)
     if (controller == nullptr || !LMP_iCheckArgs(L, "IF", &id, &reference))
         return 0;
     CTRL_ScriptEngine *engine = controller->m_poScriptEngine;
-    if (engine == nullptr || id < 1 || id > CTRL_ScriptEngine::CALLBACK_COUNT) {
-        if (reference > 0)
-            luaL_unref(L, LUA_REGISTRYINDEX, reference);
-        return 0;
-    }
-    int &slot = engine->m_aiCallbackRefs[id - 1];
-    if (slot > 0 && slot != reference)
-        luaL_unref(L, LUA_REGISTRYINDEX, slot);
-    slot = reference;
+    LMP_iStoreCallback(L, engine != nullptr ? engine->m_aiCallbackRefs : nullptr, id, reference, engine != nullptr);
     return 0;
 }
 

@@ -446,16 +446,7 @@ int LMP_Object::setCallback(lua_State *L)
     int function = 0;
     if (!LMP_iCheckArgs(L, "IF", &id, &function))
         return 0;
-    // Ids outside the callback range are ignored; a reference that is not
-    // kept, or that a new one replaces, is given back to the registry.
-    if (id < 1 || id > CB_MAX || getLiveObject() == nullptr) {
-        if (function > 0)
-            luaL_unref(L, LUA_REGISTRYINDEX, function);
-        return 0;
-    }
-    if (m_aiCallbackRefs[id - 1] > 0)
-        luaL_unref(L, LUA_REGISTRYINDEX, m_aiCallbackRefs[id - 1]);
-    m_aiCallbackRefs[id - 1] = function > 0 ? function : 0;
+    LMP_iStoreCallback(L, m_aiCallbackRefs, id, function, getLiveObject() != nullptr);
     return 0;
 }
 
@@ -590,7 +581,10 @@ int LMP_Object::interpolatePosition(lua_State *L)
     return 0;
 }
 
-int LMP_Object::localToGlobalPoint(lua_State *L)
+// The four conversions between the object's frame and the scene: a v3
+// argument mapped by one of the global frame's operations into a new v3.
+int LMP_Object::mapThroughGlobalFrame(lua_State *L,
+                                      void (MTH_Frame::*map)(const MTH_Vector3D &, MTH_Vector3D &) const)
 {
     MTH_Vector3D *v = nullptr;
     if (!LMP_iCheckArgs(L, "V", &v))
@@ -599,47 +593,28 @@ int LMP_Object::localToGlobalPoint(lua_State *L)
     if (object == nullptr)
         return 0;
     MTH_Vector3D in = *v;
-    object->getGlobalFrame().globalPoint(in, *LMP_iPushV3(L));
+    (object->getGlobalFrame().*map)(in, *LMP_iPushV3(L));
     return 1;
+}
+
+int LMP_Object::localToGlobalPoint(lua_State *L)
+{
+    return mapThroughGlobalFrame(L, &MTH_Frame::globalPoint);
 }
 
 int LMP_Object::localToGlobalVector(lua_State *L)
 {
-    MTH_Vector3D *v = nullptr;
-    if (!LMP_iCheckArgs(L, "V", &v))
-        return 0;
-    MDL_Object *object = getLiveObject();
-    if (object == nullptr)
-        return 0;
-    MTH_Vector3D in = *v;
-    object->getGlobalFrame().globalDirection(in, *LMP_iPushV3(L));
-    return 1;
+    return mapThroughGlobalFrame(L, &MTH_Frame::globalDirection);
 }
 
 int LMP_Object::globalToLocalPoint(lua_State *L)
 {
-    MTH_Vector3D *v = nullptr;
-    if (!LMP_iCheckArgs(L, "V", &v))
-        return 0;
-    MDL_Object *object = getLiveObject();
-    if (object == nullptr)
-        return 0;
-    MTH_Vector3D in = *v;
-    object->getGlobalFrame().localPoint(in, *LMP_iPushV3(L));
-    return 1;
+    return mapThroughGlobalFrame(L, &MTH_Frame::localPoint);
 }
 
 int LMP_Object::globalToLocalVector(lua_State *L)
 {
-    MTH_Vector3D *v = nullptr;
-    if (!LMP_iCheckArgs(L, "V", &v))
-        return 0;
-    MDL_Object *object = getLiveObject();
-    if (object == nullptr)
-        return 0;
-    MTH_Vector3D in = *v;
-    object->getGlobalFrame().localDirection(in, *LMP_iPushV3(L));
-    return 1;
+    return mapThroughGlobalFrame(L, &MTH_Frame::localDirection);
 }
 
 int LMP_Object::setMaxMouseMove(lua_State *L)

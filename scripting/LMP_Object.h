@@ -6,6 +6,8 @@
 
 class MDL_Object;
 class MDL_Scene;
+class MTH_Frame;
+struct MTH_Vector3D;
 
 // The script proxy of MDL_Object, the Lua class "newObject". Its 41 method
 // rows come first in every object class (LMP_Mesh, LMP_Lamp, ...), which
@@ -91,6 +93,7 @@ public:
     int localToGlobalVector(lua_State *L);
     int globalToLocalPoint(lua_State *L);
     int globalToLocalVector(lua_State *L);
+    int mapThroughGlobalFrame(lua_State *L, void (MTH_Frame::*map)(const MTH_Vector3D &, MTH_Vector3D &) const);
     int setMaxMouseMove(lua_State *L);
     int getType(lua_State *L);
     int getName(lua_State *L);

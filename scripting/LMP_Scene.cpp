@@ -220,14 +220,7 @@ int LMP_Scene::setCallback(lua_State *L)
     int reference = 0;
     if (!LMP_iCheckArgs(L, "IF", &id, &reference))
         return 0;
-    if (id < 1 || id > CALLBACK_COUNT || getScene() == nullptr) {
-        if (reference > 0)
-            luaL_unref(L, LUA_REGISTRYINDEX, reference);
-        return 0;
-    }
-    if (m_aiCallbackRefs[id - 1] > 0)
-        luaL_unref(L, LUA_REGISTRYINDEX, m_aiCallbackRefs[id - 1]);
-    m_aiCallbackRefs[id - 1] = reference > 0 ? reference : 0;
+    LMP_iStoreCallback(L, m_aiCallbackRefs, id, reference, getScene() != nullptr);
     return 0;
 }
 

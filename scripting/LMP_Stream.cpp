@@ -148,17 +148,6 @@ int LMP_Stream::play(lua_State *L)
     return 0;
 }
 
-// The seconds rounded to single precision (finite values beyond its range
-// become its largest value).
-static double toSingle(double value)
-{
-    if (value > FLT_MAX && value <= DBL_MAX)
-        return FLT_MAX;
-    if (value < -FLT_MAX && value >= -DBL_MAX)
-        return -FLT_MAX;
-    return static_cast<float>(value);
-}
-
 int LMP_Stream::seek(lua_State *L)
 {
     double seconds = 0;
@@ -167,7 +156,7 @@ int LMP_Stream::seek(lua_State *L)
     MDL_Stream *stream = getStream();
     if (stream == nullptr)
         return 0;
-    stream->seek(toSingle(seconds));
+    stream->seek(LMP_fToSingle(seconds));
     return 0;
 }
 

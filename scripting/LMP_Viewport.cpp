@@ -440,9 +440,9 @@ int LMP_Viewport::getPosition(lua_State *L)
     return 1;
 }
 
-// toScene(v3): the scene point of a viewport point with depth; zero without
-// a camera.
-int LMP_Viewport::toScene(lua_State *L)
+// A v3 argument mapped by the viewport's toScene or fromScene into a new v3;
+// zero without a camera.
+int LMP_Viewport::mapPoint(lua_State *L, bool (MDL_Viewport::*map)(const MTH_Vector3D &, MTH_Vector3D &))
 {
     MTH_Vector3D *point = nullptr;
     if (!LMP_iCheckArgs(L, "V", &point))
@@ -451,27 +451,22 @@ int LMP_Viewport::toScene(lua_State *L)
     if (viewport == nullptr || point == nullptr)
         return 0;
     MTH_Vector3D result;
-    if (!viewport->toScene(*point, result))
+    if (!(viewport->*map)(*point, result))
         result = MTH_Vector3D();
     *LMP_iPushV3(L) = result;
     return 1;
 }
 
-// fromScene(v3): the viewport point with depth of a scene point; zero
-// without a camera.
+// toScene(v3): the scene point of a viewport point with depth.
+int LMP_Viewport::toScene(lua_State *L)
+{
+    return mapPoint(L, &MDL_Viewport::toScene);
+}
+
+// fromScene(v3): the viewport point with depth of a scene point.
 int LMP_Viewport::fromScene(lua_State *L)
 {
-    MTH_Vector3D *point = nullptr;
-    if (!LMP_iCheckArgs(L, "V", &point))
-        return 0;
-    MDL_Viewport *viewport = getViewport();
-    if (viewport == nullptr || point == nullptr)
-        return 0;
-    MTH_Vector3D result;
-    if (!viewport->fromScene(*point, result))
-        result = MTH_Vector3D();
-    *LMP_iPushV3(L) = result;
-    return 1;
+    return mapPoint(L, &MDL_Viewport::fromScene);
 }
 
 int LMP_Viewport::setSize(lua_State *L)
@@ -549,14 +544,7 @@ int LMP_Viewport::setCallback(lua_State *L)
     int reference = 0;
     if (!LMP_iCheckArgs(L, "IF", &id, &reference))
         return 0;
-    if (id < 1 || id > CALLBACK_COUNT || getViewport() == nullptr) {
-        if (reference > 0)
-            luaL_unref(L, LUA_REGISTRYINDEX, reference);
-        return 0;
-    }
-    if (m_aiCallbackRefs[id - 1] > 0)
-        luaL_unref(L, LUA_REGISTRYINDEX, m_aiCallbackRefs[id - 1]);
-    m_aiCallbackRefs[id - 1] = reference > 0 ? reference : 0;
+    LMP_iStoreCallback(L, m_aiCallbackRefs, id, reference, getViewport() != nullptr);
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "scripting/LMP_Luna.h"
 
 class MDL_Viewport;
+struct MTH_Vector3D;
 
 // "newViewport": the script proxy of a viewport, with the function that the
 // script registered for its input events.
@@ -53,6 +54,7 @@ public:
     int getPosition(lua_State *L);
     int toScene(lua_State *L);
     int fromScene(lua_State *L);
+    int mapPoint(lua_State *L, bool (MDL_Viewport::*map)(const MTH_Vector3D &, MTH_Vector3D &));
     int setSize(lua_State *L);
     int getSize(lua_State *L);
     int getWidth(lua_State *L);

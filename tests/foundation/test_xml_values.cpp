@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <tinyxml.h>
 
 #include "foundation/UTIL_UTF8.h"
@@ -131,4 +133,19 @@ TEST(UTF8, DecodesOneCodePointPerCall)
     EXPECT_EQ(UTIL_decodeUTF8(&cp, ""), -1);
     EXPECT_EQ(UTIL_decodeUTF8(&cp, "\xC3"), -1); // NUL inside the sequence
     EXPECT_EQ(cp, 77u);
+}
+
+TEST(LoadBuffer, DeepTextsAreRefusedAndTextsAreReadByteByByte)
+{
+    std::string deep;
+    for (int i = 0; i < 100000; i++)
+        deep += "<a>";
+    TiXmlDocument tooDeep;
+    EXPECT_FALSE(LoadBuffer(tooDeep, deep.c_str(), 0));
+
+    // A byte-order mark is skipped; a multi-byte sequence cut at the very end
+    // of the text is kept as bytes, not read past.
+    TiXmlDocument marked;
+    ASSERT_TRUE(LoadBuffer(marked, "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?><r n=\"\xC3\xA9\"/>\xE2", 0));
+    EXPECT_STREQ(marked.FirstChildElement("r")->Attribute("n"), "\xC3\xA9");
 }
