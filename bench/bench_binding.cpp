@@ -8,7 +8,7 @@
 
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_Object.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_Luna.h"
 #include "scripting/LMP_ValueTypes.h"
@@ -80,8 +80,8 @@ struct BindingBench {
 
     BindingBench()
     {
-        m_poController = new CTRL_Generic(new CTRL_ScriptEngine(), CTRL_PLATFORM_LINUX);
-        L = m_poController->m_poScriptEngine->m_poLuaState;
+        m_poController = new CTRL_Generic(new LMP_ScriptEngine(), CTRL_PLATFORM_LINUX);
+        L = LMP_ScriptEngine::of(m_poController)->m_poLuaState;
         m_poObject = new MDL_Object();
         m_poObject->m_iType = 30;
         LMP_Luna<LMP_BenchThing>::registerClass(L);

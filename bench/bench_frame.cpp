@@ -40,8 +40,8 @@ void runFrames(benchmark::State &state, int objects)
         controller.frame(nullptr, &renderer, 1.0 / 60);
         benchmark::DoNotOptimize(root->getGlobalPosition());
     }
-    state.counters["frames_per_second"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                             benchmark::Counter::kIsRate);
+    state.counters["frames_per_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     viewport->m_poCamera = nullptr;
     controller.m_oViewports.resize(0);
     delete viewport;

@@ -7,7 +7,7 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Generic.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "view/VIEW_Generic.h"
 
 namespace {
@@ -24,7 +24,7 @@ bool runChunk(lua_State *L, const char *chunk)
 
 void BM_ScriptMoves10000Objects(benchmark::State &state)
 {
-    CTRL_ScriptEngine *engine = new CTRL_ScriptEngine();
+    LMP_ScriptEngine *engine = new LMP_ScriptEngine();
     CTRL_Generic controller(engine, CTRL_PLATFORM_LINUX);
     VIEW_Generic renderer;
     lua_State *L = engine->m_poLuaState;
@@ -33,7 +33,7 @@ void BM_ScriptMoves10000Objects(benchmark::State &state)
         return;
     }
     lua_getglobal(L, "update");
-    engine->m_aiCallbackRefs[CTRL_ScriptEngine::CALLBACK_UPDATE - 1] = luaL_ref(L, LUA_REGISTRYINDEX);
+    engine->m_aiCallbackRefs[LMP_ScriptEngine::CALLBACK_UPDATE - 1] = luaL_ref(L, LUA_REGISTRYINDEX);
     controller.m_bRunning = true;
     controller.resize(800, 600);
     controller.setRunning();
@@ -56,7 +56,7 @@ void BM_ScriptCreates10000Objects(benchmark::State &state)
 {
     for (auto _ : state) {
         state.PauseTiming();
-        CTRL_ScriptEngine *engine = new CTRL_ScriptEngine();
+        LMP_ScriptEngine *engine = new LMP_ScriptEngine();
         CTRL_Generic *controller = new CTRL_Generic(engine, CTRL_PLATFORM_LINUX);
         state.ResumeTiming();
         bool ran = runChunk(engine->m_poLuaState, CREATE);

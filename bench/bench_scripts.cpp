@@ -14,7 +14,7 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Generic.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "tools/pack/PACK_Document.h"
 
 namespace {
@@ -82,12 +82,12 @@ struct ScriptBench {
         if (!PACK_writeFile(documentPath, document, error) ||
             !PACK_writeFile(m_sPlainFile, members[3].m_aucData, error))
             return;
-        m_poController = new CTRL_Generic(new CTRL_ScriptEngine(), CTRL_PLATFORM_LINUX);
+        m_poController = new CTRL_Generic(new LMP_ScriptEngine(), CTRL_PLATFORM_LINUX);
         bool opened = m_poController->openDocument(documentPath.c_str());
         unlink(documentPath.c_str());
-        if (!opened || !m_poController->m_poScriptEngine->loadScripts())
+        if (!opened || !LMP_ScriptEngine::of(m_poController)->loadScripts())
             return;
-        m_poState = m_poController->m_poScriptEngine->m_poLuaState;
+        m_poState = LMP_ScriptEngine::of(m_poController)->m_poLuaState;
         m_bReady = true;
     }
 

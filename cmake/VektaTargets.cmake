@@ -11,10 +11,6 @@ function(vekta_library name)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}")
     target_link_libraries(${name} PUBLIC ${ARG_LIBS})
-    # The subsystems call each other (the controller owns the script engine,
-    # the bindings call the controller), so their static libraries form a
-    # cycle; the linker is given the cycle more than once.
-    set_target_properties(${name} PROPERTIES LINK_INTERFACE_MULTIPLICITY 4)
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE "${CMAKE_SOURCE_DIR}")

@@ -60,8 +60,7 @@ bool CTRL_Generic::openDocument(const char *path)
     UTIL_DynArray<char, 128> *bytes = new UTIL_DynArray<char, 128>(static_cast<int>(size));
     // The file is mapped and descrambled straight into the document buffer:
     // one pass over the bytes instead of a read and then a descramble.
-    void *mapping =
-        mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fileno(file), 0);
+    void *mapping = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fileno(file), 0);
     prefault(bytes->m_pData, static_cast<size_t>(size));
     if (mapping != MAP_FAILED) {
         fclose(file);
@@ -172,9 +171,9 @@ bool CTRL_Generic::checkConfig()
             version->QueryIntAttribute("major", &m_iVersionMajor);
             version->QueryIntAttribute("minor", &m_iVersionMinor);
             version->QueryIntAttribute("patch", &m_iVersionPatch);
-            accepted = !(m_iVersionMajor > 1 ||
-                         (m_iVersionMajor == 1 &&
-                          (m_iVersionMinor > 6 || (m_iVersionMinor == 6 && m_iVersionPatch > 4))));
+            accepted =
+                !(m_iVersionMajor > 1 ||
+                  (m_iVersionMajor == 1 && (m_iVersionMinor > 6 || (m_iVersionMinor == 6 && m_iVersionPatch > 4))));
         }
     }
     if (owned)
@@ -234,8 +233,8 @@ bool CTRL_Generic::extractMember(const char *name, unsigned char **data, int *si
             return false;
         }
         unsigned char *buffer = static_cast<unsigned char *>(malloc(expected + 1));
-        if (buffer == nullptr || !inflateMember(stored, entry->m_uiCompressedSize, buffer,
-                                                static_cast<uint32_t>(expected))) {
+        if (buffer == nullptr ||
+            !inflateMember(stored, entry->m_uiCompressedSize, buffer, static_cast<uint32_t>(expected))) {
             free(buffer);
             reportError("Corrupt compressed data in file %s", name);
             return false;

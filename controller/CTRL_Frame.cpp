@@ -8,7 +8,7 @@
 #include "model/MDL_Camera.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Viewport.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "controller/CTRL_ScriptEngine.h"
 #include "view/VIEW_Generic.h"
 
 // The longest time step one frame simulates (the single-precision 0.1).
@@ -192,7 +192,8 @@ void CTRL_Generic::draw(void *context, VIEW_Generic *renderer)
             MTH_Vector2D origin(f.m_oOffset.m_fX + v->m_oViewportPosition.m_fX * fw,
                                 f.m_oOffset.m_fY + f.m_fHeight - v->m_oViewportPosition.m_fY * fw -
                                     v->m_oViewportSize.m_fY * fw);
-            renderer->renderViewport(v, origin, MTH_Vector2D(v->m_oViewportSize.m_fX * fw, v->m_oViewportSize.m_fY * fw));
+            renderer->renderViewport(v, origin,
+                                     MTH_Vector2D(v->m_oViewportSize.m_fX * fw, v->m_oViewportSize.m_fY * fw));
         }
         if (m_sMessage != nullptr && m_fMessageTime > 0) {
             m_fMessageTime -= m_fDeltaTime;

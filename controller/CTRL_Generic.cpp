@@ -7,7 +7,7 @@
 
 #include "controller/CTRL_MemberIndex.h"
 #include "foundation/UTIL_Log.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "controller/CTRL_ScriptEngine.h"
 #include "view/VIEW_Sound.h"
 
 CTRL_Generic::CTRL_Generic(CTRL_ScriptEngine *engine, int platform)
@@ -15,11 +15,10 @@ CTRL_Generic::CTRL_Generic(CTRL_ScriptEngine *engine, int platform)
       m_poGrabbedObject(nullptr), m_poHoverObject(nullptr), m_poDefaultFont(nullptr), m_poDocument(nullptr),
       m_iLoadStage(CTRL_STAGE_OPENING), m_sDocumentPath(nullptr), m_bRunning(false), m_bStarted(false),
       m_bRightButtonDown(false), m_bLeftButtonDown(false), m_bHalted(false), m_fDeltaTime(0),
-      m_poCurrentViewport(nullptr), m_bHiDPI(false), m_sErrorText(nullptr), m_fAspectRatio(0.75),
-      m_iVersionMajor(0), m_iVersionMinor(0), m_iVersionPatch(0), m_iVersionExtra(0), m_bMovedSincePress(false),
-      m_oAcceleration(0, 0, -1), m_pbKeys(m_abKeys), m_pbPreviousKeys(m_abPreviousKeys), m_sMessage(nullptr),
-      m_fMessageTime(0), m_iSplashState(0), m_poLogoImage(nullptr), m_poLogoTexture(nullptr),
-      m_poMemberIndex(nullptr)
+      m_poCurrentViewport(nullptr), m_bHiDPI(false), m_sErrorText(nullptr), m_fAspectRatio(0.75), m_iVersionMajor(0),
+      m_iVersionMinor(0), m_iVersionPatch(0), m_iVersionExtra(0), m_bMovedSincePress(false), m_oAcceleration(0, 0, -1),
+      m_pbKeys(m_abKeys), m_pbPreviousKeys(m_abPreviousKeys), m_sMessage(nullptr), m_fMessageTime(0), m_iSplashState(0),
+      m_poLogoImage(nullptr), m_poLogoTexture(nullptr), m_poMemberIndex(nullptr)
 {
     m_acLanguage[0] = '\0';
     m_oFrameTimer.start();

@@ -7,9 +7,9 @@
 // One local file header of the document's ZIP archive, as the member walk
 // reads it.
 struct CTRL_MemberEntry {
-    const char *m_pcName;     // not NUL-terminated
+    const char *m_pcName; // not NUL-terminated
     int m_iNameLength;
-    int m_iMethod;            // 0 stored, 8 deflate
+    int m_iMethod; // 0 stored, 8 deflate
     uint32_t m_uiCompressedSize;
     uint32_t m_uiUncompressedSize;
     uint64_t m_uiDataOffset;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "controller/CTRL_StreamReader.h"
 #include "foundation/UTIL_Log.h"
 #include "model/MDL_AnimatedMesh.h"
 #include "model/MDL_Animation.h"
@@ -245,7 +246,7 @@ MDL_Viewport *CTRL_Generic::addViewport(const MTH_Vector2D &position, const MTH_
 
 MDL_Stream *CTRL_Generic::addStream(const char *name)
 {
-    MDL_Stream *stream = new MDL_Stream(name, this);
+    MDL_Stream *stream = new MDL_Stream(name, CTRL_StreamReader::open(this, name));
     m_oStreams.append(stream);
     return stream;
 }

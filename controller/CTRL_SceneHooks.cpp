@@ -1,6 +1,7 @@
 #include "controller/CTRL_SceneHooks.h"
 
 #include "controller/CTRL_Generic.h"
+#include "controller/CTRL_ScriptEngine.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Stream.h"

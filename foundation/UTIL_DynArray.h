@@ -9,8 +9,7 @@
 // only when the count is at most half the capacity and only when
 // m_bReleaseMemory is set. Elements are moved with realloc and memmove and
 // never constructed or destroyed.
-template <typename T, int MIN = 128>
-class UTIL_DynArray {
+template <typename T, int MIN = 128> class UTIL_DynArray {
 public:
     T *m_pData;
     int m_iCount;

@@ -12,16 +12,28 @@ uint64_t s_uiW = 0;
 const uint64_t MULTIPLIER_Z = 36969;
 const uint64_t MULTIPLIER_W = 18000;
 
-inline uint64_t stepZ(uint64_t z) { return MULTIPLIER_Z * (z & 0xFFFF) + (z >> 16); }
-inline uint64_t stepW(uint64_t w) { return MULTIPLIER_W * (w & 0xFFFF) + (w >> 16); }
+inline uint64_t stepZ(uint64_t z)
+{
+    return MULTIPLIER_Z * (z & 0xFFFF) + (z >> 16);
+}
+inline uint64_t stepW(uint64_t w)
+{
+    return MULTIPLIER_W * (w & 0xFFFF) + (w >> 16);
+}
 // The same step for states of the document stream, which stay below 2^31.
-inline uint32_t step32(uint32_t w) { return 18000u * (w & 0xFFFF) + (w >> 16); }
+inline uint32_t step32(uint32_t w)
+{
+    return 18000u * (w & 0xFFFF) + (w >> 16);
+}
 
 // A multiply-with-carry step x -> a*(x mod 2^16) + x div 2^16 is, for every
 // state below p = a*2^16 - 1, the multiplication x -> a*x mod p (because
 // 2^16 * a = 1 mod p). So n steps are one multiplication by a^n mod p, which
 // lets a stretch of the stream start anywhere without walking to it.
-uint64_t mulMod(uint64_t x, uint64_t y, uint64_t p) { return (x * y) % p; } // p < 2^32
+uint64_t mulMod(uint64_t x, uint64_t y, uint64_t p)
+{
+    return (x * y) % p;
+} // p < 2^32
 uint64_t powMod(uint64_t base, uint64_t exponent, uint64_t p)
 {
     uint64_t result = 1 % p;
@@ -107,7 +119,6 @@ uint64_t scrambleVector(unsigned char *out, const unsigned char *in, uint64_t si
     return CHAINS * lane;
 }
 #endif
-
 
 } // namespace
 

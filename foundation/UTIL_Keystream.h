@@ -23,8 +23,7 @@ void UTIL_scrambleDocument(unsigned char *data, uint64_t size);
 void UTIL_scrambleRange(unsigned char *data, uint64_t size, uint64_t begin, uint64_t end);
 // The same, reading the scrambled bytes from in and writing the plain ones
 // to out (in may equal out).
-void UTIL_scrambleRangeCopy(unsigned char *out, const unsigned char *in, uint64_t size, uint64_t begin,
-                            uint64_t end);
+void UTIL_scrambleRangeCopy(unsigned char *out, const unsigned char *in, uint64_t size, uint64_t begin, uint64_t end);
 void UTIL_finishScramble(uint64_t size);
 // Seeds the generator with the document seeds.
 void UTIL_scrambleSeeded();

@@ -4,7 +4,10 @@
 
 namespace {
 
-inline uint32_t rotl(uint32_t x, int s) { return (x << s) | (x >> (32 - s)); }
+inline uint32_t rotl(uint32_t x, int s)
+{
+    return (x << s) | (x >> (32 - s));
+}
 inline uint32_t loadLE(const unsigned char *p)
 {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |

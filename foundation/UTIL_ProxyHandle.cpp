@@ -2,11 +2,7 @@
 
 #include <cstdarg>
 
-#include "controller/CTRL_Generic.h"
-#include "scripting/CTRL_ScriptEngine.h"
-#include "scripting/LMP_Proxy.h"
-
-void UTIL_ProxyHandle::bind(LMP_Proxy *proxy)
+void UTIL_ProxyHandle::bind(UTIL_Proxy *proxy)
 {
     if (proxy == m_poProxy)
         return;
@@ -19,7 +15,7 @@ void UTIL_ProxyHandle::bind(LMP_Proxy *proxy)
 
 void UTIL_ProxyHandle::release()
 {
-    LMP_Proxy *proxy = m_poProxy;
+    UTIL_Proxy *proxy = m_poProxy;
     if (proxy == nullptr)
         return;
     m_poProxy = nullptr;
@@ -28,21 +24,18 @@ void UTIL_ProxyHandle::release()
         delete proxy;
 }
 
-int UTIL_ProxyHandle::postEventV(CTRL_ScriptEngine *engine, int code, va_list args)
+int UTIL_ProxyHandle::postEventV(UTIL_EventHost *host, int code, va_list args)
 {
-    if (engine == nullptr || m_poProxy == nullptr)
+    if (host == nullptr || m_poProxy == nullptr || !host->acceptsEvents())
         return 0;
-    CTRL_Generic *controller = engine->m_poController;
-    if (controller == nullptr || controller->m_bHalted)
-        return 0;
-    return m_poProxy->handleCallback(engine, code, args);
+    return m_poProxy->handleCallback(host, code, args);
 }
 
-int UTIL_ProxyHandle::postEvent(CTRL_ScriptEngine *engine, int code, ...)
+int UTIL_ProxyHandle::postEvent(UTIL_EventHost *host, int code, ...)
 {
     va_list args;
     va_start(args, code);
-    int result = postEventV(engine, code, args);
+    int result = postEventV(host, code, args);
     va_end(args);
     return result;
 }

@@ -157,4 +157,3 @@ bool UTIL_isNestingWithin(const char *text, int limit)
     }
     return true;
 }
-

@@ -201,7 +201,7 @@ namespace {
 // One step of the descent on one bone: turns it so that the grabbed point
 // swings towards the target. True when the turn was kept (point then holds
 // the point's new place).
-bool turnTowards(MDL_Bone *bone, MTH_Vector3D &point, const MTH_Vector3D &target, CTRL_ScriptEngine *engine)
+bool turnTowards(MDL_Bone *bone, MTH_Vector3D &point, const MTH_Vector3D &target, UTIL_EventHost *events)
 {
     MTH_Vector3D grabbed, goal;
     const MTH_Frame &global = bone->getGlobalFrame();
@@ -231,7 +231,7 @@ bool turnTowards(MDL_Bone *bone, MTH_Vector3D &point, const MTH_Vector3D &target
     saved.globalDirection(axis, parentAxis);
     bone->editLocalFrame().rotateCosSin(parentAxis, cosine, std::sqrt(1 - cosine * cosine));
     bone->applyLimits();
-    bone->m_oProxyHandle.postEvent(engine, MDL_Bone::EVENT_MOVED);
+    bone->m_oProxyHandle.postEvent(events, MDL_Bone::EVENT_MOVED);
 
     // The grabbed point itself, not its projection into the plane of the
     // turn, is where the skin under the mouse went.
@@ -247,7 +247,7 @@ bool turnTowards(MDL_Bone *bone, MTH_Vector3D &point, const MTH_Vector3D &target
 
 } // namespace
 
-void MDL_Bone::movePoint(const MTH_Vector3D &current, const MTH_Vector3D &target, CTRL_ScriptEngine *engine,
+void MDL_Bone::movePoint(const MTH_Vector3D &current, const MTH_Vector3D &target, UTIL_EventHost *events,
                          MTH_Vector3D *reached)
 {
     MTH_Vector3D point = current;
@@ -256,7 +256,7 @@ void MDL_Bone::movePoint(const MTH_Vector3D &current, const MTH_Vector3D &target
             bool moved = false;
             MDL_Bone *bone = this;
             while (bone != nullptr) {
-                if (bone->hasState(STATE_MOVABLE) && turnTowards(bone, point, target, engine))
+                if (bone->hasState(STATE_MOVABLE) && turnTowards(bone, point, target, events))
                     moved = true;
                 MDL_Object *parent = bone->getParent();
                 bone =

@@ -4,7 +4,7 @@
 #include "foundation/MTH_Vector.h"
 #include "model/MDL_Object.h"
 
-class CTRL_ScriptEngine;
+class UTIL_EventHost;
 class TiXmlElement;
 
 // A joint of a skeleton (type 6): an object in a parent chain whose local
@@ -66,11 +66,11 @@ public:
     // at the first parent that is not a bone). Each movable bone turns so
     // that the grabbed point (current, in scene coordinates) swings towards
     // target (scene coordinates), within its limits, and EVENT_MOVED is
-    // posted through its proxy handle with engine; a turn that brings the
+    // posted through its proxy handle with events; a turn that brings the
     // point no nearer is taken back (its event stays posted). Rounds go on
     // while a turn was kept. Equal current and target do nothing. reached,
     // when given, receives where the grabbed point ends up.
-    void movePoint(const MTH_Vector3D &current, const MTH_Vector3D &target, CTRL_ScriptEngine *engine,
+    void movePoint(const MTH_Vector3D &current, const MTH_Vector3D &target, UTIL_EventHost *events,
                    MTH_Vector3D *reached = nullptr);
 
     // --- limits (axis 0..2; other axes are ignored or read as free) ---

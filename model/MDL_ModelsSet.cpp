@@ -162,8 +162,8 @@ bool MDL_ModelsSet::load(const char *text)
             UTIL_warn("Models set %s: elements nested deeper than %d levels", m_sName != nullptr ? m_sName : "",
                       MAX_NESTING);
         else
-            UTIL_warn("Models set %s: %s (line %d, column %d)", m_sName != nullptr ? m_sName : "",
-                      document.ErrorDesc(), document.ErrorRow(), document.ErrorCol());
+            UTIL_warn("Models set %s: %s (line %d, column %d)", m_sName != nullptr ? m_sName : "", document.ErrorDesc(),
+                      document.ErrorRow(), document.ErrorCol());
         return false;
     }
     readTextures(document);

@@ -6,7 +6,7 @@
 #include "foundation/UTIL_DynArray.h"
 #include "foundation/UTIL_ProxyHandle.h"
 
-class CTRL_ScriptEngine;
+class UTIL_EventHost;
 class MDL_Animation;
 class MDL_CollisionVolume;
 class MDL_Joint;
@@ -54,10 +54,10 @@ public:
     virtual void solveJoint(MDL_Joint *) {}
     // Step 5: broad phase, narrow phase and contact response over the
     // scene's collision volumes and sweep endpoints.
-    virtual void collide(MDL_Scene &, CTRL_ScriptEngine *) {}
+    virtual void collide(MDL_Scene &, UTIL_EventHost *) {}
     // Step 6, once per body and bounded axis (0 x, 1 y, 2 z): contact of the
     // body with the bound planes of that axis.
-    virtual void collideBounds(MDL_Object *, CTRL_ScriptEngine *, int, double, double, double, double) {}
+    virtual void collideBounds(MDL_Object *, UTIL_EventHost *, int, double, double, double, double) {}
 };
 
 // Makes a copy of an object of a kind the scene cannot copy by itself (rigid
@@ -180,14 +180,14 @@ public:
     // dt (also when dt is 0); (2) only when dt > 0, every rigid body
     // integrated under gravity for dt; (3) EVENT_POST_INTEGRATION with dt;
     // (4) every joint solved; (5) collide; (6) collideBounds; (7) EVENT_MECHA
-    // with dt. engine is passed to every event post.
-    void step(double dt, CTRL_ScriptEngine *engine);
+    // with dt. events is passed to every event post.
+    void step(double dt, UTIL_EventHost *events);
     // Step 5: contacts between collision volumes (the physics' collide).
-    void collide(CTRL_ScriptEngine *engine);
+    void collide(UTIL_EventHost *events);
     // Step 6: for every rigid body and each axis x, y, z whose minimum is not
     // -DBL_MAX or whose maximum is not DBL_MAX, the contact with that axis's
     // bound planes, with the scene's elasticity and friction.
-    void collideBounds(CTRL_ScriptEngine *engine);
+    void collideBounds(UTIL_EventHost *events);
     // Deforms every animated mesh whose bones moved (not the locked ones),
     // then clears m_bChanged of every bone, so every mesh sees the moves of
     // the frame.

@@ -6,7 +6,7 @@
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
 
-void MDL_Scene::step(double dt, CTRL_ScriptEngine *engine)
+void MDL_Scene::step(double dt, UTIL_EventHost *events)
 {
     // Every loop reads its list's count afresh: script code run from an
     // event may have added to it.
@@ -16,22 +16,22 @@ void MDL_Scene::step(double dt, CTRL_ScriptEngine *engine)
     if (m_poPhysics != nullptr && dt > 0.0)
         for (int i = 0; i < m_oRigidBodies.m_iCount; i++)
             m_poPhysics->integrate(m_oRigidBodies[i], m_oGravity, dt);
-    m_oProxyHandle.postEvent(engine, EVENT_POST_INTEGRATION, dt);
+    m_oProxyHandle.postEvent(events, EVENT_POST_INTEGRATION, dt);
     if (m_poPhysics != nullptr)
         for (int i = 0; i < m_oJoints.m_iCount; i++)
             m_poPhysics->solveJoint(m_oJoints[i]);
-    collide(engine);
-    collideBounds(engine);
-    m_oProxyHandle.postEvent(engine, EVENT_MECHA, dt);
+    collide(events);
+    collideBounds(events);
+    m_oProxyHandle.postEvent(events, EVENT_MECHA, dt);
 }
 
-void MDL_Scene::collide(CTRL_ScriptEngine *engine)
+void MDL_Scene::collide(UTIL_EventHost *events)
 {
     if (m_poPhysics != nullptr)
-        m_poPhysics->collide(*this, engine);
+        m_poPhysics->collide(*this, events);
 }
 
-void MDL_Scene::collideBounds(CTRL_ScriptEngine *engine)
+void MDL_Scene::collideBounds(UTIL_EventHost *events)
 {
     if (m_poPhysics == nullptr)
         return;
@@ -42,7 +42,7 @@ void MDL_Scene::collideBounds(CTRL_ScriptEngine *engine)
             const double minimum = axis == 0 ? m_fMinX : (axis == 1 ? m_fMinY : m_fMinZ);
             const double maximum = axis == 0 ? m_fMaxX : (axis == 1 ? m_fMaxY : m_fMaxZ);
             if (minimum != -DBL_MAX || maximum != DBL_MAX)
-                m_poPhysics->collideBounds(m_oRigidBodies[i], engine, axis, minimum, maximum, m_fElasticity,
+                m_poPhysics->collideBounds(m_oRigidBodies[i], events, axis, minimum, maximum, m_fElasticity,
                                            m_fFriction);
         }
 }

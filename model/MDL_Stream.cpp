@@ -7,8 +7,8 @@
 #include <cstring>
 #include <new>
 
-#include "controller/CTRL_Stream.h"
 #include "foundation/UTIL_Log.h"
+#include "model/MDL_FileReader.h"
 #include "model/MDL_Sound.h"
 #include "model/MDL_StreamDecoder.h"
 #include "model/MDL_Texture.h"
@@ -83,24 +83,24 @@ void MDL_Stream::setEmpty(const char *name)
     m_sName = name != nullptr ? strdup(name) : nullptr;
 }
 
-MDL_Stream::MDL_Stream(const char *name, CTRL_Generic *controller)
+MDL_Stream::MDL_Stream(const char *name, MDL_FileReader *file)
 {
     setEmpty(name);
-    m_poFile = CTRL_Stream::open(controller, name, "rb");
+    m_poFile = file;
     if (m_poFile == nullptr) {
         UTIL_warn("Movie \"%s\": cannot be opened", displayName(name));
         return;
     }
     long size = -1;
-    if (CTRL_Stream::seek(m_poFile, 0, SEEK_END) == 0)
-        size = CTRL_Stream::tell(m_poFile);
+    if (m_poFile->seek(0, SEEK_END))
+        size = m_poFile->tell();
     if (size < 0 || size > INT32_MAX) {
         UTIL_warn("Movie \"%s\": the file size cannot be read or is above 2 GiB", displayName(name));
         close();
         return;
     }
     m_iFileSize = static_cast<int32_t>(size);
-    CTRL_Stream::seek(m_poFile, 0, SEEK_SET);
+    m_poFile->seek(0, SEEK_SET);
     if (!open(MAX_FRAME_PIXELS))
         close();
 }
@@ -137,8 +137,7 @@ MDL_Texture *MDL_Stream::releaseTexture()
 
 void MDL_Stream::close()
 {
-    if (m_poFile != nullptr)
-        CTRL_Stream::close(m_poFile);
+    delete m_poFile;
     m_poFile = nullptr;
     m_pucMemory = nullptr;
     m_iMemoryPosition = 0;
@@ -460,7 +459,7 @@ int MDL_Stream::readBytes(char *buffer, int size)
     }
     if (m_poFile == nullptr)
         return 0;
-    return static_cast<int>(CTRL_Stream::read(buffer, 1, static_cast<size_t>(size), m_poFile));
+    return static_cast<int>(m_poFile->read(buffer, static_cast<size_t>(size)));
 }
 
 void MDL_Stream::restartAt(int32_t offset)
@@ -475,7 +474,7 @@ void MDL_Stream::restartAt(int32_t offset)
     if (m_pucMemory != nullptr)
         m_iMemoryPosition = offset;
     else if (m_poFile != nullptr)
-        CTRL_Stream::seek(m_poFile, offset, SEEK_SET);
+        m_poFile->seek(offset, SEEK_SET);
 }
 
 bool MDL_Stream::readBlock()

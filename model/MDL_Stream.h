@@ -7,8 +7,7 @@
 #include "foundation/UTIL_ProxyHandle.h"
 #include "model/MDL_Sample.h"
 
-class CTRL_Generic;
-class CTRL_Stream;
+class MDL_FileReader;
 class MDL_Texture;
 struct MDL_StreamDecoder;
 
@@ -37,11 +36,11 @@ public:
     // sound output) the oldest audio is dropped beyond it.
     static const int MAX_QUEUED_SECONDS = 10;
 
-    // Opens name through the stream layer of controller (mode "rb") and
-    // prepares the movie at its first picture. A name that does not open, a
-    // file without a Theora stream or damaged headers leave a movie without
+    // Reads the movie from file (owned from now on; null when the name did
+    // not open) and prepares it at its first picture. A missing file, a file
+    // without a Theora stream or damaged headers leave a movie without
     // pictures, with a diagnostic.
-    MDL_Stream(const char *name, CTRL_Generic *controller);
+    MDL_Stream(const char *name, MDL_FileReader *file);
     // The same over size bytes in memory, which the caller keeps alive and
     // unchanged while the stream lives; frames larger than maxFramePixels are
     // refused.
@@ -123,7 +122,7 @@ public:
     // on the heap, not embedded, so that it can outlive the stream.)
     MDL_Texture *m_poTexture;
     MDL_Sample m_oAudio;              // audio queue: m_bStreamed; m_bPaused is the movie's pause flag
-    CTRL_Stream *m_poFile;            // the open file, or null
+    MDL_FileReader *m_poFile;         // the open file (owned), or null
     int32_t m_iFileSize;              // bytes
     double m_fTime;                   // movie time in seconds
     double m_fFrameTime;              // when the picture in the texture stops being due; -1 before any

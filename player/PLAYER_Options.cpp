@@ -45,8 +45,8 @@ bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::st
         } else if (strcmp(arg, "--size") == 0) {
             int w = 0, h = 0;
             char extra;
-            if (value == nullptr || sscanf(value, "%dx%d%c", &w, &h, &extra) != 2 || w <= 0 || h <= 0 ||
-                w > 16384 || h > 16384) {
+            if (value == nullptr || sscanf(value, "%dx%d%c", &w, &h, &extra) != 2 || w <= 0 || h <= 0 || w > 16384 ||
+                h > 16384) {
                 error = "--size needs WIDTHxHEIGHT in pixels";
                 return false;
             }

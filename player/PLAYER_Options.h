@@ -8,7 +8,7 @@ struct PLAYER_Options {
     bool m_bHeadless = false;
     bool m_bHelp = false;
     bool m_bVersion = false;
-    long m_iFrames = -1;  // -1: until the document is closed
+    long m_iFrames = -1;     // -1: until the document is closed
     double m_fDeltaTime = 0; // 0: real time
     int m_iWidth = 800;
     int m_iHeight = 600;

@@ -9,7 +9,7 @@
 #include "controller/CTRL_Generic.h"
 #include "controller/desktop/CTRL_Desktop.h"
 #include "controller/desktop/CTRL_HeadlessHost.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 
 // The built-in document lies beside the executable.
 static std::string builtInDocument()
@@ -28,7 +28,7 @@ static std::string builtInDocument()
 static bool play(const std::string &path, const PLAYER_Options &options)
 {
     // The controller owns the engine and deletes it.
-    CTRL_Desktop controller(new CTRL_ScriptEngine());
+    CTRL_Desktop controller(new LMP_ScriptEngine());
     bool opened = controller.openDocument(path.c_str());
     if (!opened && !controller.m_bHalted) {
         // An empty or unreadable file fails without a report; the user must

@@ -11,7 +11,7 @@
 #include "controller/CTRL_Generic.h"
 #include "foundation/UTIL_Log.h"
 #include "model/MDL_Object.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Proxy.h"
 #include "scripting/LMP_ValueTypes.h"
 
@@ -101,7 +101,7 @@ int LMP_iArgError(lua_State *L, int index, const char *message)
 
 void LMP_iReportError(lua_State *L, const char *format, ...)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return;
     char prefix[1024] = "";

@@ -4,6 +4,7 @@
 
 struct lua_State;
 class LMP_Proxy;
+class UTIL_Proxy;
 class MDL_Object;
 
 // What the shared helpers know of one bound class, whatever its proxy type:
@@ -18,7 +19,7 @@ struct LMP_ClassInfo {
     // The proxy when it is an instance of the class (or of a class derived
     // from it), else null: the C++ side of the class check, which no script
     // can fake.
-    LMP_Proxy *(*m_pfnCast)(LMP_Proxy *proxy);
+    LMP_Proxy *(*m_pfnCast)(UTIL_Proxy *proxy);
 };
 
 enum { LMP_NO_TYPE_CODE = -1 };

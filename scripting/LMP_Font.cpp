@@ -4,7 +4,7 @@
 
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_Font.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_ResourceProxy.h"
 
@@ -28,7 +28,7 @@ LMP_Font *LMP_Font::create(lua_State *L)
     const char *name = nullptr;
     if (!LMP_iCheckArgs(L, "S", &name))
         return new LMP_Font(nullptr);
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return new LMP_Font(nullptr);
     MDL_Font *font = controller->addFont(name);
@@ -47,7 +47,7 @@ int LMP_Font::destroy(lua_State *L)
     if (lua_gettop(L) > 0)
         LMP_iCheckArgs(L, "");
     MDL_Font *font = getFont();
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (font == nullptr || controller == nullptr)
         return 0;
     LMP_unbindProxy(this, font->m_oProxyHandle);

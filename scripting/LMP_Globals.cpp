@@ -11,7 +11,7 @@
 
 #include "controller/CTRL_Generic.h"
 #include "foundation/MTH_Vector.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_Registration.h"
 #include "scripting/LMP_ValueTypes.h"
@@ -29,7 +29,7 @@ int trace(lua_State *)
 int tracePoint(lua_State *L)
 {
     MTH_Vector3D *point = nullptr;
-    if (lua_getcontroller(L) == nullptr || !LMP_iCheckArgs(L, "V", &point))
+    if (LMP_poController(L) == nullptr || !LMP_iCheckArgs(L, "V", &point))
         return 0;
     return 0;
 }
@@ -38,7 +38,7 @@ int tracePoint(lua_State *L)
 // codes outside its tables.
 int pushKeyState(lua_State *L, bool (CTRL_Generic::*query)(int) const)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     int32_t code = 0;
     if (controller == nullptr || !LMP_iCheckArgs(L, "I", &code))
         return 0;
@@ -66,19 +66,19 @@ int isKeyJustReleased(lua_State *L)
 // replaced callback's reference is given back too.
 int setCallback(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     int32_t id = 0;
     int reference = 0;
     if (controller == nullptr || !LMP_iCheckArgs(L, "IF", &id, &reference))
         return 0;
-    CTRL_ScriptEngine *engine = controller->m_poScriptEngine;
+    LMP_ScriptEngine *engine = LMP_ScriptEngine::of(controller);
     LMP_iStoreCallback(L, engine != nullptr ? engine->m_aiCallbackRefs : nullptr, id, reference, engine != nullptr);
     return 0;
 }
 
 int registerDevice(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     int32_t a = 0, b = 0, c = 0;
     if (controller == nullptr || !LMP_iCheckArgs(L, "III", &a, &b, &c))
         return 0;
@@ -88,7 +88,7 @@ int registerDevice(lua_State *L)
 
 int sendToDevice(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     int32_t device = 0;
     const char *data = "";
     if (controller == nullptr || !LMP_iCheckArgs(L, "IS", &device, &data))
@@ -104,7 +104,7 @@ int sendToDevice(lua_State *L)
 
 int openURL(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     const char *address = "";
     if (controller == nullptr || !LMP_iCheckArgs(L, "S", &address))
         return 0;
@@ -114,7 +114,7 @@ int openURL(lua_State *L)
 
 int setAspectRatio(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     double ratio = 0;
     if (controller == nullptr || !LMP_iCheckArgs(L, "N", &ratio))
         return 0;
@@ -124,7 +124,7 @@ int setAspectRatio(lua_State *L)
 
 int getAspectRatio(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return 0;
     lua_pushnumber(L, controller->getAspectRatio());
@@ -135,7 +135,7 @@ int getAspectRatio(lua_State *L)
 // zero.
 int getViewAspectRatio(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return 0;
     lua_pushnumber(L, controller->getResolution().m_fX != 0 ? controller->getViewAspectRatio() : 0.0);
@@ -144,7 +144,7 @@ int getViewAspectRatio(lua_State *L)
 
 int getResolution(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return 0;
     *LMP_iPushV2(L) = controller->getResolution();
@@ -153,7 +153,7 @@ int getResolution(lua_State *L)
 
 int getHiDPI(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return 0;
     lua_pushboolean(L, controller->getHiDPI());
@@ -162,7 +162,7 @@ int getHiDPI(lua_State *L)
 
 int setBackgroundColor(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     MTH_Vector4D *color = nullptr;
     if (controller == nullptr || !LMP_iCheckArgs(L, "C", &color))
         return 0;
@@ -172,7 +172,7 @@ int setBackgroundColor(lua_State *L)
 
 int getAcceleration(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return 0;
     *LMP_iPushV3(L) = *controller->getAcceleration();
@@ -181,7 +181,7 @@ int getAcceleration(lua_State *L)
 
 int getLanguage(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return 0;
     // The controller writes a code of at most 5 characters and its NUL; the
@@ -196,7 +196,7 @@ int getLanguage(lua_State *L)
 
 int getPlatform(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return 0;
     lua_pushinteger(L, controller->m_iPlatform);
@@ -214,7 +214,7 @@ int pushObject(lua_State *L, MDL_Object *object)
 
 int getHooveredObject(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return 0;
     return pushObject(L, controller->m_poHoverObject);
@@ -222,7 +222,7 @@ int getHooveredObject(lua_State *L)
 
 int getPickedObject(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return 0;
     return pushObject(L, controller->m_poGrabbedObject);
@@ -230,7 +230,7 @@ int getPickedObject(lua_State *L)
 
 int setPickPosition(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     MTH_Vector3D *point = nullptr;
     if (controller == nullptr || !LMP_iCheckArgs(L, "V", &point))
         return 0;
@@ -240,7 +240,7 @@ int setPickPosition(lua_State *L)
 
 int getViewportMouse(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return 0;
     *LMP_iPushV3(L) = controller->getViewportMouse();
@@ -251,7 +251,7 @@ int getViewportMouse(lua_State *L)
 // viewport to ask.
 int getSceneMouse(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return 0;
     MTH_Vector3D *point = LMP_iPushV3(L);
@@ -262,7 +262,7 @@ int getSceneMouse(lua_State *L)
 // The renderer functions do nothing while there is no renderer.
 VIEW_Generic *renderer(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     return controller != nullptr ? controller->m_poRenderer : nullptr;
 }
 
@@ -282,7 +282,7 @@ int resetGlyphTextureCache(lua_State *L)
 
 int setDefaultTextureFilter(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     int32_t filter = 0;
     if (controller == nullptr || !LMP_iCheckArgs(L, "I", &filter))
         return 0;

@@ -121,7 +121,7 @@ public:
     static T *toProxy(lua_State *L, int index) { return cast(LMP_poProxyOfClass(L, index, info())); }
 
     // The proxy when it is a T (or derives from it), else null.
-    static T *cast(LMP_Proxy *proxy)
+    static T *cast(UTIL_Proxy *proxy)
     {
         if (proxy == nullptr)
             return nullptr;
@@ -146,7 +146,7 @@ public:
     }
 
 private:
-    static LMP_Proxy *castProxy(LMP_Proxy *proxy) { return cast(proxy); }
+    static LMP_Proxy *castProxy(UTIL_Proxy *proxy) { return cast(proxy); }
 
     static LMP_Proxy *wrap(MDL_Object *object) { return new T(object); }
     static LMP_Proxy *(*wrapFunction())(MDL_Object *)

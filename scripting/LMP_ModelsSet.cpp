@@ -7,7 +7,7 @@
 #include "model/MDL_AnimationData.h"
 #include "model/MDL_ModelsSet.h"
 #include "model/MDL_Object.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_AnimationData.h"
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_Luna.h"
@@ -44,7 +44,7 @@ LMP_ModelsSet *LMP_ModelsSet::create(lua_State *L)
     const char *name = nullptr;
     if (!LMP_iCheckArgs(L, "S", &name))
         return new LMP_ModelsSet(nullptr);
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return new LMP_ModelsSet(nullptr);
     MDL_ModelsSet *set = controller->addModelsSet(name);
@@ -92,7 +92,7 @@ int LMP_ModelsSet::destroy(lua_State *L)
     if (lua_gettop(L) > 0)
         LMP_iCheckArgs(L, "");
     MDL_ModelsSet *set = getSet();
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (set == nullptr || controller == nullptr)
         return 0;
     LMP_unbindProxy(this, set->m_oProxyHandle);

@@ -12,7 +12,7 @@
 #include "foundation/MTH_Vector.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_Scene.h"
 #include "scripting/LMP_ValueTypes.h"
@@ -188,7 +188,7 @@ int LMP_Object::destroy(lua_State *L)
     MDL_Object *object = getLiveObject();
     if (object == nullptr)
         return 0;
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return 0;
     bool listed = false;
@@ -583,8 +583,7 @@ int LMP_Object::interpolatePosition(lua_State *L)
 
 // The four conversions between the object's frame and the scene: a v3
 // argument mapped by one of the global frame's operations into a new v3.
-int LMP_Object::mapThroughGlobalFrame(lua_State *L,
-                                      void (MTH_Frame::*map)(const MTH_Vector3D &, MTH_Vector3D &) const)
+int LMP_Object::mapThroughGlobalFrame(lua_State *L, void (MTH_Frame::*map)(const MTH_Vector3D &, MTH_Vector3D &) const)
 {
     MTH_Vector3D *v = nullptr;
     if (!LMP_iCheckArgs(L, "V", &v))
@@ -794,8 +793,9 @@ int LMP_Object::isDescendant(lua_State *L)
 
 // --- events ---
 
-int LMP_Object::handleCallback(CTRL_ScriptEngine *engine, int code, va_list args)
+int LMP_Object::handleCallback(UTIL_EventHost *host, int code, va_list args)
 {
+    LMP_ScriptEngine *engine = LMP_ScriptEngine::of(host);
     if (code < 1 || code > CB_MAX)
         return 0;
     int function = m_aiCallbackRefs[code - 1];

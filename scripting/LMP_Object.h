@@ -58,7 +58,7 @@ public:
     static MDL_Object *constructObject(lua_State *L, const char *className, MDL_Object *(*make)());
 
     // Mouse and move events posted through the object's handle.
-    int handleCallback(CTRL_ScriptEngine *engine, int code, va_list args) override;
+    int handleCallback(UTIL_EventHost *host, int code, va_list args) override;
     virtual const char *getClassName() const { return "newObject"; }
 
     // The bound object while it is alive and not flagged deleted, else null.

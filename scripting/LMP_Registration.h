@@ -7,7 +7,7 @@ struct MTH_Vector2D;
 // by the script engine's constructor in this order, right after the standard
 // libraries (each step may use what the earlier ones registered):
 //   LMP_registerConstants        the 257 rows of the constants table, as global numbers
-//   CTRL_registerInfinities      INFINITE_PLUS and INFINITE_MINUS (the engine's own)
+//   LMP_registerInfinities      INFINITE_PLUS and INFINITE_MINUS (the engine's own)
 //   LMP_registerGlobalFunctions  the 27 global functions, in their table's order
 //   LMP_registerObjectTypes      the OBJECT_ type codes, as global numbers
 //   LMP_registerClasses          the 26 bound classes, each by its registerClass

@@ -4,7 +4,7 @@
 
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_Sample.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_ResourceProxy.h"
 
@@ -28,7 +28,7 @@ LMP_Sample *LMP_Sample::create(lua_State *L)
     const char *name = nullptr;
     if (!LMP_iCheckArgs(L, "S", &name))
         return new LMP_Sample(nullptr);
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return new LMP_Sample(nullptr);
     MDL_Sample *sample = controller->addSample(name);
@@ -64,7 +64,7 @@ int LMP_Sample::destroy(lua_State *L)
     if (lua_gettop(L) > 0)
         LMP_iCheckArgs(L, "");
     MDL_Sample *sample = getSample();
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (sample == nullptr || controller == nullptr)
         return 0;
     LMP_unbindProxy(this, sample->m_oProxyHandle);

@@ -4,7 +4,7 @@
 #include "foundation/MTH_Vector.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_ValueTypes.h"
 
@@ -37,7 +37,7 @@ LMP_Scene::~LMP_Scene()
 // controller the proxy stays unbound.
 LMP_Scene *LMP_Scene::create(lua_State *L)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return new LMP_Scene(nullptr);
     const char *name = lua_gettop(L) >= 1 && lua_isstring(L, 1) ? lua_tostring(L, 1) : nullptr;
@@ -53,8 +53,9 @@ static void pushObjectOrNil(lua_State *L, MDL_Object *object)
         lua_pushnil(L);
 }
 
-int LMP_Scene::handleCallback(CTRL_ScriptEngine *engine, int code, va_list args)
+int LMP_Scene::handleCallback(UTIL_EventHost *host, int code, va_list args)
 {
+    LMP_ScriptEngine *engine = LMP_ScriptEngine::of(host);
     if (engine == nullptr || engine->m_poLuaState == nullptr)
         return code == SCENE_CB_PRE_COLLISION;
     lua_State *L = engine->m_poLuaState;
@@ -110,7 +111,7 @@ int LMP_Scene::handleCallback(CTRL_ScriptEngine *engine, int code, va_list args)
 int LMP_Scene::clear(lua_State *L)
 {
     MDL_Scene *scene = getScene();
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (scene == nullptr || controller == nullptr)
         return 0;
     // Removal leaves the list as it is until the purge; an object removed

@@ -33,7 +33,7 @@ public:
 
     MDL_Scene *getScene() const { return static_cast<MDL_Scene *>(m_poObject); }
 
-    int handleCallback(CTRL_ScriptEngine *engine, int code, va_list args) override;
+    int handleCallback(UTIL_EventHost *host, int code, va_list args) override;
 
     int clear(lua_State *L);
     int getBounds(lua_State *L);

@@ -7,7 +7,7 @@
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_Stream.h"
 #include "model/MDL_Texture.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_Luna.h"
 #include "scripting/LMP_ResourceProxy.h"
@@ -53,7 +53,7 @@ LMP_Stream *LMP_Stream::create(lua_State *L)
     int32_t filter = MDL_FILTER_DEFAULT;
     if (!LMP_iCheckArgs(L, "S|I", &name, &filter))
         return new LMP_Stream(nullptr);
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return new LMP_Stream(nullptr);
     MDL_Stream *stream = controller->addStream(name);
@@ -74,7 +74,7 @@ int LMP_Stream::destroy(lua_State *L)
     if (lua_gettop(L) > 0)
         LMP_iCheckArgs(L, "");
     MDL_Stream *stream = getStream();
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (stream == nullptr || controller == nullptr)
         return 0;
     LMP_unbindProxy(this, stream->m_oProxyHandle);

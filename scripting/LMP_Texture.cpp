@@ -4,7 +4,7 @@
 
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_Texture.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_ResourceProxy.h"
 
@@ -29,7 +29,7 @@ LMP_Texture *LMP_Texture::create(lua_State *L)
     int32_t filter = MDL_FILTER_DEFAULT;
     if (!LMP_iCheckArgs(L, "S|I", &name, &filter))
         return new LMP_Texture(nullptr);
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return new LMP_Texture(nullptr);
     MDL_Texture *texture = controller->addTexture(name);
@@ -93,7 +93,7 @@ int LMP_Texture::destroy(lua_State *L)
     if (lua_gettop(L) > 0)
         LMP_iCheckArgs(L, "");
     MDL_Texture *texture = getTexture();
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (texture == nullptr || controller == nullptr)
         return 0;
     LMP_unbindProxy(this, texture->m_oProxyHandle);

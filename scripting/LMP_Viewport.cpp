@@ -9,7 +9,7 @@
 #include "model/MDL_Camera.h"
 #include "model/MDL_ObjectTypes.h"
 #include "model/MDL_Viewport.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_ValueTypes.h"
 
@@ -40,7 +40,7 @@ LMP_Viewport *LMP_Viewport::create(lua_State *L)
     double x = 0, y = 0, width = 0, height = 0;
     if (!LMP_iCheckArgs(L, "NNNN", &x, &y, &width, &height))
         return new LMP_Viewport(nullptr);
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (controller == nullptr)
         return new LMP_Viewport(nullptr);
     return new LMP_Viewport(controller->addViewport(MTH_Vector2D(x, y), MTH_Vector2D(width, height)));
@@ -73,8 +73,9 @@ static MTH_Vector2D mouseToViewport(CTRL_Generic *controller, const MDL_Viewport
     return result;
 }
 
-int LMP_Viewport::handleCallback(CTRL_ScriptEngine *engine, int code, va_list args)
+int LMP_Viewport::handleCallback(UTIL_EventHost *host, int code, va_list args)
 {
+    LMP_ScriptEngine *engine = LMP_ScriptEngine::of(host);
     if (code != VIEWPORT_CB_EVENT || engine == nullptr || engine->m_poLuaState == nullptr)
         return 0;
     int reference = m_aiCallbackRefs[VIEWPORT_CB_EVENT - 1];
@@ -132,7 +133,7 @@ int LMP_Viewport::destroy(lua_State *L)
     if (lua_gettop(L) > 0)
         LMP_iCheckArgs(L, "");
     MDL_Viewport *viewport = getViewport();
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     if (viewport == nullptr || controller == nullptr)
         return 0;
     // The viewport's handle lets go of this proxy: nothing here is touched

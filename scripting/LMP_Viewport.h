@@ -27,7 +27,7 @@ public:
 
     MDL_Viewport *getViewport() const { return static_cast<MDL_Viewport *>(m_poObject); }
 
-    int handleCallback(CTRL_ScriptEngine *engine, int code, va_list args) override;
+    int handleCallback(UTIL_EventHost *host, int code, va_list args) override;
 
     int destroy(lua_State *L); // "delete"
     int getCamera(lua_State *L);

@@ -44,10 +44,9 @@ public:
     virtual void renderViewport(MDL_Viewport *viewport, const MTH_Vector2D &position, const MTH_Vector2D &size);
     virtual void drawShadowedText(const MTH_Vector2D &position, const MTH_Vector2D &size, const char *text,
                                   MDL_Font *font, double textSize, double alpha);
-    virtual void drawSplash(const MTH_Vector2D &position, const MTH_Vector2D &size, const char *caption,
-                            MDL_Font *font, MDL_Image *logo);
-    virtual void drawMessage(const MTH_Vector2D &position, const MTH_Vector2D &size, const char *text,
-                             MDL_Font *font);
+    virtual void drawSplash(const MTH_Vector2D &position, const MTH_Vector2D &size, const char *caption, MDL_Font *font,
+                            MDL_Image *logo);
+    virtual void drawMessage(const MTH_Vector2D &position, const MTH_Vector2D &size, const char *text, MDL_Font *font);
     virtual const char *getVersion();
     virtual const char *getRenderer();
     virtual const char *getVendor();

@@ -13,9 +13,10 @@
 #include <lua.hpp>
 
 #include "controller/desktop/CTRL_Desktop.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_Log.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
@@ -56,14 +57,7 @@ private:
 // The chunk's first result as a text, or "error: <message>".
 std::string runLua(CTRL_Desktop &controller, const char *chunk)
 {
-    lua_State *L = controller.m_poScriptEngine->m_poLuaState;
-    std::string result;
-    if (luaL_dostring(L, chunk) != LUA_OK)
-        result = std::string("error: ") + lua_tostring(L, -1);
-    else
-        result = luaL_tolstring(L, -1, nullptr);
-    lua_settop(L, 0);
-    return result;
+    return TEST_runLua(LMP_ScriptEngine::of(&controller)->m_poLuaState, chunk);
 }
 
 bool fileExists(const std::string &path)
@@ -120,7 +114,7 @@ TEST(DesktopLanguage, ScriptsReadTheLocale)
     };
     for (const auto &c : s_aoCases) {
         LocaleEnvironment environment(c.m_asValues[0], c.m_asValues[1], c.m_asValues[2], c.m_asValues[3]);
-        CTRL_Desktop controller(new CTRL_ScriptEngine());
+        CTRL_Desktop controller(new LMP_ScriptEngine());
         EXPECT_EQ(runLua(controller, "return getLanguage()"), c.m_sCode) << c.m_sCode;
         EXPECT_STREQ(controller.m_acLanguage, c.m_sCode);
     }
@@ -129,7 +123,7 @@ TEST(DesktopLanguage, ScriptsReadTheLocale)
 TEST(DesktopLanguage, ChosenLanguageWins)
 {
     LocaleEnvironment environment("de_DE", "de_DE", "de_DE", "de_DE");
-    CTRL_Desktop controller(new CTRL_ScriptEngine());
+    CTRL_Desktop controller(new LMP_ScriptEngine());
     controller.setLanguage("RU");
     EXPECT_EQ(runLua(controller, "return getLanguage()"), "RU");
     EXPECT_EQ(runLua(controller, "return getPlatform() == ENV_LINUX"), "true");
@@ -172,7 +166,7 @@ TEST(DesktopOpen, FromAScript)
     std::string opener =
         dir.write("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.out\"\n");
     ASSERT_EQ(chmod(opener.c_str(), 0755), 0);
-    CTRL_Desktop controller(new CTRL_ScriptEngine());
+    CTRL_Desktop controller(new LMP_ScriptEngine());
     controller.m_sOpenProgram = opener.c_str();
     EXPECT_EQ(runLua(controller, "return select('#', openURL(12))"), "0");
     EXPECT_EQ(waitForText(opener + ".out"), "12");

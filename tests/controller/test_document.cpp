@@ -40,7 +40,8 @@ std::string extract(CTRL_Generic &controller, const char *name, bool asText, boo
     bool own = controller.extractMember(name, &data, &size, asText);
     if (owned != nullptr)
         *owned = own;
-    std::string text = data != nullptr ? std::string(reinterpret_cast<char *>(data), static_cast<size_t>(size)) : "<none>";
+    std::string text =
+        data != nullptr ? std::string(reinterpret_cast<char *>(data), static_cast<size_t>(size)) : "<none>";
     if (own)
         free(data);
     return text;
@@ -68,10 +69,9 @@ TEST(Document, VersionRule)
         bool opens;
     };
     const Case cases[] = {
-        {1, 6, 4, "vekta", true},  {1, 6, 5, "vekta", false}, {1, 7, 0, "vekta", false},
-        {2, 0, 0, "vekta", false}, {0, 9, 9, "vekta", true},  {1, 5, 99, "vekta", true},
-        {0, 99, 99, "vekta", true}, {1, 6, 4, "muln", true},   {1, 6, 5, "muln", false},
-        {1, 6, 4, "other", false},
+        {1, 6, 4, "vekta", true}, {1, 6, 5, "vekta", false}, {1, 7, 0, "vekta", false},  {2, 0, 0, "vekta", false},
+        {0, 9, 9, "vekta", true}, {1, 5, 99, "vekta", true}, {0, 99, 99, "vekta", true}, {1, 6, 4, "muln", true},
+        {1, 6, 5, "muln", false}, {1, 6, 4, "other", false},
     };
     for (const Case &c : cases) {
         TEST_DocumentBuilder builder;
@@ -94,10 +94,10 @@ TEST(Document, VersionRule)
 TEST(Document, RefusedConfigurations)
 {
     const char *configs[] = {
-        "<vekta></vekta>\n",                                   // no version element
-        "<other><version major=\"1\"/></other>\n",             // neither root
-        "<vekta><version major=\"1\"</vekta>\n",               // does not parse
-        "\n",                                                  // empty text
+        "<vekta></vekta>\n",                       // no version element
+        "<other><version major=\"1\"/></other>\n", // neither root
+        "<vekta><version major=\"1\"</vekta>\n",   // does not parse
+        "\n",                                      // empty text
     };
     for (const char *config : configs) {
         TEST_DocumentBuilder builder;
@@ -252,7 +252,8 @@ TEST(Document, UnknownMethodAndCorruptDeflate)
         {"shorter than the header says",
          [](std::vector<unsigned char> &z, size_t h, const CTRL_MemberEntry &) { put32(z, h + 22, 300); },
          "Corrupt compressed data in file a.txt"},
-        {"absurd size", [](std::vector<unsigned char> &z, size_t h, const CTRL_MemberEntry &) { put32(z, h + 22, 0xFFFFFFF0u); },
+        {"absurd size",
+         [](std::vector<unsigned char> &z, size_t h, const CTRL_MemberEntry &) { put32(z, h + 22, 0xFFFFFFF0u); },
          "Corrupt size of file a.txt"},
     };
     for (const Case &c : cases) {

@@ -85,8 +85,8 @@ TEST(FrameLoop, LetterboxedDocumentFrame)
         double offsetX, offsetY, frameWidth, frameHeight;
     };
     const Case cases[] = {
-        {800, 600, 0.75, 0, 0, 800, 600},   // the view has the document's shape
-        {800, 800, 0.75, 0, 100, 800, 600}, // bands above and below
+        {800, 600, 0.75, 0, 0, 800, 600},    // the view has the document's shape
+        {800, 800, 0.75, 0, 100, 800, 600},  // bands above and below
         {1000, 600, 0.75, 100, 0, 800, 600}, // bands left and right
         {801, 600, 0.75, 0.5 * (801 - 801 * (600.0 / 601)), 0, 801 * (600.0 / 601), 600},
     };
@@ -168,7 +168,7 @@ TEST(FrameLoop, TimeStepIsCappedAndHaltedFramesDrawTheMessage)
 
     controller.m_pbKeys[65] = true;
     controller.frame(nullptr, &renderer, 0.01);
-    EXPECT_TRUE(controller.isKeyPressed(65));  // rolled into both tables
+    EXPECT_TRUE(controller.isKeyPressed(65)); // rolled into both tables
     EXPECT_FALSE(controller.isKeyJustPressed(65));
 
     controller.reportError("stop");

@@ -16,7 +16,7 @@ namespace {
 struct CountingPhysics : MDL_ScenePhysics {
     std::vector<double> m_afSteps;
     MDL_Scene *m_poScene = nullptr;
-    void collide(MDL_Scene &, CTRL_ScriptEngine *) override { m_afSteps.push_back(-1); }
+    void collide(MDL_Scene &, UTIL_EventHost *) override { m_afSteps.push_back(-1); }
 };
 
 struct SceneFrame : ::testing::Test {
@@ -48,7 +48,7 @@ TEST_F(SceneFrame, SubStepsFollowTheSinglePrecisionIntegrationStep)
         bool diagnostic;
     };
     const Case cases[] = {
-        {0.1, static_cast<double>(0.002f), 50 + 1, false}, // 0.1 / 0.0020000000949949026 is just below 50
+        {0.1, static_cast<double>(0.002f), 50 + 1, false},  // 0.1 / 0.0020000000949949026 is just below 50
         {0.25, static_cast<double>(0.002f), 50 + 1, false}, // cut to 0.1
         {0.1, 0.03, 4 + 1, false},
         {0.1, 0.0, 1 + 1, true},

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "controller/CTRL_Generic.h"
+#include "controller/CTRL_ScriptEngine.h"
 #include "tests/support/TEST_Log.h"
 
 TEST(Controller, ConstructionDefaults)
@@ -51,6 +52,26 @@ TEST(Controller, ErrorReportShowsTheStageMessageOnce)
         EXPECT_EQ(shown, controller.m_sErrorText);
         EXPECT_EQ(log.m_asLines.size(), 1u);
     }
+}
+
+// A script engine that runs nothing.
+struct SilentEngine : CTRL_ScriptEngine {
+    bool sendEvent(const CTRL_ScriptEvent &) override { return false; }
+    void update(double) override {}
+    void aspectRatioChanged(double) override {}
+    bool loadScripts() override { return true; }
+};
+
+TEST(Controller, EngineAcceptsEventsWhileItsControllerRuns)
+{
+    SilentEngine *engine = new SilentEngine();
+    EXPECT_FALSE(engine->acceptsEvents()); // no controller yet
+    CTRL_Generic controller(engine, CTRL_PLATFORM_LINUX);
+    EXPECT_EQ(engine->getController(), &controller);
+    EXPECT_TRUE(engine->acceptsEvents());
+    TEST_LogCapture log;
+    controller.reportError("stop");
+    EXPECT_FALSE(engine->acceptsEvents()); // halted after an error report
 }
 
 TEST(Controller, KeyHistory)

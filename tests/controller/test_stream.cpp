@@ -32,9 +32,12 @@ TEST_F(StreamFixture, NameResolution)
         bool opens;
     };
     const Case cases[] = {
-        {"init.lua", true},  {"./init.lua", true}, {"ui/menu.lua", true}, {"./ui/menu.lua", true},
-        {"missing", false},  {"./", false},        {"//", false},         {".//init.lua", false},
-        {"//../x", false},   {"///etc/passwd", false}, {"//a/../../x", false},
+        {"init.lua", true},     {"./init.lua", true},
+        {"ui/menu.lua", true},  {"./ui/menu.lua", true},
+        {"missing", false},     {"./", false},
+        {"//", false},          {".//init.lua", false},
+        {"//../x", false},      {"///etc/passwd", false},
+        {"//a/../../x", false},
     };
     for (const Case &c : cases) {
         CTRL_Stream *stream = CTRL_Stream::open(&controller, c.name, "r");

@@ -28,7 +28,7 @@ TEST(DynArray, ShrinkRules)
         int expectedCapacity;
     };
     const Case cases[] = {
-        {256, 128, true, 128},  {256, 129, true, 256},   {128, 1, true, 128},  {1024, 10, true, 512},
+        {256, 128, true, 128},   {256, 129, true, 256},  {128, 1, true, 128}, {1024, 10, true, 512},
         {1024, 10, false, 1024}, {1024, 0, false, 1024}, {1024, 0, true, 0},
     };
     for (const Case &c : cases) {

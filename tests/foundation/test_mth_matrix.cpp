@@ -4,6 +4,7 @@
 
 #include "foundation/MTH_Matrix3x3.h"
 #include "foundation/MTH_Matrix4x4.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
@@ -16,20 +17,6 @@ MTH_Matrix3x3 make3(double a, double b, double c, double d, double e, double f, 
     m.row(1) = MTH_Vector3D(d, e, f);
     m.row(2) = MTH_Vector3D(g, h, i);
     return m;
-}
-
-void expectNear(const MTH_Vector3D &expected, const MTH_Vector3D &actual, double tolerance = 1e-12)
-{
-    EXPECT_NEAR(expected.m_fX, actual.m_fX, tolerance);
-    EXPECT_NEAR(expected.m_fY, actual.m_fY, tolerance);
-    EXPECT_NEAR(expected.m_fZ, actual.m_fZ, tolerance);
-}
-
-void expectNear(const MTH_Matrix3x3 &expected, const MTH_Matrix3x3 &actual, double tolerance = 1e-12)
-{
-    for (int r = 0; r < 3; r++)
-        for (int c = 0; c < 3; c++)
-            EXPECT_NEAR(expected.get(r, c), actual.get(r, c), tolerance) << "element " << r << "," << c;
 }
 
 void expectExact(const MTH_Matrix3x3 &expected, const MTH_Matrix3x3 &actual)

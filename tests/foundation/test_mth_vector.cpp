@@ -3,17 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "foundation/MTH_Vector.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
 const double PI = 3.14159265358979323846;
-
-void expectNear(const MTH_Vector3D &expected, const MTH_Vector3D &actual, double tolerance = 1e-12)
-{
-    EXPECT_NEAR(expected.m_fX, actual.m_fX, tolerance);
-    EXPECT_NEAR(expected.m_fY, actual.m_fY, tolerance);
-    EXPECT_NEAR(expected.m_fZ, actual.m_fZ, tolerance);
-}
 
 TEST(MthVector3D, ArithmeticHelpers)
 {

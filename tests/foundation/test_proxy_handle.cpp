@@ -2,26 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include "controller/CTRL_Generic.h"
 #include "foundation/UTIL_ProxyHandle.h"
-#include "scripting/CTRL_ScriptEngine.h"
-#include "scripting/LMP_Proxy.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
 // A proxy that records what reaches it and answers with a chosen result.
-class RecordingProxy : public LMP_Proxy {
+class RecordingProxy : public UTIL_Proxy {
 public:
-    RecordingProxy(void *object, bool *destroyed) : LMP_Proxy(object), m_pbDestroyed(destroyed) {}
+    RecordingProxy(void *object, bool *destroyed) : UTIL_Proxy(object), m_pbDestroyed(destroyed) {}
     ~RecordingProxy() override
     {
         if (m_pbDestroyed != nullptr)
             *m_pbDestroyed = true;
     }
-    int handleCallback(CTRL_ScriptEngine *engine, int code, va_list args) override
+    int handleCallback(UTIL_EventHost *host, int code, va_list args) override
     {
         m_iCalls++;
-        m_poEngine = engine;
+        m_poHost = host;
         m_iCode = code;
         m_iFirstArgument = va_arg(args, int);
         m_fSecondArgument = va_arg(args, double);
@@ -34,7 +32,7 @@ public:
     int m_iCode = 0;
     int m_iFirstArgument = 0;
     double m_fSecondArgument = 0;
-    CTRL_ScriptEngine *m_poEngine = nullptr;
+    UTIL_EventHost *m_poHost = nullptr;
 };
 
 int dummyObject;
@@ -106,22 +104,12 @@ class UtilProxyHandlePost : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_poController = new CTRL_Generic(nullptr, CTRL_PLATFORM_LINUX);
-        m_poEngine = new CTRL_ScriptEngine();
-        m_poEngine->m_poController = m_poController;
         m_poProxy = new RecordingProxy(&dummyObject, nullptr);
         m_oHandle.bind(m_poProxy);
     }
-    void TearDown() override
-    {
-        m_oHandle.release();
-        m_poEngine->m_poController = nullptr;
-        delete m_poEngine;
-        delete m_poController;
-    }
+    void TearDown() override { m_oHandle.release(); }
 
-    CTRL_Generic *m_poController = nullptr;
-    CTRL_ScriptEngine *m_poEngine = nullptr;
+    TEST_EventHost m_oHost;
     RecordingProxy *m_poProxy = nullptr;
     UTIL_ProxyHandle m_oHandle;
 };
@@ -129,27 +117,24 @@ protected:
 TEST_F(UtilProxyHandlePost, ForwardsCodeAndArgumentsAndReturnsTheResult)
 {
     m_poProxy->m_iResult = 0x101; // callers read the low byte only
-    EXPECT_EQ(0x101, m_oHandle.postEvent(m_poEngine, 9, 42, 2.5));
+    EXPECT_EQ(0x101, m_oHandle.postEvent(&m_oHost, 9, 42, 2.5));
     EXPECT_EQ(1, m_poProxy->m_iCalls);
-    EXPECT_EQ(m_poEngine, m_poProxy->m_poEngine);
+    EXPECT_EQ(&m_oHost, m_poProxy->m_poHost);
     EXPECT_EQ(9, m_poProxy->m_iCode);
     EXPECT_EQ(42, m_poProxy->m_iFirstArgument);
     EXPECT_EQ(2.5, m_poProxy->m_fSecondArgument);
 }
 
-TEST_F(UtilProxyHandlePost, NotForwardedWhenSomethingIsMissingOrHalted)
+TEST_F(UtilProxyHandlePost, NotForwardedWithoutAProxyOrAHostThatAccepts)
 {
     UTIL_ProxyHandle empty;
-    EXPECT_EQ(0, empty.postEvent(m_poEngine, 3, 1, 1.0));  // no proxy
-    EXPECT_EQ(0, m_oHandle.postEvent(nullptr, 3, 1, 1.0)); // no engine
-    m_poEngine->m_poController = nullptr;
-    EXPECT_EQ(0, m_oHandle.postEvent(m_poEngine, 3, 1, 1.0)); // no controller
-    m_poEngine->m_poController = m_poController;
-    m_poController->m_bHalted = true;
-    EXPECT_EQ(0, m_oHandle.postEvent(m_poEngine, 3, 1, 1.0)); // halted after an error report
+    EXPECT_EQ(0, empty.postEvent(&m_oHost, 3, 1, 1.0));    // no proxy
+    EXPECT_EQ(0, m_oHandle.postEvent(nullptr, 3, 1, 1.0)); // no host
+    m_oHost.m_bAccepts = false;                            // e.g. halted after an error report
+    EXPECT_EQ(0, m_oHandle.postEvent(&m_oHost, 3, 1, 1.0));
     EXPECT_EQ(0, m_poProxy->m_iCalls);
-    m_poController->m_bHalted = false;
-    EXPECT_EQ(1, m_oHandle.postEvent(m_poEngine, 3, 1, 1.0));
+    m_oHost.m_bAccepts = true;
+    EXPECT_EQ(1, m_oHandle.postEvent(&m_oHost, 3, 1, 1.0));
 }
 
 } // namespace

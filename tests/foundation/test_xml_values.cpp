@@ -30,7 +30,7 @@ TEST(HexDecoding, Integers)
         int expected;
     };
     const Case cases[] = {
-        {"ffff", 2, -1}, {"0100", 2, 1}, {"0001", 2, 256}, {"feff", 2, 65534},
+        {"ffff", 2, -1},    {"0100", 2, 1},      {"0001", 2, 256},           {"feff", 2, 65534},
         {"01000000", 4, 1}, {"ffffffff", 4, -1}, {"00000080", 4, INT32_MIN},
     };
     for (const Case &c : cases) {
@@ -117,10 +117,7 @@ TEST(UTF8, DecodesOneCodePointPerCall)
         uint64_t codePoint;
     };
     const Case cases[] = {
-        {"A", 1, 'A'},
-        {"\xC3\xA9", 2, 0xE9},
-        {"\xE2\x82\xAC", 3, 0x20AC},
-        {"\xF0\x9F\x98\x80", 4, 0x1F600},
+        {"A", 1, 'A'},           {"\xC3\xA9", 2, 0xE9}, {"\xE2\x82\xAC", 3, 0x20AC}, {"\xF0\x9F\x98\x80", 4, 0x1F600},
         {"\xC0\x41", 2, 0xFFFD}, // broken: the subtraction wraps
         {"\x80", 1, 0x80},       // a lone continuation byte
     };

@@ -6,10 +6,8 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
-#include "controller/CTRL_Generic.h"
 #include "model/MDL_Bone.h"
-#include "scripting/CTRL_ScriptEngine.h"
-#include "scripting/LMP_Proxy.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
@@ -20,20 +18,6 @@ struct Xml {
     const TiXmlElement *root() const { return m_oDocument.RootElement(); }
     TiXmlDocument m_oDocument;
 };
-
-void expectNear(const MTH_Vector3D &expected, const MTH_Vector3D &actual, double tolerance)
-{
-    EXPECT_NEAR(expected.m_fX, actual.m_fX, tolerance);
-    EXPECT_NEAR(expected.m_fY, actual.m_fY, tolerance);
-    EXPECT_NEAR(expected.m_fZ, actual.m_fZ, tolerance);
-}
-
-void expectBasisNear(const MTH_Matrix3x3 &expected, const MTH_Matrix3x3 &actual, double tolerance)
-{
-    for (int r = 0; r < 3; r++)
-        for (int c = 0; c < 3; c++)
-            EXPECT_NEAR(expected.get(r, c), actual.get(r, c), tolerance) << "row " << r << " column " << c;
-}
 
 bool isFinite(const MTH_Matrix3x3 &m)
 {
@@ -64,7 +48,7 @@ TEST(MdlBone, Defaults)
     }
     MTH_Matrix3x3 identity;
     identity.setIdentity();
-    expectBasisNear(identity, bone.getRestFrame().m_oBasis, 0);
+    expectNear(identity, bone.getRestFrame().m_oBasis, 0);
     EXPECT_EQ(MTH_Vector3D(), bone.getRestFrame().m_oPosition);
 }
 
@@ -144,7 +128,7 @@ TEST(MdlBone, LoadFromXmlRestAndLocalMatrices)
 
     bone.reset();
     EXPECT_EQ(MTH_Vector3D(1, 2, 3), bone.getLocalPosition());
-    expectBasisNear(bone.getRestFrame().m_oBasis, bone.getLocalBasis(), 0);
+    expectNear(bone.getRestFrame().m_oBasis, bone.getLocalBasis(), 0);
     expectNear(MTH_Vector3D(1, 3, 3), child.getGlobalPosition(), 0);
     bone.removeChild(&child);
 }
@@ -179,7 +163,7 @@ TEST(MdlBone, ClampAxisTwists)
         double min = c.min == -free ? -DBL_MAX : c.min * DEG;
         double max = c.max == free ? DBL_MAX : c.max * DEG;
         EXPECT_EQ(c.clamped, MDL_Bone::clampAxis(frame, c.axis, min, max));
-        expectBasisNear(eulerFrame(c.ex, c.ey, c.ez).m_oBasis, frame.m_oBasis, 1e-12);
+        expectNear(eulerFrame(c.ex, c.ey, c.ez).m_oBasis, frame.m_oBasis, 1e-12);
     }
 }
 
@@ -213,7 +197,7 @@ TEST(MdlBone, ClampAxisRemovesTheSwingFirst)
     ASSERT_TRUE(MDL_Bone::clampAxis(frame, 2, -30 * DEG, 30 * DEG));
     MTH_Matrix3x3 expected = eulerFrame(0, 0, 30).m_oBasis;
     expected.multiply(swing);
-    expectBasisNear(expected, frame.m_oBasis, 1e-12);
+    expectNear(expected, frame.m_oBasis, 1e-12);
     expectNear(tilted, frame.m_oBasis.getRow(2), 1e-15);
     EXPECT_FALSE(MDL_Bone::clampAxis(frame, 2, -30 * DEG, 30 * DEG));
 }
@@ -261,13 +245,13 @@ TEST(MdlBone, ApplyLimitsClampsRelativeToTheRestPose)
 
     // No limits: nothing changes.
     bone.applyLimits();
-    expectBasisNear(twisted.m_oBasis, bone.getLocalBasis(), 0);
+    expectNear(twisted.m_oBasis, bone.getLocalBasis(), 0);
 
     // Limits that hold the twist: nothing changes either.
     bone.setLimits(2, -60 * DEG, 60 * DEG);
     bone.m_bChanged = false;
     bone.applyLimits();
-    expectBasisNear(twisted.m_oBasis, bone.getLocalBasis(), 0);
+    expectNear(twisted.m_oBasis, bone.getLocalBasis(), 0);
     EXPECT_FALSE(bone.m_bChanged);
 
     // "limit_zrot" -30 30: the twist of 45 degrees comes back to 30.
@@ -276,7 +260,7 @@ TEST(MdlBone, ApplyLimitsClampsRelativeToTheRestPose)
     MTH_Frame expected = eulerFrame(0, 0, 30);
     expected.m_oPosition = MTH_Vector3D(0.5, 0, 0);
     rest.toGlobalFrame(expected);
-    expectBasisNear(expected.m_oBasis, bone.getLocalBasis(), 1e-12);
+    expectNear(expected.m_oBasis, bone.getLocalBasis(), 1e-12);
     expectNear(expected.m_oPosition, bone.getLocalPosition(), 1e-12);
     EXPECT_TRUE(bone.m_bChanged);
 }
@@ -284,9 +268,9 @@ TEST(MdlBone, ApplyLimitsClampsRelativeToTheRestPose)
 // --- movePoint ---
 
 // Counts the events that reach it.
-class CountingProxy : public LMP_Proxy {
+class CountingProxy : public UTIL_Proxy {
 public:
-    int handleCallback(CTRL_ScriptEngine *, int code, va_list) override
+    int handleCallback(UTIL_EventHost *, int code, va_list) override
     {
         if (code == MDL_Bone::EVENT_MOVED)
             m_iMoved++;
@@ -300,18 +284,8 @@ public:
 
 class MdlBoneMovePoint : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_poController = new CTRL_Generic(nullptr, CTRL_PLATFORM_LINUX);
-        m_poEngine = new CTRL_ScriptEngine();
-        m_poEngine->m_poController = m_poController;
-    }
-    void TearDown() override
-    {
-        m_poEngine->m_poController = nullptr;
-        delete m_poEngine;
-        delete m_poController;
-    }
+    void SetUp() override {}
+    void TearDown() override {}
     // A proxy owned by the bone's handle (deleted with the bone).
     CountingProxy *watch(MDL_Bone &bone)
     {
@@ -319,9 +293,8 @@ protected:
         bone.m_oProxyHandle.bind(proxy);
         return proxy;
     }
-
-    CTRL_Generic *m_poController = nullptr;
-    CTRL_ScriptEngine *m_poEngine = nullptr;
+    TEST_EventHost m_oHost;
+    UTIL_EventHost *m_poEvents = &m_oHost;
 };
 
 TEST_F(MdlBoneMovePoint, SingleFreeBoneTurnsOntoTheRayInOneRound)
@@ -340,7 +313,7 @@ TEST_F(MdlBoneMovePoint, SingleFreeBoneTurnsOntoTheRayInOneRound)
         bone.editLocalPosition() = c.origin;
         CountingProxy *proxy = watch(bone);
         MTH_Vector3D reached;
-        bone.movePoint(c.grabbed, c.target, m_poEngine, &reached);
+        bone.movePoint(c.grabbed, c.target, m_poEvents, &reached);
 
         double r = (c.grabbed - c.origin).length();
         MTH_Vector3D direction = c.target - c.origin;
@@ -378,7 +351,7 @@ TEST_F(MdlBoneMovePoint, NothingToTurn)
         CountingProxy *proxy = watch(bone);
         bone.m_bChanged = false;
         MTH_Vector3D reached;
-        bone.movePoint(c.grabbed, c.target, m_poEngine, &reached);
+        bone.movePoint(c.grabbed, c.target, m_poEvents, &reached);
         EXPECT_EQ(c.grabbed, reached);
         EXPECT_FALSE(bone.m_bChanged);
         EXPECT_EQ(0, proxy->m_iMoved);
@@ -394,7 +367,7 @@ TEST_F(MdlBoneMovePoint, ChainBendsTowardsTheTarget)
     CountingProxy *lowerProxy = watch(lower);
     MTH_Vector3D target(0.5, 1.2, 0);
     MTH_Vector3D reached;
-    lower.movePoint(MTH_Vector3D(2, 0, 0), target, m_poEngine, &reached);
+    lower.movePoint(MTH_Vector3D(2, 0, 0), target, m_poEvents, &reached);
     EXPECT_LT((reached - target).length(), 0.05);
     // The grabbed tip, carried by the chain, is the point reached.
     MTH_Vector3D tip(1, 0, 0);
@@ -424,13 +397,13 @@ TEST_F(MdlBoneMovePoint, WalkStopsAtANonBoneAndSkipsFixedBones)
     MTH_Matrix3x3 tipBasis = tip.getLocalBasis();
 
     MTH_Vector3D reached;
-    tip.movePoint(MTH_Vector3D(2, 0, 0), MTH_Vector3D(0, 2, 0), m_poEngine, &reached);
+    tip.movePoint(MTH_Vector3D(2, 0, 0), MTH_Vector3D(0, 2, 0), m_poEvents, &reached);
     expectNear(MTH_Vector3D(0, 2, 0), reached, 1e-12); // the bone alone brings it there
     EXPECT_EQ(1, boneProxy->m_iMoved);
     EXPECT_EQ(0, tipProxy->m_iMoved);
     EXPECT_EQ(0, topProxy->m_iMoved);
-    expectBasisNear(topBasis, top.getLocalBasis(), 0);
-    expectBasisNear(tipBasis, tip.getLocalBasis(), 0);
+    expectNear(topBasis, top.getLocalBasis(), 0);
+    expectNear(tipBasis, tip.getLocalBasis(), 0);
     bone.removeChild(&tip);
     middle.removeChild(&bone);
     top.removeChild(&middle);
@@ -444,7 +417,7 @@ TEST_F(MdlBoneMovePoint, TwoLockedAxesTurnAboutTheThird)
     CountingProxy *proxy = watch(bone);
     MTH_Vector3D reached;
     // The point sits above the plane of the turn; it keeps its height.
-    bone.movePoint(MTH_Vector3D(1, 0, 0.5), MTH_Vector3D(0, 2, 1.5), m_poEngine, &reached);
+    bone.movePoint(MTH_Vector3D(1, 0, 0.5), MTH_Vector3D(0, 2, 1.5), m_poEvents, &reached);
     expectNear(MTH_Vector3D(0, 1, 0.5), reached, 1e-12);
     expectNear(MTH_Vector3D(0, 0, 1), bone.getLocalBasis().getRow(2), 1e-15);
     expectNear(MTH_Vector3D(0, 1, 0), bone.getLocalBasis().getRow(0), 1e-15);
@@ -457,11 +430,11 @@ TEST_F(MdlBoneMovePoint, LimitsHoldTheTurnAndATurnThatHelpsNothingIsUndone)
     bone.setLimits(2, -30 * DEG, 30 * DEG);
     CountingProxy *proxy = watch(bone);
     MTH_Vector3D reached;
-    bone.movePoint(MTH_Vector3D(1, 0, 0), MTH_Vector3D(0, 1, 0), m_poEngine, &reached);
+    bone.movePoint(MTH_Vector3D(1, 0, 0), MTH_Vector3D(0, 1, 0), m_poEvents, &reached);
     // Only 30 of the 90 degrees about z are allowed; the swing that the
     // limits leave free is not used by a turn about z.
     expectNear(MTH_Vector3D(std::cos(30 * DEG), std::sin(30 * DEG), 0), reached, 1e-12);
-    expectBasisNear(eulerFrame(0, 0, 30).m_oBasis, bone.getLocalBasis(), 1e-12);
+    expectNear(eulerFrame(0, 0, 30).m_oBasis, bone.getLocalBasis(), 1e-12);
     // Later rounds turn again and are clamped back to where the bone was;
     // a turn that gains nothing is undone, its event posted all the same.
     EXPECT_GE(proxy->m_iMoved, 2);

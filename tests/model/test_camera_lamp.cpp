@@ -7,6 +7,7 @@
 
 #include "model/MDL_Camera.h"
 #include "model/MDL_Lamp.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
@@ -23,13 +24,6 @@ struct Xml {
 bool isFinite(const MTH_Vector3D &v)
 {
     return std::isfinite(v.m_fX) && std::isfinite(v.m_fY) && std::isfinite(v.m_fZ);
-}
-
-void expectNear(const MTH_Vector3D &expected, const MTH_Vector3D &actual, double tolerance)
-{
-    EXPECT_NEAR(expected.m_fX, actual.m_fX, tolerance);
-    EXPECT_NEAR(expected.m_fY, actual.m_fY, tolerance);
-    EXPECT_NEAR(expected.m_fZ, actual.m_fZ, tolerance);
 }
 
 // --- camera ---

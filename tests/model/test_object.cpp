@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "model/MDL_Object.h"
-#include "scripting/LMP_Proxy.h"
+#include "foundation/UTIL_ProxyHandle.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ TEST(MdlObject, CopyTakesPlacementAndStateButNoLinks)
     t.a.setMaxMouseMove(3, SCOPE_OBJECT);
     t.a.editLocalPosition() = MTH_Vector3D(1, 2, 3);
     t.a.m_bDeleted = true;
-    LMP_Proxy *proxy = new LMP_Proxy(&t.a);
+    UTIL_Proxy *proxy = new UTIL_Proxy(&t.a);
     t.a.m_oProxyHandle.bind(proxy);
 
     MDL_Object copy(t.a);
@@ -137,7 +137,7 @@ TEST(MdlObject, CopyTakesPlacementAndStateButNoLinks)
 
 TEST(MdlObject, DestroyingReleasesTheProxy)
 {
-    LMP_Proxy *proxy = new LMP_Proxy();
+    UTIL_Proxy *proxy = new UTIL_Proxy();
     proxy->m_iRefCount = 1; // held by a script
     {
         MDL_Object o;

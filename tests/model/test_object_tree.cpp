@@ -4,24 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "model/MDL_Object.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
 const double PI = 3.14159265358979323846;
-
-void expectNear(const MTH_Vector3D &expected, const MTH_Vector3D &actual, double tolerance = 1e-12)
-{
-    EXPECT_NEAR(expected.m_fX, actual.m_fX, tolerance);
-    EXPECT_NEAR(expected.m_fY, actual.m_fY, tolerance);
-    EXPECT_NEAR(expected.m_fZ, actual.m_fZ, tolerance);
-}
-
-void expectNear(const MTH_Matrix3x3 &expected, const MTH_Matrix3x3 &actual, double tolerance = 1e-12)
-{
-    for (int r = 0; r < 3; r++)
-        for (int c = 0; c < 3; c++)
-            EXPECT_NEAR(expected.get(r, c), actual.get(r, c), tolerance) << "element " << r << "," << c;
-}
 
 std::vector<MDL_Object *> children(const MDL_Object &parent)
 {

@@ -6,15 +6,9 @@
 #include <tinyxml.h>
 
 #include "model/MDL_Object.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
-
-void expectNear(const MTH_Vector3D &expected, const MTH_Vector3D &actual, double tolerance = 1e-12)
-{
-    EXPECT_NEAR(expected.m_fX, actual.m_fX, tolerance);
-    EXPECT_NEAR(expected.m_fY, actual.m_fY, tolerance);
-    EXPECT_NEAR(expected.m_fZ, actual.m_fZ, tolerance);
-}
 
 class MdlObjectXml : public ::testing::Test {
 protected:

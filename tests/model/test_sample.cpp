@@ -18,7 +18,7 @@
 
 #include "model/MDL_Sample.h"
 #include "model/MDL_VorbisMemory.h"
-#include "scripting/LMP_Proxy.h"
+#include "foundation/UTIL_ProxyHandle.h"
 #include "tests/support/TEST_Log.h"
 
 typedef std::vector<unsigned char> Bytes;
@@ -334,7 +334,7 @@ TEST(Sample, DefaultSampleIsAnEmptyQueueThatTakesFrames)
 
 TEST(Sample, DestructionDetachesTheScriptProxy)
 {
-    LMP_Proxy *proxy = new LMP_Proxy();
+    UTIL_Proxy *proxy = new UTIL_Proxy();
     MDL_Sample *sample = new MDL_Sample();
     sample->m_oProxyHandle.bind(proxy);
     proxy->m_poObject = sample;

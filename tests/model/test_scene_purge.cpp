@@ -15,7 +15,7 @@
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_VertexGroup.h"
-#include "scripting/LMP_Proxy.h"
+#include "foundation/UTIL_ProxyHandle.h"
 #include "tests/support/TEST_ModelsSetWriter.h"
 
 namespace {
@@ -42,7 +42,7 @@ std::string names(const UTIL_DynArray<MDL_Object *> &list)
 }
 
 // A proxy that tells when its object let go of it.
-struct WatchedProxy : public LMP_Proxy {
+struct WatchedProxy : public UTIL_Proxy {
     explicit WatchedProxy(bool *flag) : m_pbFlag(flag) {}
     ~WatchedProxy() override { *m_pbFlag = true; }
     bool *m_pbFlag;

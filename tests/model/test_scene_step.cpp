@@ -7,11 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "controller/CTRL_Generic.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
-#include "scripting/CTRL_ScriptEngine.h"
-#include "scripting/LMP_Proxy.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
@@ -70,9 +68,9 @@ public:
     {
         m_oLog.push_back(format("joint %d", reinterpret_cast<Link *>(joint)->m_iId));
     }
-    void collide(MDL_Scene &, CTRL_ScriptEngine *) override { m_oLog.push_back("collide"); }
-    void collideBounds(MDL_Object *body, CTRL_ScriptEngine *, int axis, double minimum, double maximum,
-                       double elasticity, double friction) override
+    void collide(MDL_Scene &, UTIL_EventHost *) override { m_oLog.push_back("collide"); }
+    void collideBounds(MDL_Object *body, UTIL_EventHost *, int axis, double minimum, double maximum, double elasticity,
+                       double friction) override
     {
         m_oLog.push_back(format("bounds %s %c %s %s %g %g", nameOf(body), "xyz"[axis], bound(minimum).c_str(),
                                 bound(maximum).c_str(), elasticity, friction));
@@ -106,10 +104,10 @@ private:
 };
 
 // The scene's script proxy: logs its events and runs an action in them.
-class RecordingProxy : public LMP_Proxy {
+class RecordingProxy : public UTIL_Proxy {
 public:
     explicit RecordingProxy(Log &log) : m_oLog(log) {}
-    int handleCallback(CTRL_ScriptEngine *, int code, va_list args) override
+    int handleCallback(UTIL_EventHost *, int code, va_list args) override
     {
         double dt = va_arg(args, double);
         m_oLog.push_back(format("event %d %g", code, dt));
@@ -133,9 +131,6 @@ class SceneStep : public ::testing::Test {
 protected:
     SceneStep() : m_oPhysics(m_oLog)
     {
-        m_poController = new CTRL_Generic(nullptr, CTRL_PLATFORM_LINUX);
-        m_poEngine = new CTRL_ScriptEngine();
-        m_poEngine->m_poController = m_poController;
         m_poScene = new MDL_Scene("physics");
         EXPECT_TRUE(m_poScene->setPhysics(&m_oPhysics));
         m_poProxy = new RecordingProxy(m_oLog);
@@ -144,15 +139,12 @@ protected:
     ~SceneStep() override
     {
         delete m_poScene; // releases the proxy, destroys the springs and joints
-        m_poEngine->m_poController = nullptr;
-        delete m_poEngine;
-        delete m_poController;
     }
 
     Log m_oLog;
     RecordingPhysics m_oPhysics;
-    CTRL_Generic *m_poController;
-    CTRL_ScriptEngine *m_poEngine;
+    TEST_EventHost m_oHost;
+    UTIL_EventHost *m_poEvents = &m_oHost;
     MDL_Scene *m_poScene;
     RecordingProxy *m_poProxy;
 };
@@ -169,7 +161,7 @@ TEST_F(SceneStep, PhasesRunInTheFixedOrder)
     ASSERT_NE(nullptr, scene.newJoint());
 
     // Default bounds: only z is bounded (floor at 0).
-    scene.step(0.25, m_poEngine);
+    scene.step(0.25, m_poEvents);
     const Log first = {
         "spring 0 0.25",
         "spring 1 0.25",
@@ -191,7 +183,7 @@ TEST_F(SceneStep, PhasesRunInTheFixedOrder)
     scene.setBounds(-1, DBL_MAX, -DBL_MAX, DBL_MAX, -DBL_MAX, 4);
     scene.setElasticity(0.5);
     scene.setFriction(0.25);
-    scene.step(0, m_poEngine);
+    scene.step(0, m_poEvents);
     const Log zero = {
         "spring 0 0",
         "spring 1 0",
@@ -230,7 +222,7 @@ TEST_F(SceneStep, WithoutPhysicsOnlyTheEventsRemain)
     m_poScene->addObject(body("a"));
     EXPECT_EQ(nullptr, m_poScene->newSpring());
     EXPECT_EQ(nullptr, m_poScene->newJoint());
-    m_poScene->step(0.1, m_poEngine);
+    m_poScene->step(0.1, m_poEvents);
     EXPECT_EQ((Log{"event 8 0.1", "event 7 0.1"}), m_oLog);
 
     // New scenes take the default physics.
@@ -275,7 +267,7 @@ TEST_F(SceneStep, ObjectsDeletedDuringAnEventArePurgedSafely)
         },
         &purged);
 
-    scene.step(0.5, m_poEngine);
+    scene.step(0.5, m_poEvents);
     const Log during = {
         "spring 0 0.5",
         "spring 1 0.5",
@@ -306,7 +298,7 @@ TEST_F(SceneStep, ObjectsDeletedDuringAnEventArePurgedSafely)
     EXPECT_EQ(2, scene.m_oObjects.m_iCount);
 
     m_oLog.clear();
-    scene.step(0, m_poEngine);
+    scene.step(0, m_poEvents);
     EXPECT_EQ((Log{"spring 1 0", "event 8 0", "collide", "bounds b z 0 open 0.6 0.8", "bounds c z 0 open 0.6 0.8",
                    "event 7 0"}),
               m_oLog);
@@ -315,7 +307,7 @@ TEST_F(SceneStep, ObjectsDeletedDuringAnEventArePurgedSafely)
 TEST_F(SceneStep, DestroyingTheSceneReleasesItsProxyAndDestroysSpringsAndJoints)
 {
     bool destroyed = false;
-    struct Watched : public LMP_Proxy {
+    struct Watched : public UTIL_Proxy {
         explicit Watched(bool *flag) : m_pbFlag(flag) {}
         ~Watched() override { *m_pbFlag = true; }
         bool *m_pbFlag;

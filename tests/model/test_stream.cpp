@@ -17,6 +17,7 @@
 #include <ogg/ogg.h>
 
 #include "controller/CTRL_Generic.h"
+#include "controller/CTRL_StreamReader.h"
 #include "model/MDL_Sound.h"
 #include "model/MDL_Stream.h"
 #include "model/MDL_StreamVideo.h"
@@ -656,7 +657,7 @@ TEST(Stream, OpensThroughTheStreamLayer)
     };
     for (const Case &c : cases) {
         TEST_LogCapture log;
-        MDL_Stream movie(c.name, &controller);
+        MDL_Stream movie(c.name, CTRL_StreamReader::open(&controller, c.name));
         EXPECT_EQ(movie.hasVideo(), c.opens) << c.name;
         EXPECT_STREQ(movie.getName(), c.name);
         if (!c.opens) {
@@ -674,7 +675,7 @@ TEST(Stream, OpensThroughTheStreamLayer)
     }
     // Without a controller nothing opens.
     TEST_LogCapture log;
-    MDL_Stream orphan("movies/ramp.ogv", nullptr);
+    MDL_Stream orphan("movies/ramp.ogv", CTRL_StreamReader::open(nullptr, "movies/ramp.ogv"));
     EXPECT_FALSE(orphan.hasVideo());
 }
 

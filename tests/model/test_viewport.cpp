@@ -5,19 +5,13 @@
 
 #include "model/MDL_Camera.h"
 #include "model/MDL_Viewport.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
 bool isFinite(const MTH_Vector3D &v)
 {
     return std::isfinite(v.m_fX) && std::isfinite(v.m_fY) && std::isfinite(v.m_fZ);
-}
-
-void expectNear(const MTH_Vector3D &expected, const MTH_Vector3D &actual, double tolerance)
-{
-    EXPECT_NEAR(expected.m_fX, actual.m_fX, tolerance);
-    EXPECT_NEAR(expected.m_fY, actual.m_fY, tolerance);
-    EXPECT_NEAR(expected.m_fZ, actual.m_fZ, tolerance);
 }
 
 // A viewport of 4:3 (height / width 0.75) showing through a camera at the

@@ -34,8 +34,7 @@ TEST(BuiltInDocument, SceneIsWhatTheWriterMakes)
     std::string scene = builtInScene();
     if (getenv("VEKTA_WRITE_DOCUMENT") != nullptr) {
         std::string error;
-        ASSERT_TRUE(PACK_writeFile(SCENE_PATH, std::vector<unsigned char>(scene.begin(), scene.end()), error))
-            << error;
+        ASSERT_TRUE(PACK_writeFile(SCENE_PATH, std::vector<unsigned char>(scene.begin(), scene.end()), error)) << error;
     }
     EXPECT_EQ(TEST_readText(SCENE_PATH), scene);
 }

@@ -17,9 +17,8 @@ TEST(PlayerCommandLine, UsageVersionAndHelp)
         int exitCode;
     };
     const Case cases[] = {
-        {{"--help"}, 0},          {{"--version"}, 0},       {{"--frames"}, 2},      {{"--frames", "x"}, 2},
-        {{"--dt", "0"}, 2},       {{"--dt", "nan"}, 2},     {{"--size", "10"}, 2}, {{"--size", "0x5"}, 2},
-        {{"--unknown"}, 2},
+        {{"--help"}, 0},      {{"--version"}, 0},    {{"--frames"}, 2},      {{"--frames", "x"}, 2}, {{"--dt", "0"}, 2},
+        {{"--dt", "nan"}, 2}, {{"--size", "10"}, 2}, {{"--size", "0x5"}, 2}, {{"--unknown"}, 2},
     };
     for (const Case &c : cases)
         EXPECT_EQ(player(c.arguments).m_iExitCode, c.exitCode) << c.arguments[0];
@@ -43,8 +42,7 @@ TEST(PlayerCommandLine, FailingDocumentsShowTheStageMessageAndTheDiagnostic)
     newer.add("config.xml", TEST_configXml(2, 0, 0));
     TEST_ProcessResult refused = player({"--headless", dir.write("new.vk", newer.build())});
     EXPECT_EQ(refused.m_iExitCode, 1);
-    EXPECT_NE(refused.m_sErr.find("You are trying to open a file not compatible with your player."),
-              std::string::npos);
+    EXPECT_NE(refused.m_sErr.find("You are trying to open a file not compatible with your player."), std::string::npos);
 }
 
 TEST(PlayerCommandLine, BuiltInDocumentOpens)

@@ -20,6 +20,7 @@
 
 #include "tests/scripting/script_test_support.h"
 #include "tests/support/TEST_ModelsSetWriter.h"
+#include "tests/support/TEST_Support.h"
 
 inline std::vector<unsigned char> TEST_readDataFile(const std::string &path)
 {
@@ -72,29 +73,7 @@ struct ResourceFixture : ScriptDocument {
 
     // Runs the chunk in a protected call; its results as texts joined by ","
     // ("nil" for nil), or "error: <message>".
-    std::string run(const std::string &chunk)
-    {
-        lua_State *L = state();
-        int top = lua_gettop(L);
-        if (luaL_loadbuffer(L, chunk.data(), chunk.size(), "=t") != LUA_OK ||
-            lua_pcall(L, 0, LUA_MULTRET, 0) != LUA_OK) {
-            const char *text = lua_tostring(L, -1);
-            std::string message = std::string("error: ") + (text != nullptr ? text : "?");
-            lua_settop(L, top);
-            return message;
-        }
-        std::string result;
-        for (int i = top + 1; i <= lua_gettop(L); i++) {
-            if (i > top + 1)
-                result += ",";
-            size_t length = 0;
-            const char *text = luaL_tolstring(L, i, &length);
-            result.append(text, length);
-            lua_pop(L, 1);
-        }
-        lua_settop(L, top);
-        return result;
-    }
+    std::string run(const std::string &chunk) { return TEST_runLua(state(), chunk); }
 
     bool reported() const { return m_oController.m_bHalted; }
     // Lets the next report through (the error report works once).

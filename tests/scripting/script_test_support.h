@@ -7,7 +7,7 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Generic.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_Log.h"
 
@@ -16,13 +16,13 @@
 struct ScriptDocument {
     TEST_TempDir m_oDir;
     TEST_LogCapture m_oLog;
-    CTRL_ScriptEngine *m_poEngine; // owned by the controller
+    LMP_ScriptEngine *m_poEngine; // owned by the controller
     CTRL_Generic m_oController;
     std::string m_sPath;
     bool m_bOpened = false;
 
     explicit ScriptDocument(const TEST_DocumentBuilder &document)
-        : m_poEngine(new CTRL_ScriptEngine()), m_oController(m_poEngine, CTRL_PLATFORM_LINUX)
+        : m_poEngine(new LMP_ScriptEngine()), m_oController(m_poEngine, CTRL_PLATFORM_LINUX)
     {
         m_sPath = m_oDir.write("doc.vk", document.build());
         m_bOpened = m_oController.openDocument(m_sPath.c_str());

@@ -411,7 +411,7 @@ TEST(ErrorReport, LongMessagesAreCutAndTextsAreNotFormats)
 TEST(ErrorReport, WithoutAControllerTheMessageIsDropped)
 {
     TEST_LogCapture log;
-    CTRL_ScriptEngine engine;
+    LMP_ScriptEngine engine;
     lua_State *L = engine.m_poLuaState;
     registerChecks(L);
     ASSERT_EQ(luaL_dostring(L, "result = checkN()"), LUA_OK);

@@ -5,6 +5,7 @@
 #include "foundation/MTH_Vector.h"
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_ValueTypes.h"
+#include "tests/support/TEST_Support.h"
 
 // --- the engine objects of the tests ---
 
@@ -237,8 +238,8 @@ static int pushRegistry(lua_State *L)
 
 BindingFixture::BindingFixture()
 {
-    m_poController = new CTRL_Generic(new CTRL_ScriptEngine(), CTRL_PLATFORM_LINUX);
-    L = m_poController->m_poScriptEngine->m_poLuaState;
+    m_poController = new CTRL_Generic(new LMP_ScriptEngine(), CTRL_PLATFORM_LINUX);
+    L = LMP_ScriptEngine::of(m_poController)->m_poLuaState;
     TEST_registerThings(L);
     lua_register(L, "testRegistry", pushRegistry);
 }
@@ -258,23 +259,7 @@ static int loadChunk(lua_State *L, const std::string &chunk)
 
 std::string BindingFixture::run(const std::string &chunk)
 {
-    int top = lua_gettop(L);
-    if (loadChunk(L, chunk) != LUA_OK || lua_pcall(L, 0, LUA_MULTRET, 0) != LUA_OK) {
-        std::string message = std::string("error: ") + (lua_tostring(L, -1) != nullptr ? lua_tostring(L, -1) : "?");
-        lua_settop(L, top);
-        return message;
-    }
-    std::string result;
-    for (int i = top + 1; i <= lua_gettop(L); i++) {
-        if (i > top + 1)
-            result += ",";
-        size_t length = 0;
-        const char *text = luaL_tolstring(L, i, &length);
-        result.append(text, length);
-        lua_pop(L, 1);
-    }
-    lua_settop(L, top);
-    return result;
+    return TEST_runLua(L, chunk);
 }
 
 std::string BindingFixture::raised(const std::string &chunk)
@@ -297,5 +282,5 @@ bool BindingFixture::runEngine(const std::string &chunk)
         lua_pop(L, 1);
         return false;
     }
-    return m_poController->m_poScriptEngine->pcall(0, 0);
+    return LMP_ScriptEngine::of(m_poController)->pcall(0, 0);
 }

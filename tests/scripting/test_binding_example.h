@@ -12,7 +12,7 @@
 
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_Object.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Luna.h"
 #include "tests/support/TEST_Log.h"
 

@@ -8,7 +8,7 @@
 
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_ObjectTypes.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Registration.h"
 #include "tests/scripting/test_binding_example.h"
 
@@ -169,11 +169,10 @@ TEST(Constants, OtherFamilies)
 TEST(Constants, MatchTheEngineCodes)
 {
     BindingFixture fixture;
-    EXPECT_EQ(fixture.eval("CB_UPDATE"), std::to_string(CTRL_ScriptEngine::CALLBACK_UPDATE));
-    EXPECT_EQ(fixture.eval("CB_EVENT"), std::to_string(CTRL_ScriptEngine::CALLBACK_EVENT));
-    EXPECT_EQ(fixture.eval("CB_ASPECT_RATIO_CHANGED"),
-              std::to_string(CTRL_ScriptEngine::CALLBACK_ASPECT_RATIO_CHANGED));
-    EXPECT_EQ(fixture.eval("CB_MAX"), std::to_string(CTRL_ScriptEngine::CALLBACK_COUNT));
+    EXPECT_EQ(fixture.eval("CB_UPDATE"), std::to_string(LMP_ScriptEngine::CALLBACK_UPDATE));
+    EXPECT_EQ(fixture.eval("CB_EVENT"), std::to_string(LMP_ScriptEngine::CALLBACK_EVENT));
+    EXPECT_EQ(fixture.eval("CB_ASPECT_RATIO_CHANGED"), std::to_string(LMP_ScriptEngine::CALLBACK_ASPECT_RATIO_CHANGED));
+    EXPECT_EQ(fixture.eval("CB_MAX"), std::to_string(LMP_ScriptEngine::CALLBACK_COUNT));
     EXPECT_EQ(fixture.eval("ENV_MACOSX"), std::to_string(CTRL_PLATFORM_MACOS));
     EXPECT_EQ(fixture.eval("ENV_LINUX"), std::to_string(CTRL_PLATFORM_LINUX));
     EXPECT_EQ(fixture.eval("EVENT_KEY_DOWN"), std::to_string(CTRL_ScriptEvent::KEY_DOWN));

@@ -9,16 +9,17 @@
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_ObjectTypes.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "tests/scripting/test_binding_example.h"
 #include "tests/support/TEST_Log.h"
 #include "view/VIEW_Generic.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
 class RecordingController : public CTRL_Generic {
 public:
-    explicit RecordingController(CTRL_ScriptEngine *engine) : CTRL_Generic(engine, CTRL_PLATFORM_LINUX) {}
+    explicit RecordingController(LMP_ScriptEngine *engine) : CTRL_Generic(engine, CTRL_PLATFORM_LINUX) {}
 
     int registerDevice(int a, int b, int c) override
     {
@@ -58,8 +59,8 @@ struct GlobalsFixture {
 
     GlobalsFixture()
     {
-        m_poController = new RecordingController(new CTRL_ScriptEngine());
-        L = m_poController->m_poScriptEngine->m_poLuaState;
+        m_poController = new RecordingController(new LMP_ScriptEngine());
+        L = LMP_ScriptEngine::of(m_poController)->m_poLuaState;
         TEST_registerThings(L);
     }
     ~GlobalsFixture()
@@ -68,30 +69,10 @@ struct GlobalsFixture {
         TEST_deleteThings();
     }
 
-    CTRL_ScriptEngine *engine() const { return m_poController->m_poScriptEngine; }
+    LMP_ScriptEngine *engine() const { return LMP_ScriptEngine::of(m_poController); }
 
     // The chunk's results as texts joined by ",", or "error: <message>".
-    std::string run(const std::string &chunk)
-    {
-        int top = lua_gettop(L);
-        if (luaL_loadbuffer(L, chunk.data(), chunk.size(), "=t") != LUA_OK ||
-            lua_pcall(L, 0, LUA_MULTRET, 0) != LUA_OK) {
-            std::string message = std::string("error: ") + lua_tostring(L, -1);
-            lua_settop(L, top);
-            return message;
-        }
-        std::string result;
-        for (int i = top + 1; i <= lua_gettop(L); i++) {
-            if (i > top + 1)
-                result += ",";
-            size_t length = 0;
-            const char *text = luaL_tolstring(L, i, &length);
-            result.append(text, length);
-            lua_pop(L, 1);
-        }
-        lua_settop(L, top);
-        return result;
-    }
+    std::string run(const std::string &chunk) { return TEST_runLua(L, chunk); }
     std::string eval(const std::string &expression) { return run("return " + expression); }
 };
 
@@ -153,7 +134,7 @@ TEST(Globals, AllAreRegisteredFunctions)
 TEST(Globals, NoControllerNoValues)
 {
     TEST_LogCapture log;
-    CTRL_ScriptEngine engine;
+    LMP_ScriptEngine engine;
     lua_State *L = engine.m_poLuaState;
     for (const char *name : s_asGlobals) {
         std::string chunk = std::string("return select('#', ") + name + "(1, 2, 3))";
@@ -227,7 +208,7 @@ TEST(Globals, BadArgumentsAreReportedAndReturnNothing)
 TEST(Globals, SetCallbackStoresReferences)
 {
     GlobalsFixture fixture;
-    CTRL_ScriptEngine *engine = fixture.engine();
+    LMP_ScriptEngine *engine = fixture.engine();
     EXPECT_EQ(fixture.run("n = 0; function step(dt) n = n + dt end; setCallback(CB_UPDATE, step)"), "");
     int first = engine->m_aiCallbackRefs[0];
     EXPECT_GT(first, 0);
@@ -247,15 +228,15 @@ TEST(Globals, SetCallbackStoresReferences)
     EXPECT_GT(engine->m_aiCallbackRefs[6], 0);
 
     // Ids outside 1..CB_MAX are stored nowhere and leave no reference.
-    int before[CTRL_ScriptEngine::CALLBACK_COUNT];
-    for (int i = 0; i < CTRL_ScriptEngine::CALLBACK_COUNT; i++)
+    int before[LMP_ScriptEngine::CALLBACK_COUNT];
+    for (int i = 0; i < LMP_ScriptEngine::CALLBACK_COUNT; i++)
         before[i] = engine->m_aiCallbackRefs[i];
     lua_State *L = fixture.L;
     int length = static_cast<int>(lua_rawlen(L, LUA_REGISTRYINDEX));
     EXPECT_EQ(fixture.run("for _, id in ipairs({0, -1, 12, 1e10, -1e10}) do setCallback(id, step) end; "
                           "return select('#', setCallback(CB_MAX + 1, step))"),
               "0");
-    for (int i = 0; i < CTRL_ScriptEngine::CALLBACK_COUNT; i++)
+    for (int i = 0; i < LMP_ScriptEngine::CALLBACK_COUNT; i++)
         EXPECT_EQ(engine->m_aiCallbackRefs[i], before[i]) << i;
     EXPECT_LE(static_cast<int>(lua_rawlen(L, LUA_REGISTRYINDEX)), length + 1);
     EXPECT_FALSE(fixture.m_poController->m_bHalted);

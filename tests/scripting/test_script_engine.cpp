@@ -68,9 +68,9 @@ TEST(ScriptEngine, LoadFailuresReportTheLoadingStage)
 TEST(ScriptEngine, WithoutControllerOrDocumentNothingRuns)
 {
     TEST_LogCapture log;
-    CTRL_ScriptEngine alone;
+    LMP_ScriptEngine alone;
     ASSERT_NE(alone.m_poLuaState, nullptr);
-    EXPECT_EQ(lua_getcontroller(alone.m_poLuaState), nullptr);
+    EXPECT_EQ(LMP_poController(alone.m_poLuaState), nullptr);
     EXPECT_FALSE(alone.loadScripts());
     lua_State *L = alone.m_poLuaState;
     int top = lua_gettop(L);
@@ -83,9 +83,9 @@ TEST(ScriptEngine, WithoutControllerOrDocumentNothingRuns)
     lua_pop(L, 1);
 
     // A controller with no document: the engine knows it, nothing loads.
-    CTRL_Generic controller(new CTRL_ScriptEngine(), CTRL_PLATFORM_LINUX);
-    EXPECT_EQ(lua_getcontroller(controller.m_poScriptEngine->m_poLuaState), &controller);
-    EXPECT_FALSE(controller.m_poScriptEngine->loadScripts());
+    CTRL_Generic controller(new LMP_ScriptEngine(), CTRL_PLATFORM_LINUX);
+    EXPECT_EQ(LMP_poController(LMP_ScriptEngine::of(&controller)->m_poLuaState), &controller);
+    EXPECT_FALSE(LMP_ScriptEngine::of(&controller)->loadScripts());
     EXPECT_FALSE(controller.m_bHalted);
     EXPECT_TRUE(log.m_asLines.empty()) << log.joined();
 }
@@ -110,8 +110,8 @@ TEST(ScriptEngine, UpdateAndAspectRatioCallTheirCallbacks)
     EXPECT_EQ(lua_gettop(L), top);
     EXPECT_TRUE(std::isnan(doc.number("total")));
 
-    doc.setCallback(CTRL_ScriptEngine::CALLBACK_UPDATE, "onUpdate");
-    doc.setCallback(CTRL_ScriptEngine::CALLBACK_ASPECT_RATIO_CHANGED, "onRatio");
+    doc.setCallback(LMP_ScriptEngine::CALLBACK_UPDATE, "onUpdate");
+    doc.setCallback(LMP_ScriptEngine::CALLBACK_ASPECT_RATIO_CHANGED, "onRatio");
     doc.m_poEngine->update(0.25);
     doc.m_poEngine->update(0.5);
     doc.m_poEngine->aspectRatioChanged(0.75);
@@ -127,7 +127,7 @@ TEST(ScriptEngine, CallbackErrorsReportTheRunningStageAndHalt)
                                  "calls = 0\n"
                                  "function onUpdate(dt) calls = calls + 1; error('bad %s frame') end\n"));
     ASSERT_TRUE(doc.run()) << doc.log();
-    doc.setCallback(CTRL_ScriptEngine::CALLBACK_UPDATE, "onUpdate");
+    doc.setCallback(LMP_ScriptEngine::CALLBACK_UPDATE, "onUpdate");
     int top = lua_gettop(doc.state());
     doc.m_poEngine->update(0.1);
     EXPECT_TRUE(doc.m_oController.m_bHalted);
@@ -136,7 +136,7 @@ TEST(ScriptEngine, CallbackErrorsReportTheRunningStageAndHalt)
     doc.m_poEngine->update(0.1); // halted: dropped
     EXPECT_EQ(doc.number("calls"), 1);
     EXPECT_EQ(lua_gettop(doc.state()), top);
-    CTRL_ScriptValue result;
+    LMP_ScriptValue result;
     EXPECT_FALSE(doc.m_poEngine->callFunction("onUpdate", nullptr, &result));
 }
 
@@ -156,7 +156,7 @@ TEST(ScriptEngine, EventFunctionOneBooleanRule)
         ScriptDocument doc(
             ScriptDocument::withInit(std::string("function startup() end\nfunction onEvent() ") + c.body + " end\n"));
         ASSERT_TRUE(doc.run()) << doc.log();
-        doc.setCallback(CTRL_ScriptEngine::CALLBACK_EVENT, "onEvent");
+        doc.setCallback(LMP_ScriptEngine::CALLBACK_EVENT, "onEvent");
         int top = lua_gettop(doc.state());
         CTRL_ScriptEvent event;
         event.m_iType = CTRL_ScriptEvent::KEY_DOWN;
@@ -179,7 +179,7 @@ TEST(ScriptEngine, EventArgumentsByType)
     CTRL_ScriptEvent none;
     none.m_iType = CTRL_ScriptEvent::KEY_DOWN;
     EXPECT_FALSE(doc.m_poEngine->sendEvent(none)); // no event function yet
-    doc.setCallback(CTRL_ScriptEngine::CALLBACK_EVENT, "onEvent");
+    doc.setCallback(LMP_ScriptEngine::CALLBACK_EVENT, "onEvent");
 
     MTH_Vector2D zoomAt(3, 4);
     struct Case {
@@ -216,24 +216,24 @@ struct HostCalls {
     double m_fSum = 0;
 };
 
-void hostDescribe(void *context, CTRL_ScriptValueArray *arguments, CTRL_ScriptValue *result)
+void hostDescribe(void *context, LMP_ScriptValueArray *arguments, LMP_ScriptValue *result)
 {
     HostCalls *calls = static_cast<HostCalls *>(context);
     calls->m_sTypes.clear();
     for (int i = 0; i < arguments->m_iCount; i++) {
-        const CTRL_ScriptValue *value = (*arguments)[i];
+        const LMP_ScriptValue *value = (*arguments)[i];
         calls->m_sTypes += std::to_string(value->m_iType);
-        if (value->m_iType == CTRL_ScriptValue::NUMBER)
+        if (value->m_iType == LMP_ScriptValue::NUMBER)
             calls->m_fSum += value->m_fValue;
     }
     result->setString("described");
 }
 
-void hostAnswer(void *, CTRL_ScriptValueArray *arguments, CTRL_ScriptValue *result)
+void hostAnswer(void *, LMP_ScriptValueArray *arguments, LMP_ScriptValue *result)
 {
     if (arguments->m_iCount == 0)
         return; // nil
-    result->m_iType = CTRL_ScriptValue::INTEGER;
+    result->m_iType = LMP_ScriptValue::INTEGER;
     result->m_iValue = 42;
 }
 
@@ -244,8 +244,8 @@ TEST(ScriptEngine, HostLibraryConvertsArgumentsAndResults)
                                                 "  r2 = host.answer(1); r3 = host.answer()\n"
                                                 "end\n"));
     HostCalls calls;
-    static const CTRL_HostFunctionRow rows[] = {{"describe", hostDescribe}, {"answer", hostAnswer}, {nullptr, nullptr}};
-    doc.m_poEngine->registerLibrary(CTRL_HostLibrary{"host", rows}, &calls);
+    static const LMP_HostFunctionRow rows[] = {{"describe", hostDescribe}, {"answer", hostAnswer}, {nullptr, nullptr}};
+    doc.m_poEngine->registerLibrary(LMP_HostLibrary{"host", rows}, &calls);
     ASSERT_TRUE(doc.run()) << doc.log();
     // A numeric string arrives as a number; a table leaves the new value nil.
     EXPECT_EQ(calls.m_sTypes, "3341003");
@@ -261,34 +261,34 @@ TEST(ScriptEngine, GlobalsAndFunctionsOfTheHostInterface)
                                                 "function scale(a, b) return a * b, 'ignored' end\n"
                                                 "aTable = {}\n"));
     ASSERT_TRUE(doc.run()) << doc.log();
-    CTRL_ScriptValue value;
+    LMP_ScriptValue value;
     value.setString("4");
     doc.m_poEngine->setGlobal("factor", &value);
     EXPECT_EQ(doc.text("factor"), "4");
 
-    CTRL_ScriptValueArray arguments;
-    CTRL_ScriptValue a, b;
-    a.m_iType = CTRL_ScriptValue::INTEGER;
+    LMP_ScriptValueArray arguments;
+    LMP_ScriptValue a, b;
+    a.m_iType = LMP_ScriptValue::INTEGER;
     a.m_iValue = 3;
-    b.m_iType = CTRL_ScriptValue::NUMBER;
+    b.m_iType = LMP_ScriptValue::NUMBER;
     b.m_fValue = 0.5;
     arguments.append(&a);
     arguments.append(&b);
-    CTRL_ScriptValue result;
+    LMP_ScriptValue result;
     ASSERT_TRUE(doc.m_poEngine->callFunction("scale", &arguments, &result));
-    EXPECT_EQ(result.m_iType, CTRL_ScriptValue::NUMBER);
+    EXPECT_EQ(result.m_iType, LMP_ScriptValue::NUMBER);
     EXPECT_EQ(result.m_fValue, 1.5);
 
-    CTRL_ScriptValue out;
-    out.m_iType = CTRL_ScriptValue::BOOLEAN;
+    LMP_ScriptValue out;
+    out.m_iType = LMP_ScriptValue::BOOLEAN;
     out.m_bValue = true;
     EXPECT_TRUE(doc.m_poEngine->getGlobal("aTable", &out));
-    EXPECT_EQ(out.m_iType, CTRL_ScriptValue::BOOLEAN); // unchanged
+    EXPECT_EQ(out.m_iType, LMP_ScriptValue::BOOLEAN); // unchanged
     EXPECT_TRUE(doc.m_poEngine->getGlobal("factor", &out));
-    EXPECT_EQ(out.m_iType, CTRL_ScriptValue::NUMBER);
+    EXPECT_EQ(out.m_iType, LMP_ScriptValue::NUMBER);
     EXPECT_EQ(out.m_fValue, 4);
     EXPECT_TRUE(doc.m_poEngine->getGlobal("nothing", &out));
-    EXPECT_EQ(out.m_iType, CTRL_ScriptValue::NIL);
+    EXPECT_EQ(out.m_iType, LMP_ScriptValue::NIL);
 
     EXPECT_NE(doc.m_poEngine->collectGarbage(), 0); // the collector runs: nothing else done
     lua_gc(doc.state(), LUA_GCSTOP, 0);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "scripting/CTRL_ScriptLibraries.h"
+#include "scripting/LMP_ScriptLibraries.h"
 #include "tests/scripting/script_test_support.h"
 
 namespace {
@@ -57,7 +57,7 @@ TEST(ScriptConsole, PanicMessageGoesToTheLog)
     TEST_LogCapture log;
     lua_State *L = luaL_newstate();
     lua_pushstring(L, "lost %s error");
-    CTRL_iScriptPanic(L);
+    LMP_iScriptPanic(L);
     lua_close(L);
     ASSERT_EQ(log.m_asLines.size(), 1u);
     EXPECT_EQ(log.m_asLines[0], "PANIC: unprotected error in call to Lua API (lost %s error)\n");

@@ -312,8 +312,7 @@ TEST(ValueTypes, EngineSideAccess)
     lua_setglobal(L, "w");
     lua_setglobal(L, "v");
     EXPECT_EQ(f.eval("v, w, c, m"), "v3(1,2,3),v2(4,5),color(0.5,0.25,1,0),m33(v3(1,0,0),v3(0,1,0),v3(0,0,1))");
-    EXPECT_EQ(f.eval("getmetatable(v) == testRegistry().v3, getmetatable(c) == testRegistry().color"),
-              "true,true");
+    EXPECT_EQ(f.eval("getmetatable(v) == testRegistry().v3, getmetatable(c) == testRegistry().color"), "true,true");
 
     lua_getglobal(L, "v");
     MTH_Vector3D *stored = LMP_poToV3(L, -1);

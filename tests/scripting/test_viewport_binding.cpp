@@ -12,7 +12,7 @@
 #include "model/MDL_Camera.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Viewport.h"
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Viewport.h"
 #include "tests/scripting/test_binding_example.h"
 
@@ -385,7 +385,7 @@ TEST(SceneViewportBinding, RandomCallsNeverCrash)
         // Events now and then to whatever is listed.
         if (call % 7 == 0) {
             CTRL_Generic *c = f.m_poController;
-            CTRL_ScriptEngine *engine = c->m_poScriptEngine;
+            LMP_ScriptEngine *engine = LMP_ScriptEngine::of(c);
             if (c->m_oViewports.m_iCount > 0) {
                 MDL_Viewport *viewport = c->m_oViewports.m_pData[pick(c->m_oViewports.m_iCount)];
                 if (pick(2) == 0)

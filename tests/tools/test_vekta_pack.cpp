@@ -41,12 +41,13 @@ TEST_F(PackFixture, ListShowsSortedMembersWithSizes)
     ASSERT_EQ(pack({"-o", dir.path("a.vk"), dir.path("src")}).m_iExitCode, 0);
     TEST_ProcessResult list = pack({"--list", dir.path("a.vk")});
     EXPECT_EQ(list.m_iExitCode, 0);
-    size_t b = list.m_sOut.find("b.bin"), config = list.m_sOut.find("config.xml"), menu = list.m_sOut.find("ui/menu.lua");
+    size_t b = list.m_sOut.find("b.bin"), config = list.m_sOut.find("config.xml"),
+           menu = list.m_sOut.find("ui/menu.lua");
     ASSERT_NE(b, std::string::npos);
     EXPECT_LT(b, config);
     EXPECT_LT(config, menu);
-    EXPECT_NE(list.m_sOut.find("4001"), std::string::npos);     // menu.lua, uncompressed
-    EXPECT_NE(list.m_sOut.find("stored "), std::string::npos);  // b.bin does not shrink
+    EXPECT_NE(list.m_sOut.find("4001"), std::string::npos);    // menu.lua, uncompressed
+    EXPECT_NE(list.m_sOut.find("stored "), std::string::npos); // b.bin does not shrink
     EXPECT_NE(list.m_sOut.find("deflate"), std::string::npos);
 
     ASSERT_EQ(pack({"--store", "-o", dir.path("s.vk"), dir.path("src")}).m_iExitCode, 0);

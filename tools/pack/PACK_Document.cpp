@@ -128,7 +128,8 @@ std::vector<unsigned char> PACK_writeZip(const std::vector<PACK_Member> &members
     std::vector<unsigned char> zip;
     std::vector<unsigned char> directory;
     for (const PACK_Member &member : members) {
-        uint32_t crc = static_cast<uint32_t>(crc32(0, member.m_aucData.data(), static_cast<uInt>(member.m_aucData.size())));
+        uint32_t crc =
+            static_cast<uint32_t>(crc32(0, member.m_aucData.data(), static_cast<uInt>(member.m_aucData.size())));
         std::vector<unsigned char> packed;
         uint16_t method = 0;
         if (!store && !member.m_aucData.empty()) {

@@ -11,15 +11,16 @@
 
 static void usage(FILE *out)
 {
-    fprintf(out, "usage: vekta-pack [--key FILE] [--store] -o OUT.vk FOLDER\n"
-                 "       vekta-pack --list FILE.vk\n"
-                 "       vekta-pack --verify FILE.vk\n"
-                 "\n"
-                 "  -o OUT.vk     pack every regular file under FOLDER into a signed document\n"
-                 "  --key FILE    private key file (n=, e=, d= lines); default %s\n"
-                 "  --store       store members without compression\n"
-                 "  --list        print the members of a document with their sizes\n"
-                 "  --verify      check the signature and config.xml as the player does\n",
+    fprintf(out,
+            "usage: vekta-pack [--key FILE] [--store] -o OUT.vk FOLDER\n"
+            "       vekta-pack --list FILE.vk\n"
+            "       vekta-pack --verify FILE.vk\n"
+            "\n"
+            "  -o OUT.vk     pack every regular file under FOLDER into a signed document\n"
+            "  --key FILE    private key file (n=, e=, d= lines); default %s\n"
+            "  --store       store members without compression\n"
+            "  --list        print the members of a document with their sizes\n"
+            "  --verify      check the signature and config.xml as the player does\n",
             VEKTA_DEFAULT_KEY);
 }
 
@@ -50,8 +51,10 @@ static int list(const std::string &path)
     CTRL_MemberEntry entry;
     while (CTRL_nextMember(bytes.data(), bytes.size(), offset, entry))
         printf("%10u %10u %s %.*s\n", entry.m_uiUncompressedSize, entry.m_uiCompressedSize,
-               entry.m_iMethod == 8 ? "deflate" : entry.m_iMethod == 0 ? "stored " : "unknown", entry.m_iNameLength,
-               entry.m_pcName);
+               entry.m_iMethod == 8   ? "deflate"
+               : entry.m_iMethod == 0 ? "stored "
+                                      : "unknown",
+               entry.m_iNameLength, entry.m_pcName);
     return 0;
 }
 

@@ -10,8 +10,8 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Generic.h"
-#include "scripting/CTRL_ScriptEngine.h"
-#include "scripting/CTRL_ScriptLibraries.h"
+#include "scripting/LMP_ScriptEngine.h"
+#include "scripting/LMP_ScriptLibraries.h"
 
 // os.execute([command]): there is no shell for a document.
 static int osExecute(lua_State *L)
@@ -41,7 +41,7 @@ static int osTmpname(lua_State *L)
 // set otherwise (a member of the document is read-only).
 static bool pathBesideDocument(lua_State *L, const char *name, char *path, size_t size)
 {
-    CTRL_Generic *controller = lua_getcontroller(L);
+    CTRL_Generic *controller = LMP_poController(L);
     size_t length = strlen(name);
     if (controller == nullptr || length <= 2 || name[0] != '/' || name[1] != '/') {
         const char *member = length > 2 && name[0] == '.' && name[1] == '/' ? name + 2 : name;
@@ -119,7 +119,7 @@ static const luaL_Reg s_aoOsFunctions[] = {
     {"tmpname", osTmpname}, {"setlocale", osSetlocale}, {nullptr, nullptr},
 };
 
-void CTRL_installOs(lua_State *L)
+void LMP_installOs(lua_State *L)
 {
     lua_getglobal(L, LUA_OSLIBNAME);
     if (lua_istable(L, -1))

@@ -1,4 +1,4 @@
-#include "scripting/CTRL_ScriptEngine.h"
+#include "scripting/LMP_ScriptEngine.h"
 
 #include <cfloat>
 #include <cstdlib>
@@ -10,24 +10,24 @@
 #include "foundation/MTH_Vector.h"
 #include "foundation/UTIL_Log.h"
 #include "foundation/UTIL_Timer.h"
-#include "scripting/CTRL_ScriptLibraries.h"
+#include "scripting/LMP_ScriptLibraries.h"
 #include "scripting/LMP_Registration.h"
 
 // --- values of the host interface ---
 
-CTRL_ScriptValue::~CTRL_ScriptValue()
+LMP_ScriptValue::~LMP_ScriptValue()
 {
     free(m_sValue);
 }
 
-void CTRL_ScriptValue::clear()
+void LMP_ScriptValue::clear()
 {
     free(m_sValue);
     m_sValue = nullptr;
     m_iType = NIL;
 }
 
-void CTRL_ScriptValue::setString(const char *text)
+void LMP_ScriptValue::setString(const char *text)
 {
     clear();
     size_t length = text != nullptr ? strlen(text) : 0;
@@ -45,13 +45,13 @@ void CTRL_ScriptValue::setString(const char *text)
 // Its address is the registry key of the controller's slot.
 static const char s_cControllerKey = 0;
 
-void lua_setcontroller(lua_State *L, CTRL_Generic *controller)
+void LMP_setController(lua_State *L, CTRL_Generic *controller)
 {
     lua_pushlightuserdata(L, controller);
     lua_rawsetp(L, LUA_REGISTRYINDEX, &s_cControllerKey);
 }
 
-CTRL_Generic *lua_getcontroller(lua_State *L)
+CTRL_Generic *LMP_poController(lua_State *L)
 {
     lua_rawgetp(L, LUA_REGISTRYINDEX, &s_cControllerKey);
     void *controller = lua_touserdata(L, -1);
@@ -61,7 +61,7 @@ CTRL_Generic *lua_getcontroller(lua_State *L)
 
 // --- construction ---
 
-void CTRL_registerInfinities(lua_State *L)
+void LMP_registerInfinities(lua_State *L)
 {
     lua_pushnumber(L, DBL_MAX);
     lua_setglobal(L, "INFINITE_PLUS");
@@ -73,7 +73,7 @@ void CTRL_registerInfinities(lua_State *L)
 // what the earlier ones registered.
 static const LMP_RegistrationStep s_apfnRegistrationSteps[] = {
     LMP_registerConstants,       // the constants table
-    CTRL_registerInfinities,     // INFINITE_PLUS, INFINITE_MINUS
+    LMP_registerInfinities,      // INFINITE_PLUS, INFINITE_MINUS
     LMP_registerGlobalFunctions, // the global functions
     LMP_registerObjectTypes,     // the OBJECT_ type codes
     LMP_registerClasses,         // the bound classes
@@ -84,7 +84,7 @@ static const LMP_RegistrationStep s_apfnRegistrationSteps[] = {
 // is an error, not a panic.
 static int fillState(lua_State *L)
 {
-    CTRL_openScriptLibraries(L);
+    LMP_openScriptLibraries(L);
     lua_gc(L, LUA_GCSETPAUSE, 100);
     lua_gc(L, LUA_GCSETSTEPMUL, 300);
     for (LMP_RegistrationStep step : s_apfnRegistrationSteps)
@@ -92,7 +92,14 @@ static int fillState(lua_State *L)
     return 0;
 }
 
-CTRL_ScriptEngine::CTRL_ScriptEngine() : m_poLuaState(nullptr), m_poController(nullptr)
+LMP_ScriptEngine *LMP_ScriptEngine::of(const CTRL_Generic *controller)
+{
+    if (controller == nullptr)
+        return nullptr;
+    return dynamic_cast<LMP_ScriptEngine *>(controller->m_poScriptEngine);
+}
+
+LMP_ScriptEngine::LMP_ScriptEngine() : m_poLuaState(nullptr)
 {
     for (int &reference : m_aiCallbackRefs)
         reference = 0;
@@ -100,7 +107,7 @@ CTRL_ScriptEngine::CTRL_ScriptEngine() : m_poLuaState(nullptr), m_poController(n
     if (m_poLuaState == nullptr)
         return;
     lua_State *L = m_poLuaState;
-    lua_setcontroller(L, nullptr); // the slot exists from now on
+    LMP_setController(L, nullptr); // the slot exists from now on
     lua_pushcfunction(L, fillState);
     if (lua_pcall(L, 0, 0, 0) != LUA_OK) {
         const char *text = lua_tostring(L, -1);
@@ -109,22 +116,22 @@ CTRL_ScriptEngine::CTRL_ScriptEngine() : m_poLuaState(nullptr), m_poController(n
     }
 }
 
-CTRL_ScriptEngine::~CTRL_ScriptEngine()
+LMP_ScriptEngine::~LMP_ScriptEngine()
 {
     if (m_poLuaState != nullptr)
         lua_close(m_poLuaState);
 }
 
-void CTRL_ScriptEngine::setController(CTRL_Generic *controller)
+void LMP_ScriptEngine::setController(CTRL_Generic *controller)
 {
     m_poController = controller;
     if (m_poLuaState != nullptr)
-        lua_setcontroller(m_poLuaState, controller);
+        LMP_setController(m_poLuaState, controller);
 }
 
 // --- protected calls ---
 
-void CTRL_ScriptEngine::reportTopError()
+void LMP_ScriptEngine::reportTopError()
 {
     lua_State *L = m_poLuaState;
     const char *text = lua_tostring(L, -1);
@@ -142,7 +149,7 @@ void CTRL_ScriptEngine::reportTopError()
     lua_pop(L, 1);
 }
 
-bool CTRL_ScriptEngine::pcall(int arguments, int results)
+bool LMP_ScriptEngine::pcall(int arguments, int results)
 {
     lua_State *L = m_poLuaState;
     if (L == nullptr)
@@ -157,7 +164,7 @@ bool CTRL_ScriptEngine::pcall(int arguments, int results)
     return false;
 }
 
-bool CTRL_ScriptEngine::protectedCall(int arguments, int results)
+bool LMP_ScriptEngine::protectedCall(int arguments, int results)
 {
     if (lua_pcall(m_poLuaState, arguments, results, 0) == LUA_OK)
         return true;
@@ -178,7 +185,7 @@ static int setGlobalFunction(lua_State *L)
     return 0;
 }
 
-bool CTRL_ScriptEngine::pushGlobal(const char *name)
+bool LMP_ScriptEngine::pushGlobal(const char *name)
 {
     lua_pushcfunction(m_poLuaState, getGlobalFunction);
     lua_pushstring(m_poLuaState, name);
@@ -187,7 +194,7 @@ bool CTRL_ScriptEngine::pushGlobal(const char *name)
 
 // --- the controller's entries ---
 
-bool CTRL_ScriptEngine::loadScripts()
+bool LMP_ScriptEngine::loadScripts()
 {
     lua_State *L = m_poLuaState;
     if (L == nullptr || m_poController == nullptr || m_poController->m_poDocument == nullptr)
@@ -196,7 +203,7 @@ bool CTRL_ScriptEngine::loadScripts()
     timer.start();
     m_poController->m_iLoadStage = CTRL_STAGE_LOADING;
 
-    if (CTRL_iLoadScriptFile(L, "init.lua", nullptr) != LUA_OK) {
+    if (LMP_iLoadScriptFile(L, "init.lua", nullptr) != LUA_OK) {
         reportTopError();
         return false;
     }
@@ -213,7 +220,7 @@ bool CTRL_ScriptEngine::loadScripts()
     return true;
 }
 
-void CTRL_ScriptEngine::callWithNumber(int id, double value)
+void LMP_ScriptEngine::callWithNumber(int id, double value)
 {
     lua_State *L = m_poLuaState;
     if (L == nullptr)
@@ -227,17 +234,17 @@ void CTRL_ScriptEngine::callWithNumber(int id, double value)
     pcall(1, 0);
 }
 
-void CTRL_ScriptEngine::update(double deltaTime)
+void LMP_ScriptEngine::update(double deltaTime)
 {
     callWithNumber(CALLBACK_UPDATE, deltaTime);
 }
 
-void CTRL_ScriptEngine::aspectRatioChanged(double ratio)
+void LMP_ScriptEngine::aspectRatioChanged(double ratio)
 {
     callWithNumber(CALLBACK_ASPECT_RATIO_CHANGED, ratio);
 }
 
-bool CTRL_ScriptEngine::sendEvent(const CTRL_ScriptEvent &event)
+bool LMP_ScriptEngine::sendEvent(const CTRL_ScriptEvent &event)
 {
     lua_State *L = m_poLuaState;
     int reference = m_aiCallbackRefs[CALLBACK_EVENT - 1];
@@ -285,18 +292,18 @@ bool CTRL_ScriptEngine::sendEvent(const CTRL_ScriptEvent &event)
 
 // --- the generic host interface ---
 
-void CTRL_ScriptEngine::popValue(lua_State *L, CTRL_ScriptValue *value)
+void LMP_ScriptEngine::popValue(lua_State *L, LMP_ScriptValue *value)
 {
     int type = lua_type(L, -1);
     int isNumber = 0;
     lua_Number number = type == LUA_TBOOLEAN ? 0 : lua_tonumberx(L, -1, &isNumber);
     if (type == LUA_TBOOLEAN) {
         value->clear();
-        value->m_iType = CTRL_ScriptValue::BOOLEAN;
+        value->m_iType = LMP_ScriptValue::BOOLEAN;
         value->m_bValue = lua_toboolean(L, -1) != 0;
     } else if (isNumber) {
         value->clear();
-        value->m_iType = CTRL_ScriptValue::NUMBER;
+        value->m_iType = LMP_ScriptValue::NUMBER;
         value->m_fValue = number;
     } else if (type == LUA_TSTRING) {
         value->setString(lua_tostring(L, -1));
@@ -306,23 +313,23 @@ void CTRL_ScriptEngine::popValue(lua_State *L, CTRL_ScriptValue *value)
     lua_pop(L, 1);
 }
 
-void CTRL_ScriptEngine::pushValue(lua_State *L, const CTRL_ScriptValue *value)
+void LMP_ScriptEngine::pushValue(lua_State *L, const LMP_ScriptValue *value)
 {
     if (value == nullptr) {
         lua_pushnil(L);
         return;
     }
     switch (value->m_iType) {
-    case CTRL_ScriptValue::BOOLEAN:
+    case LMP_ScriptValue::BOOLEAN:
         lua_pushboolean(L, value->m_bValue);
         break;
-    case CTRL_ScriptValue::INTEGER:
+    case LMP_ScriptValue::INTEGER:
         lua_pushinteger(L, value->m_iValue);
         break;
-    case CTRL_ScriptValue::NUMBER:
+    case LMP_ScriptValue::NUMBER:
         lua_pushnumber(L, value->m_fValue);
         break;
-    case CTRL_ScriptValue::STRING:
+    case LMP_ScriptValue::STRING:
         lua_pushstring(L, value->m_sValue != nullptr ? value->m_sValue : "");
         break;
     default:
@@ -331,21 +338,21 @@ void CTRL_ScriptEngine::pushValue(lua_State *L, const CTRL_ScriptValue *value)
     }
 }
 
-int CTRL_ScriptEngine::callHostFunction(lua_State *L)
+int LMP_ScriptEngine::callHostFunction(lua_State *L)
 {
     // Only plain pointers live in this frame: a raise (out of memory while
     // pushing the result) must not cross objects with destructors.
     void *context = lua_touserdata(L, lua_upvalueindex(1));
-    CTRL_HostFunction function = reinterpret_cast<CTRL_HostFunction>(lua_touserdata(L, lua_upvalueindex(2)));
+    LMP_HostFunction function = reinterpret_cast<LMP_HostFunction>(lua_touserdata(L, lua_upvalueindex(2)));
     int count = lua_gettop(L);
-    CTRL_ScriptValueArray *arguments = new CTRL_ScriptValueArray();
+    LMP_ScriptValueArray *arguments = new LMP_ScriptValueArray();
     arguments->resize(count);
     for (int i = count - 1; i >= 0; i--) {
-        CTRL_ScriptValue *value = new CTRL_ScriptValue();
+        LMP_ScriptValue *value = new LMP_ScriptValue();
         popValue(L, value);
         (*arguments)[i] = value;
     }
-    CTRL_ScriptValue *result = new CTRL_ScriptValue();
+    LMP_ScriptValue *result = new LMP_ScriptValue();
     if (function != nullptr)
         function(context, arguments, result);
     for (int i = 0; i < arguments->m_iCount; i++)
@@ -356,13 +363,13 @@ int CTRL_ScriptEngine::callHostFunction(lua_State *L)
     return 1;
 }
 
-void CTRL_ScriptEngine::registerLibrary(const CTRL_HostLibrary &library, void *context)
+void LMP_ScriptEngine::registerLibrary(const LMP_HostLibrary &library, void *context)
 {
     lua_State *L = m_poLuaState;
     if (L == nullptr || library.m_sName == nullptr)
         return;
     lua_newtable(L);
-    for (const CTRL_HostFunctionRow *row = library.m_poFunctions; row != nullptr && row->m_sName != nullptr; row++) {
+    for (const LMP_HostFunctionRow *row = library.m_poFunctions; row != nullptr && row->m_sName != nullptr; row++) {
         lua_pushlightuserdata(L, context);
         lua_pushlightuserdata(L, reinterpret_cast<void *>(row->m_pfnFunction));
         lua_pushcclosure(L, callHostFunction, 2);
@@ -371,7 +378,7 @@ void CTRL_ScriptEngine::registerLibrary(const CTRL_HostLibrary &library, void *c
     lua_setglobal(L, library.m_sName);
 }
 
-void CTRL_ScriptEngine::setGlobal(const char *name, const CTRL_ScriptValue *value)
+void LMP_ScriptEngine::setGlobal(const char *name, const LMP_ScriptValue *value)
 {
     lua_State *L = m_poLuaState;
     if (L == nullptr || name == nullptr)
@@ -382,7 +389,7 @@ void CTRL_ScriptEngine::setGlobal(const char *name, const CTRL_ScriptValue *valu
     protectedCall(2, 0);
 }
 
-bool CTRL_ScriptEngine::getGlobal(const char *name, CTRL_ScriptValue *out)
+bool LMP_ScriptEngine::getGlobal(const char *name, LMP_ScriptValue *out)
 {
     lua_State *L = m_poLuaState;
     if (L == nullptr || name == nullptr || out == nullptr)
@@ -395,7 +402,7 @@ bool CTRL_ScriptEngine::getGlobal(const char *name, CTRL_ScriptValue *out)
     return true;
 }
 
-bool CTRL_ScriptEngine::callFunction(const char *name, CTRL_ScriptValueArray *arguments, CTRL_ScriptValue *result)
+bool LMP_ScriptEngine::callFunction(const char *name, LMP_ScriptValueArray *arguments, LMP_ScriptValue *result)
 {
     lua_State *L = m_poLuaState;
     if (L == nullptr || name == nullptr || m_poController == nullptr || m_poController->m_bHalted)
@@ -424,7 +431,7 @@ static int collectFunction(lua_State *L)
     return 1;
 }
 
-int CTRL_ScriptEngine::collectGarbage()
+int LMP_ScriptEngine::collectGarbage()
 {
     lua_State *L = m_poLuaState;
     if (L == nullptr)

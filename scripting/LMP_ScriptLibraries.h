@@ -10,23 +10,23 @@ struct lua_State;
 
 // Opens the ten standard libraries with the player's versions of the file
 // and console functions installed in them.
-void CTRL_openScriptLibraries(lua_State *L);
+void LMP_openScriptLibraries(lua_State *L);
 
 // The chunk loader used by loadfile, dofile, require and the engine: like
 // luaL_loadfilex, but the name is opened through the stream layer (null
 // name: the standard input, which is empty). Leaves the chunk or the error
 // text on the stack and returns the load status.
-int CTRL_iLoadScriptFile(lua_State *L, const char *name, const char *mode);
+int LMP_iLoadScriptFile(lua_State *L, const char *name, const char *mode);
 
-// print, debug.debug and the panic handler (CTRL_ScriptConsole.cpp).
-void CTRL_installConsole(lua_State *L);
-int CTRL_iScriptPanic(lua_State *L);
+// print, debug.debug and the panic handler (LMP_ScriptConsole.cpp).
+void LMP_installConsole(lua_State *L);
+int LMP_iScriptPanic(lua_State *L);
 
-// loadfile, dofile and require's search (CTRL_ScriptLoader.cpp).
-void CTRL_installLoader(lua_State *L);
+// loadfile, dofile and require's search (LMP_ScriptLoader.cpp).
+void LMP_installLoader(lua_State *L);
 
-// The io library over the stream layer, as a luaopen function (CTRL_ScriptIo.cpp).
-int CTRL_iOpenIoLibrary(lua_State *L);
+// The io library over the stream layer, as a luaopen function (LMP_ScriptIo.cpp).
+int LMP_iOpenIoLibrary(lua_State *L);
 
-// What a document may do of the os library (CTRL_ScriptOs.cpp).
-void CTRL_installOs(lua_State *L);
+// What a document may do of the os library (LMP_ScriptOs.cpp).
+void LMP_installOs(lua_State *L);

@@ -5,7 +5,7 @@
 
 #include "controller/CTRL_Stream.h"
 #include "foundation/UTIL_Log.h"
-#include "scripting/CTRL_ScriptLibraries.h"
+#include "scripting/LMP_ScriptLibraries.h"
 
 // print(...): every argument through the global tostring, joined by tabs,
 // written as one message (the standard output handle cuts it to 1023 bytes
@@ -44,7 +44,7 @@ static int consoleDebug(lua_State *)
     return 0;
 }
 
-int CTRL_iScriptPanic(lua_State *L)
+int LMP_iScriptPanic(lua_State *L)
 {
     const char *message = lua_tostring(L, -1);
     if (message == nullptr)
@@ -87,9 +87,9 @@ static void guardDebugLibrary(lua_State *L)
     lua_setfield(L, -2, "getregistry");
 }
 
-void CTRL_installConsole(lua_State *L)
+void LMP_installConsole(lua_State *L)
 {
-    lua_atpanic(L, CTRL_iScriptPanic);
+    lua_atpanic(L, LMP_iScriptPanic);
     lua_pushcfunction(L, consolePrint);
     lua_setglobal(L, "print");
     lua_getglobal(L, LUA_DBLIBNAME);

@@ -1,4 +1,4 @@
-#include "scripting/CTRL_ScriptLibraries.h"
+#include "scripting/LMP_ScriptLibraries.h"
 
 #include <lua.hpp>
 
@@ -9,7 +9,7 @@ static const luaL_Reg s_aoLibraries[] = {
     {LUA_LOADLIBNAME, luaopen_package},
     {LUA_COLIBNAME, luaopen_coroutine},
     {LUA_TABLIBNAME, luaopen_table},
-    {LUA_IOLIBNAME, CTRL_iOpenIoLibrary},
+    {LUA_IOLIBNAME, LMP_iOpenIoLibrary},
     {LUA_OSLIBNAME, luaopen_os},
     {LUA_STRLIBNAME, luaopen_string},
     {LUA_BITLIBNAME, luaopen_bit32},
@@ -18,13 +18,13 @@ static const luaL_Reg s_aoLibraries[] = {
     {nullptr, nullptr},
 };
 
-void CTRL_openScriptLibraries(lua_State *L)
+void LMP_openScriptLibraries(lua_State *L)
 {
     for (const luaL_Reg *library = s_aoLibraries; library->func != nullptr; library++) {
         luaL_requiref(L, library->name, library->func, 1);
         lua_pop(L, 1);
     }
-    CTRL_installConsole(L);
-    CTRL_installLoader(L);
-    CTRL_installOs(L);
+    LMP_installConsole(L);
+    LMP_installLoader(L);
+    LMP_installOs(L);
 }

@@ -10,8 +10,8 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Stream.h"
-#include "scripting/CTRL_ScriptEngine.h"
-#include "scripting/CTRL_ScriptLibraries.h"
+#include "scripting/LMP_ScriptEngine.h"
+#include "scripting/LMP_ScriptLibraries.h"
 
 static const char NATIVE_DISABLED[] = "dynamic libraries not enabled; check your Lua installation";
 static const char DEFAULT_PATH[] = "./?.lua";
@@ -86,7 +86,7 @@ static int chunkFileError(lua_State *L, const char *what, int nameIndex, int err
     return LUA_ERRFILE;
 }
 
-int CTRL_iLoadScriptFile(lua_State *L, const char *name, const char *mode)
+int LMP_iLoadScriptFile(lua_State *L, const char *name, const char *mode)
 {
     CTRL_ChunkReader reader;
     reader.m_iCount = 0;
@@ -98,7 +98,7 @@ int CTRL_iLoadScriptFile(lua_State *L, const char *name, const char *mode)
     } else {
         lua_pushfstring(L, "@%s", name);
         errno = 0;
-        reader.m_poStream = CTRL_Stream::open(lua_getcontroller(L), name, "r");
+        reader.m_poStream = CTRL_Stream::open(LMP_poController(L), name, "r");
         // A name that is no member sets no errno: it is simply not there.
         if (reader.m_poStream == nullptr)
             return chunkFileError(L, "open", nameIndex, errno != 0 ? errno : ENOENT);
@@ -138,7 +138,7 @@ static int loaderLoadfile(lua_State *L)
     const char *name = luaL_optstring(L, 1, nullptr);
     const char *mode = luaL_optstring(L, 2, nullptr);
     int env = !lua_isnone(L, 3) ? 3 : 0;
-    int status = CTRL_iLoadScriptFile(L, name, mode);
+    int status = LMP_iLoadScriptFile(L, name, mode);
     if (status != LUA_OK) {
         lua_pushnil(L);
         lua_insert(L, -2);
@@ -162,7 +162,7 @@ static int loaderDofile(lua_State *L)
 {
     const char *name = luaL_optstring(L, 1, nullptr);
     lua_settop(L, 1);
-    if (CTRL_iLoadScriptFile(L, name, nullptr) != LUA_OK)
+    if (LMP_iLoadScriptFile(L, name, nullptr) != LUA_OK)
         return lua_error(L);
     lua_callk(L, 0, LUA_MULTRET, 0, dofileResults);
     return dofileResults(L);
@@ -170,7 +170,7 @@ static int loaderDofile(lua_State *L)
 
 static bool isReadable(lua_State *L, const char *name)
 {
-    CTRL_Stream *stream = CTRL_Stream::open(lua_getcontroller(L), name, "r");
+    CTRL_Stream *stream = CTRL_Stream::open(LMP_poController(L), name, "r");
     if (stream == nullptr)
         return false;
     CTRL_Stream::close(stream);
@@ -237,7 +237,7 @@ static int searcherLua(lua_State *L)
     const char *filename = findFile(L, name, "path");
     if (filename == nullptr)
         return 1;
-    return checkLoad(L, CTRL_iLoadScriptFile(L, filename, nullptr) == LUA_OK, filename);
+    return checkLoad(L, LMP_iLoadScriptFile(L, filename, nullptr) == LUA_OK, filename);
 }
 
 // The native searcher over package.cpath, also for the root of a dotted
@@ -309,7 +309,7 @@ static void setPath(lua_State *L, int package, const char *field, const char *va
     lua_setfield(L, package, field);
 }
 
-void CTRL_installLoader(lua_State *L)
+void LMP_installLoader(lua_State *L)
 {
     lua_pushcfunction(L, loaderLoadfile);
     lua_setglobal(L, "loadfile");

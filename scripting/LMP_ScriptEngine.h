@@ -1,13 +1,13 @@
 #pragma once
 
+#include "controller/CTRL_ScriptEngine.h"
 #include "foundation/UTIL_DynArray.h"
 
 struct lua_State;
-struct MTH_Vector2D;
 class CTRL_Generic;
 
 // A value crossing the generic host interface.
-struct CTRL_ScriptValue {
+struct LMP_ScriptValue {
     enum { NIL = 0, BOOLEAN = 1, INTEGER = 2, NUMBER = 3, STRING = 4 };
     int m_iType = NIL;
     bool m_bValue = false;
@@ -15,60 +15,47 @@ struct CTRL_ScriptValue {
     double m_fValue = 0;
     char *m_sValue = nullptr; // owned copy, freed with the value
 
-    CTRL_ScriptValue() = default;
-    ~CTRL_ScriptValue();
-    CTRL_ScriptValue(const CTRL_ScriptValue &) = delete;
-    CTRL_ScriptValue &operator=(const CTRL_ScriptValue &) = delete;
+    LMP_ScriptValue() = default;
+    ~LMP_ScriptValue();
+    LMP_ScriptValue(const LMP_ScriptValue &) = delete;
+    LMP_ScriptValue &operator=(const LMP_ScriptValue &) = delete;
     void setString(const char *text);
     void clear();
 };
 
-typedef UTIL_DynArray<CTRL_ScriptValue *, 128> CTRL_ScriptValueArray;
-typedef void (*CTRL_HostFunction)(void *context, CTRL_ScriptValueArray *arguments, CTRL_ScriptValue *result);
+typedef UTIL_DynArray<LMP_ScriptValue *, 128> LMP_ScriptValueArray;
+typedef void (*LMP_HostFunction)(void *context, LMP_ScriptValueArray *arguments, LMP_ScriptValue *result);
 
-struct CTRL_HostFunctionRow {
+struct LMP_HostFunctionRow {
     const char *m_sName; // null ends the list
-    CTRL_HostFunction m_pfnFunction;
+    LMP_HostFunction m_pfnFunction;
 };
 
-struct CTRL_HostLibrary {
+struct LMP_HostLibrary {
     const char *m_sName;
-    const CTRL_HostFunctionRow *m_poFunctions;
-};
-
-// The event record handed to sendEvent: the type, then a payload by type.
-struct CTRL_ScriptEvent {
-    // The event types, as the scripts' EVENT_ constants number them.
-    enum { KEY_DOWN = 1, KEY_UP = 2, MOUSE_MOVE = 3, MOUSE_DOWN = 4, MOUSE_UP = 5, ZOOM = 6, DEVICE = 7, CLOSE = 8 };
-    int m_iType = 0;
-    int m_iKey = 0;                               // EVENT_KEY_DOWN, EVENT_KEY_UP
-    const MTH_Vector2D *m_poZoomVector = nullptr; // EVENT_ZOOM
-    double m_fZoom = 0;                           // EVENT_ZOOM
-    int m_iDevice = 0;                            // EVENT_DEVICE
-    const char *m_sData = nullptr;                // EVENT_DEVICE
-    int m_iLength = 0;                            // EVENT_DEVICE
+    const LMP_HostFunctionRow *m_poFunctions;
 };
 
 // Owns the Lua interpreter, registers the player's vocabulary in it and makes
 // every call into the document's scripts, always protected.
-class CTRL_ScriptEngine {
+class LMP_ScriptEngine : public CTRL_ScriptEngine {
 public:
-    CTRL_ScriptEngine();
-    virtual ~CTRL_ScriptEngine();
+    LMP_ScriptEngine();
+    virtual ~LMP_ScriptEngine();
 
-    CTRL_ScriptEngine(const CTRL_ScriptEngine &) = delete;
-    CTRL_ScriptEngine &operator=(const CTRL_ScriptEngine &) = delete;
+    LMP_ScriptEngine(const LMP_ScriptEngine &) = delete;
+    LMP_ScriptEngine &operator=(const LMP_ScriptEngine &) = delete;
 
-    virtual bool sendEvent(const CTRL_ScriptEvent &event);
-    virtual void update(double deltaTime);
-    virtual void aspectRatioChanged(double ratio);
-    virtual bool loadScripts();
-    virtual void registerLibrary(const CTRL_HostLibrary &library, void *context);
-    virtual void setGlobal(const char *name, const CTRL_ScriptValue *value);
-    virtual bool getGlobal(const char *name, CTRL_ScriptValue *out);
-    virtual bool callFunction(const char *name, CTRL_ScriptValueArray *arguments, CTRL_ScriptValue *result);
+    bool sendEvent(const CTRL_ScriptEvent &event) override;
+    void update(double deltaTime) override;
+    void aspectRatioChanged(double ratio) override;
+    bool loadScripts() override;
+    virtual void registerLibrary(const LMP_HostLibrary &library, void *context);
+    virtual void setGlobal(const char *name, const LMP_ScriptValue *value);
+    virtual bool getGlobal(const char *name, LMP_ScriptValue *out);
+    virtual bool callFunction(const char *name, LMP_ScriptValueArray *arguments, LMP_ScriptValue *result);
     virtual int collectGarbage();
-    virtual void setController(CTRL_Generic *controller);
+    void setController(CTRL_Generic *controller) override;
 
     // Protected call of the function and arguments already on the stack;
     // failures go to the controller's error report. Without a controller,
@@ -77,7 +64,11 @@ public:
     bool pcall(int arguments, int results);
 
     lua_State *getLuaState() const { return m_poLuaState; }
-    CTRL_Generic *getController() const { return m_poController; }
+    // The Lua engine of a controller (null when it has none, or another
+    // kind of engine).
+    static LMP_ScriptEngine *of(const CTRL_Generic *controller);
+    // The Lua engine that posts an engine event, or null.
+    static LMP_ScriptEngine *of(UTIL_EventHost *host) { return dynamic_cast<LMP_ScriptEngine *>(host); }
 
     // The closure behind every function of a host library: upvalue 1 the
     // context, upvalue 2 the host function, both light userdata.
@@ -85,8 +76,8 @@ public:
     // Converts the value on top into value and pops it: booleans, anything
     // that converts to a number, other strings, nil; tables, functions and
     // userdata leave value unchanged.
-    static void popValue(lua_State *L, CTRL_ScriptValue *value);
-    static void pushValue(lua_State *L, const CTRL_ScriptValue *value);
+    static void popValue(lua_State *L, LMP_ScriptValue *value);
+    static void pushValue(lua_State *L, const LMP_ScriptValue *value);
 
     // Callback ids that the engine itself reads (the scripts' CB_ constants).
     enum { CALLBACK_UPDATE = 1, CALLBACK_EVENT = 2, CALLBACK_ASPECT_RATIO_CHANGED = 11, CALLBACK_COUNT = 11 };
@@ -94,7 +85,6 @@ public:
     // i - 1; 0 for none.
     int m_aiCallbackRefs[CALLBACK_COUNT];
     lua_State *m_poLuaState;
-    CTRL_Generic *m_poController;
 
 private:
     // Calls the function of a callback id with one number, if it is set.
@@ -111,8 +101,8 @@ private:
 
 // The controller kept with the interpreter, reachable from any host function
 // (a light userdata in the registry); null until setController.
-void lua_setcontroller(lua_State *L, CTRL_Generic *controller);
-CTRL_Generic *lua_getcontroller(lua_State *L);
+void LMP_setController(lua_State *L, CTRL_Generic *controller);
+CTRL_Generic *LMP_poController(lua_State *L);
 
 // The registration step of INFINITE_PLUS and INFINITE_MINUS.
-void CTRL_registerInfinities(lua_State *L);
+void LMP_registerInfinities(lua_State *L);

@@ -15,8 +15,8 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Stream.h"
-#include "scripting/CTRL_ScriptEngine.h"
-#include "scripting/CTRL_ScriptLibraries.h"
+#include "scripting/LMP_ScriptEngine.h"
+#include "scripting/LMP_ScriptLibraries.h"
 
 static const char FILE_HANDLE[] = LUA_FILEHANDLE; // "FILE*", the stock type name
 static const char IO_INPUT[] = "_IO_input";
@@ -202,7 +202,7 @@ static CTRL_ScriptFile *newFile(lua_State *L)
 static CTRL_Stream *openStream(lua_State *L, const char *name, const char *mode)
 {
     errno = 0;
-    CTRL_Stream *stream = CTRL_Stream::open(lua_getcontroller(L), name, mode);
+    CTRL_Stream *stream = CTRL_Stream::open(LMP_poController(L), name, mode);
     // A name that is no member sets no errno: it is simply not there.
     if (stream == nullptr && errno == 0)
         errno = ENOENT;
@@ -736,7 +736,7 @@ static void createStandardFile(lua_State *L, CTRL_Stream *handle, const char *ke
     lua_setfield(L, -2, field);
 }
 
-int CTRL_iOpenIoLibrary(lua_State *L)
+int LMP_iOpenIoLibrary(lua_State *L)
 {
     luaL_newlib(L, s_aoIoFunctions);
     luaL_newmetatable(L, FILE_HANDLE);

@@ -1,0 +1,59 @@
+#pragma once
+
+// What the tests share: near-equality of vectors and matrices, an event host
+// for engine objects, running a Lua chunk and reading its result or error.
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "foundation/MTH_Matrix3x3.h"
+#include "foundation/MTH_Vector.h"
+#include "foundation/UTIL_ProxyHandle.h"
+
+struct lua_State;
+
+// Component by component within tolerance (GoogleTest failures name the
+// component).
+inline void expectNear(const MTH_Vector2D &expected, const MTH_Vector2D &actual, double tolerance = 1e-12)
+{
+    EXPECT_NEAR(expected.m_fX, actual.m_fX, tolerance);
+    EXPECT_NEAR(expected.m_fY, actual.m_fY, tolerance);
+}
+
+inline void expectNear(const MTH_Vector3D &expected, const MTH_Vector3D &actual, double tolerance = 1e-12)
+{
+    EXPECT_NEAR(expected.m_fX, actual.m_fX, tolerance);
+    EXPECT_NEAR(expected.m_fY, actual.m_fY, tolerance);
+    EXPECT_NEAR(expected.m_fZ, actual.m_fZ, tolerance);
+}
+
+inline void expectNear(const MTH_Vector4D &expected, const MTH_Vector4D &actual, double tolerance = 1e-12)
+{
+    EXPECT_NEAR(expected.m_fX, actual.m_fX, tolerance);
+    EXPECT_NEAR(expected.m_fY, actual.m_fY, tolerance);
+    EXPECT_NEAR(expected.m_fZ, actual.m_fZ, tolerance);
+    EXPECT_NEAR(expected.m_fW, actual.m_fW, tolerance);
+}
+
+inline void expectNear(const MTH_Matrix3x3 &expected, const MTH_Matrix3x3 &actual, double tolerance = 1e-12)
+{
+    for (int row = 0; row < 3; row++)
+        for (int column = 0; column < 3; column++)
+            EXPECT_NEAR(expected.get(row, column), actual.get(row, column), tolerance)
+                << "row " << row << ", column " << column;
+}
+
+// An event host that accepts events while m_bAccepts is set: engine objects
+// post to proxies through it without a controller or a script engine.
+class TEST_EventHost : public UTIL_EventHost {
+public:
+    bool acceptsEvents() const override { return m_bAccepts; }
+    bool m_bAccepts = true;
+};
+
+// Runs source as a text chunk named "=t" in a protected call, leaving the
+// stack as it was. Gives its results as texts (tostring, so "nil" for nil)
+// joined by ",", or "error: " and the error's message; an error value that
+// is no string or number is named by its type.
+std::string TEST_runLua(lua_State *L, const std::string &source);
