@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "controller/CTRL_Generic.h"
 #include "controller/CTRL_MemberIndex.h"
+#include "foundation/UTIL_MD5.h"
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_Log.h"
 
@@ -40,10 +44,21 @@ std::string extract(CTRL_Generic &controller, const char *name, bool asText, boo
     bool own = controller.extractMember(name, &data, &size, asText);
     if (owned != nullptr)
         *owned = own;
-    std::string text = data != nullptr ? std::string(reinterpret_cast<char *>(data), static_cast<size_t>(size)) : "<none>";
+    std::string text =
+        data != nullptr ? std::string(reinterpret_cast<char *>(data), static_cast<size_t>(size)) : "<none>";
     if (own)
         free(data);
     return text;
+}
+
+std::string md5Hex(const std::string &bytes)
+{
+    unsigned char digest[16];
+    UTIL_md5(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size(), digest);
+    char hex[33];
+    for (int i = 0; i < 16; i++)
+        snprintf(hex + 2 * i, 3, "%02x", digest[i]);
+    return hex;
 }
 
 void put16(std::vector<unsigned char> &zip, size_t at, unsigned v)
@@ -68,10 +83,9 @@ TEST(Document, VersionRule)
         bool opens;
     };
     const Case cases[] = {
-        {1, 6, 4, "vekta", true},  {1, 6, 5, "vekta", false}, {1, 7, 0, "vekta", false},
-        {2, 0, 0, "vekta", false}, {0, 9, 9, "vekta", true},  {1, 5, 99, "vekta", true},
-        {0, 99, 99, "vekta", true}, {1, 6, 4, "muln", true},   {1, 6, 5, "muln", false},
-        {1, 6, 4, "other", false},
+        {1, 6, 4, "vekta", true}, {1, 6, 5, "vekta", false}, {1, 7, 0, "vekta", false},  {2, 0, 0, "vekta", false},
+        {0, 9, 9, "vekta", true}, {1, 5, 99, "vekta", true}, {0, 99, 99, "vekta", true}, {1, 6, 4, "muln", true},
+        {1, 6, 5, "muln", false}, {1, 6, 4, "other", false},
     };
     for (const Case &c : cases) {
         TEST_DocumentBuilder builder;
@@ -94,10 +108,10 @@ TEST(Document, VersionRule)
 TEST(Document, RefusedConfigurations)
 {
     const char *configs[] = {
-        "<vekta></vekta>\n",                                   // no version element
-        "<other><version major=\"1\"/></other>\n",             // neither root
-        "<vekta><version major=\"1\"</vekta>\n",               // does not parse
-        "\n",                                                  // empty text
+        "<vekta></vekta>\n",                       // no version element
+        "<other><version major=\"1\"/></other>\n", // neither root
+        "<vekta><version major=\"1\"</vekta>\n",   // does not parse
+        "\n",                                      // empty text
     };
     for (const char *config : configs) {
         TEST_DocumentBuilder builder;
@@ -252,7 +266,8 @@ TEST(Document, UnknownMethodAndCorruptDeflate)
         {"shorter than the header says",
          [](std::vector<unsigned char> &z, size_t h, const CTRL_MemberEntry &) { put32(z, h + 22, 300); },
          "Corrupt compressed data in file a.txt"},
-        {"absurd size", [](std::vector<unsigned char> &z, size_t h, const CTRL_MemberEntry &) { put32(z, h + 22, 0xFFFFFFF0u); },
+        {"absurd size",
+         [](std::vector<unsigned char> &z, size_t h, const CTRL_MemberEntry &) { put32(z, h + 22, 0xFFFFFFF0u); },
          "Corrupt size of file a.txt"},
     };
     for (const Case &c : cases) {
@@ -314,4 +329,52 @@ TEST(Document, IndexAgreesWithTheWalkForDuplicateNames)
     Opened opened(TEST_DocumentBuilder::seal(PACK_writeZip(members, true)));
     ASSERT_TRUE(opened.ok);
     EXPECT_EQ(extract(opened.controller, "dup", false), "1\n");
+}
+
+// A document committed as bytes, with a listing of its members made beside
+// it by other tools (stat, md5sum): it must keep opening and hold exactly the
+// listed members with the listed contents. The packer shares the
+// scrambling, the digest and the archive layout with the reader, so a change
+// to any of them would still let freshly packed documents open; this one
+// was packed before such a change.
+TEST(Document, CommittedSampleOpensWithTheListedMembers)
+{
+    const std::string folder = VEKTA_TEST_DATA_DIR "/documents/";
+    struct Listed {
+        std::string name, method, md5;
+        uint32_t size;
+    };
+    std::vector<Listed> listed;
+    std::ifstream in(folder + "sample.members");
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::istringstream fields(line);
+        Listed member;
+        ASSERT_TRUE(fields >> member.name >> member.size >> member.method >> member.md5) << line;
+        listed.push_back(member);
+    }
+    ASSERT_EQ(listed.size(), 4u);
+
+    TEST_LogCapture log;
+    CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
+    ASSERT_TRUE(controller.openDocument((folder + "sample.vk").c_str())) << log.joined();
+    EXPECT_EQ(controller.m_iVersionMinor, 6);
+
+    // The walk meets the listed members in the listed order, then stops at
+    // the central directory.
+    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(controller.m_poDocument->m_pData);
+    uint64_t size = static_cast<uint64_t>(controller.m_poDocument->m_iCount), offset = 0;
+    CTRL_MemberEntry entry;
+    for (const Listed &member : listed) {
+        ASSERT_TRUE(CTRL_nextMember(bytes, size, offset, entry)) << member.name;
+        EXPECT_EQ(std::string(entry.m_pcName, static_cast<size_t>(entry.m_iNameLength)), member.name);
+        EXPECT_EQ(entry.m_iMethod, member.method == "deflate" ? 8 : 0) << member.name;
+        EXPECT_EQ(entry.m_uiUncompressedSize, member.size) << member.name;
+        std::string data = extract(controller, member.name.c_str(), false);
+        EXPECT_EQ(data.size(), member.size) << member.name;
+        EXPECT_EQ(md5Hex(data), member.md5) << member.name;
+    }
+    EXPECT_FALSE(CTRL_nextMember(bytes, size, offset, entry));
+    EXPECT_FALSE(controller.m_bHalted) << log.joined();
 }

@@ -36,17 +36,33 @@ TEST_F(PackFixture, PacksTheSameFolderToTheSameBytesAndThePlayerOpensIt)
     EXPECT_TRUE(controller.hasMember("b.bin"));
 }
 
+// The committed sample document was packed once from its committed folder
+// (tests/data/documents/make-documents.sh); packing the folder again must
+// give the same bytes, so that the scrambling, the digest, the signature and
+// the archive layout of the packer cannot drift from what the player reads.
+TEST_F(PackFixture, RepackingTheCommittedSampleGivesTheCommittedBytes)
+{
+    const std::string sample = VEKTA_TEST_DATA_DIR "/documents/sample";
+    const std::string key = VEKTA_SOURCE_DIR "/keys/vekta-dev.key";
+    ASSERT_EQ(pack({"--key", key, "-o", dir.path("again.vk"), sample}).m_iExitCode, 0);
+    std::string committed = TEST_readText(sample + ".vk"), again = TEST_readText(dir.path("again.vk"));
+    ASSERT_FALSE(committed.empty());
+    EXPECT_EQ(again.size(), committed.size());
+    EXPECT_TRUE(again == committed);
+}
+
 TEST_F(PackFixture, ListShowsSortedMembersWithSizes)
 {
     ASSERT_EQ(pack({"-o", dir.path("a.vk"), dir.path("src")}).m_iExitCode, 0);
     TEST_ProcessResult list = pack({"--list", dir.path("a.vk")});
     EXPECT_EQ(list.m_iExitCode, 0);
-    size_t b = list.m_sOut.find("b.bin"), config = list.m_sOut.find("config.xml"), menu = list.m_sOut.find("ui/menu.lua");
+    size_t b = list.m_sOut.find("b.bin"), config = list.m_sOut.find("config.xml"),
+           menu = list.m_sOut.find("ui/menu.lua");
     ASSERT_NE(b, std::string::npos);
     EXPECT_LT(b, config);
     EXPECT_LT(config, menu);
-    EXPECT_NE(list.m_sOut.find("4001"), std::string::npos);     // menu.lua, uncompressed
-    EXPECT_NE(list.m_sOut.find("stored "), std::string::npos);  // b.bin does not shrink
+    EXPECT_NE(list.m_sOut.find("4001"), std::string::npos);    // menu.lua, uncompressed
+    EXPECT_NE(list.m_sOut.find("stored "), std::string::npos); // b.bin does not shrink
     EXPECT_NE(list.m_sOut.find("deflate"), std::string::npos);
 
     ASSERT_EQ(pack({"--store", "-o", dir.path("s.vk"), dir.path("src")}).m_iExitCode, 0);
