@@ -29,18 +29,23 @@ CTRL_Stream::CTRL_Stream()
 {
 }
 
-// A name beside the document must stay beside it: no parent steps, no
-// absolute path, no empty path components that could climb out.
-static bool isSafeRelativePath(const char *path)
+bool CTRL_Stream::staysBesideDocument(const char *path)
 {
     if (path[0] == '\0' || path[0] == '/')
         return false;
+    // Each ".." steps out of the folder the steps before it went into; the
+    // path may never step out of the document's own folder.
+    int depth = 0;
     const char *p = path;
     while (*p != '\0') {
         const char *end = strchr(p, '/');
         size_t length = end != nullptr ? static_cast<size_t>(end - p) : strlen(p);
-        if (length == 2 && p[0] == '.' && p[1] == '.')
-            return false;
+        if (length == 2 && p[0] == '.' && p[1] == '.') {
+            if (--depth < 0)
+                return false;
+        } else if (length != 0 && !(length == 1 && p[0] == '.')) {
+            depth++;
+        }
         if (end == nullptr)
             break;
         p = end + 1;
@@ -55,7 +60,7 @@ CTRL_Stream *CTRL_Stream::open(CTRL_Generic *controller, const char *name, const
     size_t length = strlen(name);
     if (length > 2 && name[0] == '/' && name[1] == '/') {
         const char *relative = name + 2;
-        if (!isSafeRelativePath(relative))
+        if (!staysBesideDocument(relative))
             return nullptr;
         char path[1024];
         size_t directory = 0;

@@ -24,6 +24,10 @@ public:
     static CTRL_Stream *const STDOUT;
     static CTRL_Stream *const STDERR;
     static bool isStandard(const CTRL_Stream *stream);
+    // Whether a path after "//" names a file in the document's folder or
+    // below it: not empty, not absolute, and no ".." that climbs above the
+    // document's folder ("a/../b" stays, "a/../../b" does not).
+    static bool staysBesideDocument(const char *path);
 
     // Standard file I/O, the stream in the same place as in C.
     static CTRL_Stream *open(CTRL_Generic *controller, const char *name, const char *mode);

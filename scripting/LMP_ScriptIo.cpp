@@ -24,7 +24,7 @@ static const char IO_OUTPUT[] = "_IO_output";
 static const int IO_PREFIX_LENGTH = 4; // "_IO_"
 
 // The userdata of a script file handle.
-struct CTRL_ScriptFile {
+struct LMP_ScriptFile {
     CTRL_Stream *m_poStream;  // a stream or a standard handle; null for a temporary file
     lua_CFunction m_pfnClose; // null: the handle is closed
     FILE *m_poTemporary;      // the file of io.tmpfile, else null
@@ -38,25 +38,25 @@ static const char s_cFileTag = 0;
 
 // The file handle at index, or null: the "FILE*" metatable alone is not
 // enough, since a script can give it to any userdata.
-static CTRL_ScriptFile *testScriptFile(lua_State *L, int index)
+static LMP_ScriptFile *testScriptFile(lua_State *L, int index)
 {
     void *block = luaL_testudata(L, index, FILE_HANDLE);
-    if (block == nullptr || lua_rawlen(L, index) != sizeof(CTRL_ScriptFile))
+    if (block == nullptr || lua_rawlen(L, index) != sizeof(LMP_ScriptFile))
         return nullptr;
-    CTRL_ScriptFile *file = static_cast<CTRL_ScriptFile *>(block);
+    LMP_ScriptFile *file = static_cast<LMP_ScriptFile *>(block);
     return file->m_pTag == &s_cFileTag ? file : nullptr;
 }
 
 // --- operations on either kind of file ---
 
-static int fileGetc(CTRL_ScriptFile *file)
+static int fileGetc(LMP_ScriptFile *file)
 {
     if (file->m_poTemporary != nullptr)
         return getc(file->m_poTemporary);
     return CTRL_Stream::getc(file->m_poStream);
 }
 
-static void fileUngetc(int c, CTRL_ScriptFile *file)
+static void fileUngetc(int c, LMP_ScriptFile *file)
 {
     if (file->m_poTemporary != nullptr)
         ungetc(c, file->m_poTemporary);
@@ -64,7 +64,7 @@ static void fileUngetc(int c, CTRL_ScriptFile *file)
         CTRL_Stream::ungetc(c, file->m_poStream);
 }
 
-static size_t fileRead(char *buffer, size_t count, CTRL_ScriptFile *file)
+static size_t fileRead(char *buffer, size_t count, LMP_ScriptFile *file)
 {
     if (file->m_poTemporary != nullptr)
         return fread(buffer, 1, count, file->m_poTemporary);
@@ -73,7 +73,7 @@ static size_t fileRead(char *buffer, size_t count, CTRL_ScriptFile *file)
 
 // True when all count bytes were written. The standard output and error
 // take every write (to the log); a document member takes none.
-static bool fileWrite(const char *data, size_t count, CTRL_ScriptFile *file)
+static bool fileWrite(const char *data, size_t count, LMP_ScriptFile *file)
 {
     if (file->m_poTemporary != nullptr)
         return fwrite(data, 1, count, file->m_poTemporary) == count;
@@ -91,7 +91,7 @@ static bool fileWrite(const char *data, size_t count, CTRL_ScriptFile *file)
     return CTRL_Stream::write(data, 1, count, stream) == count;
 }
 
-static int fileSeek(CTRL_ScriptFile *file, long offset, int whence)
+static int fileSeek(LMP_ScriptFile *file, long offset, int whence)
 {
     if (file->m_poTemporary != nullptr)
         return fseek(file->m_poTemporary, offset, whence);
@@ -102,28 +102,28 @@ static int fileSeek(CTRL_ScriptFile *file, long offset, int whence)
     return CTRL_Stream::seek(file->m_poStream, offset, whence);
 }
 
-static long fileTell(CTRL_ScriptFile *file)
+static long fileTell(LMP_ScriptFile *file)
 {
     if (file->m_poTemporary != nullptr)
         return ftell(file->m_poTemporary);
     return CTRL_Stream::tell(file->m_poStream);
 }
 
-static int fileFlush(CTRL_ScriptFile *file)
+static int fileFlush(LMP_ScriptFile *file)
 {
     if (file->m_poTemporary != nullptr)
         return fflush(file->m_poTemporary);
     return CTRL_Stream::flush(file->m_poStream);
 }
 
-static bool fileError(CTRL_ScriptFile *file)
+static bool fileError(LMP_ScriptFile *file)
 {
     if (file->m_poTemporary != nullptr)
         return ferror(file->m_poTemporary) != 0;
     return CTRL_Stream::error(file->m_poStream) != 0;
 }
 
-static void fileClearError(CTRL_ScriptFile *file)
+static void fileClearError(LMP_ScriptFile *file)
 {
     if (file->m_poTemporary != nullptr)
         clearerr(file->m_poTemporary);
@@ -133,31 +133,31 @@ static void fileClearError(CTRL_ScriptFile *file)
 
 // --- handles ---
 
-static CTRL_ScriptFile *toScriptFile(lua_State *L)
+static LMP_ScriptFile *toScriptFile(lua_State *L)
 {
-    CTRL_ScriptFile *file = testScriptFile(L, 1);
+    LMP_ScriptFile *file = testScriptFile(L, 1);
     if (file == nullptr)
         luaL_argerror(L, 1, lua_pushfstring(L, "%s expected, got %s", FILE_HANDLE, luaL_typename(L, 1)));
     return file;
 }
 
-static bool isClosed(const CTRL_ScriptFile *file)
+static bool isClosed(const LMP_ScriptFile *file)
 {
     return file->m_pfnClose == nullptr;
 }
 
-static CTRL_ScriptFile *toOpenFile(lua_State *L)
+static LMP_ScriptFile *toOpenFile(lua_State *L)
 {
-    CTRL_ScriptFile *file = toScriptFile(L);
+    LMP_ScriptFile *file = toScriptFile(L);
     if (isClosed(file))
         luaL_error(L, "attempt to use a closed file");
     return file;
 }
 
 // A closed handle first, so that a failure while opening leaves it sound.
-static CTRL_ScriptFile *newPreFile(lua_State *L)
+static LMP_ScriptFile *newPreFile(lua_State *L)
 {
-    CTRL_ScriptFile *file = static_cast<CTRL_ScriptFile *>(lua_newuserdata(L, sizeof(CTRL_ScriptFile)));
+    LMP_ScriptFile *file = static_cast<LMP_ScriptFile *>(lua_newuserdata(L, sizeof(LMP_ScriptFile)));
     file->m_poStream = nullptr;
     file->m_pfnClose = nullptr;
     file->m_poTemporary = nullptr;
@@ -168,7 +168,7 @@ static CTRL_ScriptFile *newPreFile(lua_State *L)
 
 static int closeStream(lua_State *L)
 {
-    CTRL_ScriptFile *file = toScriptFile(L);
+    LMP_ScriptFile *file = toScriptFile(L);
     errno = 0;
     int result = CTRL_Stream::close(file->m_poStream);
     file->m_poStream = nullptr;
@@ -177,7 +177,7 @@ static int closeStream(lua_State *L)
 
 static int closeTemporary(lua_State *L)
 {
-    CTRL_ScriptFile *file = toScriptFile(L);
+    LMP_ScriptFile *file = toScriptFile(L);
     int result = fclose(file->m_poTemporary);
     file->m_poTemporary = nullptr;
     return luaL_fileresult(L, result == 0, nullptr);
@@ -185,16 +185,16 @@ static int closeTemporary(lua_State *L)
 
 static int closeStandard(lua_State *L)
 {
-    CTRL_ScriptFile *file = toScriptFile(L);
+    LMP_ScriptFile *file = toScriptFile(L);
     file->m_pfnClose = closeStandard; // stays open
     lua_pushnil(L);
     lua_pushliteral(L, "cannot close standard file");
     return 2;
 }
 
-static CTRL_ScriptFile *newFile(lua_State *L)
+static LMP_ScriptFile *newFile(lua_State *L)
 {
-    CTRL_ScriptFile *file = newPreFile(L);
+    LMP_ScriptFile *file = newPreFile(L);
     file->m_pfnClose = closeStream;
     return file;
 }
@@ -211,7 +211,7 @@ static CTRL_Stream *openStream(lua_State *L, const char *name, const char *mode)
 
 static void openChecked(lua_State *L, const char *name, const char *mode)
 {
-    CTRL_ScriptFile *file = newFile(L);
+    LMP_ScriptFile *file = newFile(L);
     file->m_poStream = openStream(L, name, mode);
     if (file->m_poStream == nullptr)
         luaL_error(L, "cannot open file '%s' (%s)", name, strerror(errno));
@@ -219,7 +219,7 @@ static void openChecked(lua_State *L, const char *name, const char *mode)
 
 static int auxClose(lua_State *L)
 {
-    CTRL_ScriptFile *file = toScriptFile(L);
+    LMP_ScriptFile *file = toScriptFile(L);
     lua_CFunction close = file->m_pfnClose;
     file->m_pfnClose = nullptr;
     return close(L);
@@ -237,7 +237,7 @@ static int fileGc(lua_State *L)
 {
     // Collection never raises: a userdata that only borrowed the metatable
     // is left alone.
-    CTRL_ScriptFile *file = testScriptFile(L, 1);
+    LMP_ScriptFile *file = testScriptFile(L, 1);
     if (file != nullptr && !isClosed(file) && (file->m_poStream != nullptr || file->m_poTemporary != nullptr))
         auxClose(L);
     return 0;
@@ -245,7 +245,7 @@ static int fileGc(lua_State *L)
 
 static int fileToString(lua_State *L)
 {
-    CTRL_ScriptFile *file = toScriptFile(L);
+    LMP_ScriptFile *file = toScriptFile(L);
     if (isClosed(file))
         lua_pushliteral(L, "file (closed)");
     else if (file->m_poTemporary != nullptr)
@@ -258,7 +258,7 @@ static int fileToString(lua_State *L)
 static int ioType(lua_State *L)
 {
     luaL_checkany(L, 1);
-    CTRL_ScriptFile *file = testScriptFile(L, 1);
+    LMP_ScriptFile *file = testScriptFile(L, 1);
     if (file == nullptr)
         lua_pushnil(L);
     else if (isClosed(file))
@@ -272,7 +272,7 @@ static int ioOpen(lua_State *L)
 {
     const char *name = luaL_checkstring(L, 1);
     const char *mode = luaL_optstring(L, 2, "r");
-    CTRL_ScriptFile *file = newFile(L);
+    LMP_ScriptFile *file = newFile(L);
     int i = 0;
     // The mode must match [rwa]%+?b?
     if (!(mode[i] != '\0' && strchr("rwa", mode[i++]) != nullptr && (mode[i] != '+' || ++i) &&
@@ -293,16 +293,16 @@ static int ioPopen(lua_State *L)
 // and only this handle reaches it.
 static int ioTmpfile(lua_State *L)
 {
-    CTRL_ScriptFile *file = newPreFile(L);
+    LMP_ScriptFile *file = newPreFile(L);
     file->m_pfnClose = closeTemporary;
     file->m_poTemporary = tmpfile();
     return file->m_poTemporary == nullptr ? luaL_fileresult(L, 0, nullptr) : 1;
 }
 
-static CTRL_ScriptFile *getIoFile(lua_State *L, const char *key)
+static LMP_ScriptFile *getIoFile(lua_State *L, const char *key)
 {
     lua_getfield(L, LUA_REGISTRYINDEX, key);
-    CTRL_ScriptFile *file = testScriptFile(L, -1);
+    LMP_ScriptFile *file = testScriptFile(L, -1);
     if (file == nullptr || isClosed(file))
         luaL_error(L, "standard %s file is closed", key + IO_PREFIX_LENGTH);
     return file;
@@ -340,7 +340,7 @@ static int ioOutput(lua_State *L)
 static const int MAX_NUMERAL = 200;
 
 struct CTRL_NumeralReader {
-    CTRL_ScriptFile *m_poFile;
+    LMP_ScriptFile *m_poFile;
     int m_iCurrent; // look-ahead character
     int m_iCount;
     char m_acBuffer[MAX_NUMERAL + 1];
@@ -373,7 +373,7 @@ static int readNumeralDigits(CTRL_NumeralReader *reader, bool hex)
 }
 
 // Reads the longest prefix that can start a numeral, then converts it.
-static int readNumber(lua_State *L, CTRL_ScriptFile *file)
+static int readNumber(lua_State *L, LMP_ScriptFile *file)
 {
     CTRL_NumeralReader reader;
     reader.m_poFile = file;
@@ -411,7 +411,7 @@ static int readNumber(lua_State *L, CTRL_ScriptFile *file)
     return 0;
 }
 
-static int testEof(lua_State *L, CTRL_ScriptFile *file)
+static int testEof(lua_State *L, LMP_ScriptFile *file)
 {
     int c = fileGetc(file);
     fileUngetc(c, file);
@@ -422,7 +422,7 @@ static int testEof(lua_State *L, CTRL_ScriptFile *file)
 // A document member is memory: its unread bytes are read in place, a line
 // found with memchr and a whole read copied at once. False for other files
 // and for a member at its end.
-static bool memberBytes(CTRL_ScriptFile *file, const unsigned char **bytes, size_t *count)
+static bool memberBytes(LMP_ScriptFile *file, const unsigned char **bytes, size_t *count)
 {
     CTRL_Stream *stream = file->m_poStream;
     if (file->m_poTemporary != nullptr || CTRL_Stream::isStandard(stream) || stream->m_bRealFile)
@@ -436,12 +436,12 @@ static bool memberBytes(CTRL_ScriptFile *file, const unsigned char **bytes, size
     return true;
 }
 
-static void skipMemberBytes(CTRL_ScriptFile *file, size_t count)
+static void skipMemberBytes(LMP_ScriptFile *file, size_t count)
 {
     CTRL_Stream::seek(file->m_poStream, static_cast<long>(count), SEEK_CUR);
 }
 
-static int readLine(lua_State *L, CTRL_ScriptFile *file, bool chop)
+static int readLine(lua_State *L, LMP_ScriptFile *file, bool chop)
 {
     const unsigned char *bytes;
     size_t count;
@@ -469,7 +469,7 @@ static int readLine(lua_State *L, CTRL_ScriptFile *file, bool chop)
     return c == '\n' || lua_rawlen(L, -1) > 0;
 }
 
-static void readAll(lua_State *L, CTRL_ScriptFile *file)
+static void readAll(lua_State *L, LMP_ScriptFile *file)
 {
     const unsigned char *bytes;
     size_t count;
@@ -493,7 +493,7 @@ static void readAll(lua_State *L, CTRL_ScriptFile *file)
     luaL_pushresult(&buffer);
 }
 
-static int readChars(lua_State *L, CTRL_ScriptFile *file, size_t count)
+static int readChars(lua_State *L, LMP_ScriptFile *file, size_t count)
 {
     size_t blockSize = LUAL_BUFFERSIZE;
     size_t got;
@@ -512,7 +512,7 @@ static int readChars(lua_State *L, CTRL_ScriptFile *file, size_t count)
 }
 
 // Reads by the formats from index first on; returns the number of results.
-static int readValues(lua_State *L, CTRL_ScriptFile *file, int first)
+static int readValues(lua_State *L, LMP_ScriptFile *file, int first)
 {
     int formats = lua_gettop(L) - 1;
     int success;
@@ -572,7 +572,7 @@ static int fileReadMethod(lua_State *L)
 
 static int readLineIterator(lua_State *L)
 {
-    CTRL_ScriptFile *file = static_cast<CTRL_ScriptFile *>(lua_touserdata(L, lua_upvalueindex(1)));
+    LMP_ScriptFile *file = static_cast<LMP_ScriptFile *>(lua_touserdata(L, lua_upvalueindex(1)));
     int n = static_cast<int>(lua_tointeger(L, lua_upvalueindex(2)));
     if (isClosed(file))
         return luaL_error(L, "file is already closed");
@@ -634,7 +634,7 @@ static int ioLines(lua_State *L)
 
 // --- writing and positioning ---
 
-static int writeValues(lua_State *L, CTRL_ScriptFile *file, int arg)
+static int writeValues(lua_State *L, LMP_ScriptFile *file, int arg)
 {
     int values = lua_gettop(L) - arg;
     bool status = true;
@@ -661,7 +661,7 @@ static int ioWrite(lua_State *L)
 
 static int fileWriteMethod(lua_State *L)
 {
-    CTRL_ScriptFile *file = toOpenFile(L);
+    LMP_ScriptFile *file = toOpenFile(L);
     lua_pushvalue(L, 1);
     return writeValues(L, file, 2);
 }
@@ -670,7 +670,7 @@ static int fileSeekMethod(lua_State *L)
 {
     static const int modes[] = {SEEK_SET, SEEK_CUR, SEEK_END};
     static const char *const modeNames[] = {"set", "cur", "end", nullptr};
-    CTRL_ScriptFile *file = toOpenFile(L);
+    LMP_ScriptFile *file = toOpenFile(L);
     int mode = luaL_checkoption(L, 2, "cur", modeNames);
     lua_Number requested = luaL_optnumber(L, 3, 0);
     // Checked before the conversion: a value outside long (or NaN) has no
@@ -689,7 +689,7 @@ static int fileSetvbuf(lua_State *L)
 {
     static const int modes[] = {_IONBF, _IOFBF, _IOLBF};
     static const char *const modeNames[] = {"no", "full", "line", nullptr};
-    CTRL_ScriptFile *file = toOpenFile(L);
+    LMP_ScriptFile *file = toOpenFile(L);
     int mode = luaL_checkoption(L, 2, nullptr, modeNames);
     lua_Integer size = luaL_optinteger(L, 3, LUAL_BUFFERSIZE);
     int result;
@@ -726,7 +726,7 @@ static const luaL_Reg s_aoFileMethods[] = {
 
 static void createStandardFile(lua_State *L, CTRL_Stream *handle, const char *key, const char *field)
 {
-    CTRL_ScriptFile *file = newPreFile(L);
+    LMP_ScriptFile *file = newPreFile(L);
     file->m_poStream = handle;
     file->m_pfnClose = closeStandard;
     if (key != nullptr) {

@@ -10,6 +10,7 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Generic.h"
+#include "controller/CTRL_Stream.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_ScriptLibraries.h"
 
@@ -37,8 +38,9 @@ static int osTmpname(lua_State *L)
 }
 
 // The path of a "//" name beside the document, with the stream layer's
-// rules: no empty name, no absolute path, no ".." step. False with errno
-// set otherwise (a member of the document is read-only).
+// rules: no empty name, no absolute path, no ".." above the document's
+// folder. False with errno set otherwise (a member of the document is
+// read-only).
 static bool pathBesideDocument(lua_State *L, const char *name, char *path, size_t size)
 {
     CTRL_Generic *controller = LMP_poController(L);
@@ -49,20 +51,9 @@ static bool pathBesideDocument(lua_State *L, const char *name, char *path, size_
         return false;
     }
     const char *relative = name + 2;
-    if (relative[0] == '/') {
+    if (!CTRL_Stream::staysBesideDocument(relative)) {
         errno = EACCES;
         return false;
-    }
-    for (const char *p = relative; *p != '\0';) {
-        const char *end = strchr(p, '/');
-        size_t part = end != nullptr ? static_cast<size_t>(end - p) : strlen(p);
-        if (part == 2 && p[0] == '.' && p[1] == '.') {
-            errno = EACCES;
-            return false;
-        }
-        if (end == nullptr)
-            break;
-        p = end + 1;
     }
     size_t directory = 0;
     const char *document = controller->m_sDocumentPath;

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "controller/CTRL_Generic.h"
 #include "controller/CTRL_MemberIndex.h"
+#include "foundation/UTIL_MD5.h"
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_Log.h"
 
@@ -45,6 +49,16 @@ std::string extract(CTRL_Generic &controller, const char *name, bool asText, boo
     if (own)
         free(data);
     return text;
+}
+
+std::string md5Hex(const std::string &bytes)
+{
+    unsigned char digest[16];
+    UTIL_md5(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size(), digest);
+    char hex[33];
+    for (int i = 0; i < 16; i++)
+        snprintf(hex + 2 * i, 3, "%02x", digest[i]);
+    return hex;
 }
 
 void put16(std::vector<unsigned char> &zip, size_t at, unsigned v)
@@ -315,4 +329,52 @@ TEST(Document, IndexAgreesWithTheWalkForDuplicateNames)
     Opened opened(TEST_DocumentBuilder::seal(PACK_writeZip(members, true)));
     ASSERT_TRUE(opened.ok);
     EXPECT_EQ(extract(opened.controller, "dup", false), "1\n");
+}
+
+// A document committed as bytes, with a listing of its members made beside
+// it by other tools (stat, md5sum): it must keep opening and hold exactly the
+// listed members with the listed contents. The packer shares the
+// scrambling, the digest and the archive layout with the reader, so a change
+// to any of them would still let freshly packed documents open; this one
+// was packed before such a change.
+TEST(Document, CommittedSampleOpensWithTheListedMembers)
+{
+    const std::string folder = VEKTA_TEST_DATA_DIR "/documents/";
+    struct Listed {
+        std::string name, method, md5;
+        uint32_t size;
+    };
+    std::vector<Listed> listed;
+    std::ifstream in(folder + "sample.members");
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::istringstream fields(line);
+        Listed member;
+        ASSERT_TRUE(fields >> member.name >> member.size >> member.method >> member.md5) << line;
+        listed.push_back(member);
+    }
+    ASSERT_EQ(listed.size(), 4u);
+
+    TEST_LogCapture log;
+    CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
+    ASSERT_TRUE(controller.openDocument((folder + "sample.vk").c_str())) << log.joined();
+    EXPECT_EQ(controller.m_iVersionMinor, 6);
+
+    // The walk meets the listed members in the listed order, then stops at
+    // the central directory.
+    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(controller.m_poDocument->m_pData);
+    uint64_t size = static_cast<uint64_t>(controller.m_poDocument->m_iCount), offset = 0;
+    CTRL_MemberEntry entry;
+    for (const Listed &member : listed) {
+        ASSERT_TRUE(CTRL_nextMember(bytes, size, offset, entry)) << member.name;
+        EXPECT_EQ(std::string(entry.m_pcName, static_cast<size_t>(entry.m_iNameLength)), member.name);
+        EXPECT_EQ(entry.m_iMethod, member.method == "deflate" ? 8 : 0) << member.name;
+        EXPECT_EQ(entry.m_uiUncompressedSize, member.size) << member.name;
+        std::string data = extract(controller, member.name.c_str(), false);
+        EXPECT_EQ(data.size(), member.size) << member.name;
+        EXPECT_EQ(md5Hex(data), member.md5) << member.name;
+    }
+    EXPECT_FALSE(CTRL_nextMember(bytes, size, offset, entry));
+    EXPECT_FALSE(controller.m_bHalted) << log.joined();
 }

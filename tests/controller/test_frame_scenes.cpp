@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "controller/CTRL_Generic.h"
+#include "model/MDL_Animation.h"
 #include "model/MDL_Camera.h"
 #include "model/MDL_Mesh.h"
 #include "model/MDL_Scene.h"
@@ -41,28 +42,43 @@ struct SceneFrame : ::testing::Test {
 
 TEST_F(SceneFrame, SubStepsFollowTheSinglePrecisionIntegrationStep)
 {
+    // A playing animation advances by the frame's time step.
+    MDL_Object *target = new MDL_Object();
+    ASSERT_TRUE(scene->addObject(target));
+    MDL_Animation *animation = new MDL_Animation(nullptr, target);
+    animation->setDuration(1e9);
+    scene->addAnimation(animation);
+
     struct Case {
         double frame;
         double step;
         size_t collisions; // sub-steps, then the zero step
         bool diagnostic;
+        double timeStep;
     };
+    const double cap = static_cast<double>(0.1f);
     const Case cases[] = {
-        {0.1, static_cast<double>(0.002f), 50 + 1, false},  // 0.1 / 0.0020000000949949026 is just below 50
-        {0.25, static_cast<double>(0.002f), 50 + 1, false}, // cut to 0.1
-        {0.1, 0.03, 4 + 1, false},
-        {0.1, 0.0, 1 + 1, true},
-        {0.1, -1.0, 1 + 1, true},
-        {0.1, NAN, 1 + 1, true},
-        {0.1, 1e-12, 1 + 1, true},
+        {0.1, static_cast<double>(0.002f), 50 + 1, false, 0.1},  // 0.1 / 0.0020000000949949026 is just below 50
+        {0.25, static_cast<double>(0.002f), 50 + 1, false, cap}, // cut to 0.1
+        {0.1, 0.03, 4 + 1, false, 0.1},
+        {0.1, 0.0, 1 + 1, true, 0.1},
+        {0.1, -1.0, 1 + 1, true, 0.1},
+        {0.1, NAN, 1 + 1, true, 0.1},
+        {0.1, 1e-12, 1 + 1, true, 0.1},
+        // A frame time that is not a time simulates nothing.
+        {NAN, static_cast<double>(0.002f), 0 + 1, false, 0},
+        {-1, static_cast<double>(0.002f), 0 + 1, false, 0},
     };
     for (const Case &c : cases) {
         TEST_LogCapture log;
         physics.m_afSteps.clear();
         scene->setIntegrationStep(c.step);
+        double time = animation->getTime();
         controller.update(c.frame);
         EXPECT_EQ(physics.m_afSteps.size(), c.collisions) << c.frame << " / " << c.step;
         EXPECT_EQ(!log.m_asLines.empty(), c.diagnostic) << c.frame << " / " << c.step;
+        EXPECT_EQ(controller.m_fDeltaTime, c.timeStep) << c.frame << " / " << c.step;
+        EXPECT_EQ(animation->getTime(), time + c.timeStep) << c.frame << " / " << c.step;
     }
 
     // Not running: nothing to simulate, the zero step still runs.

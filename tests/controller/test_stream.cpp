@@ -27,23 +27,46 @@ struct StreamFixture : ::testing::Test {
 
 TEST_F(StreamFixture, NameResolution)
 {
+    // Real folders and files in and above the document's folder, so that a
+    // name that climbs out would really open something.
+    dir.write("docs/a/b/deep.txt", "deep");
+    dir.write("docs/inside.txt", "inside");
+    dir.write("outside.txt", "outside");
+    dir.write("x", "x");
     struct Case {
         const char *name;
+        const char *mode;
         bool opens;
     };
     const Case cases[] = {
-        {"init.lua", true},     {"./init.lua", true},
-        {"ui/menu.lua", true},  {"./ui/menu.lua", true},
-        {"missing", false},     {"./", false},
-        {"//", false},          {".//init.lua", false},
-        {"//../x", false},      {"///etc/passwd", false},
-        {"//a/../../x", false},
+        {"init.lua", "r", true},
+        {"./init.lua", "r", true},
+        {"ui/menu.lua", "r", true},
+        {"./ui/menu.lua", "r", true},
+        {"missing", "r", false},
+        {"./", "r", false},
+        {"//", "r", false},
+        {".//init.lua", "r", false},
+        {"//../x", "r", false},
+        {"///etc/passwd", "r", false},
+        {"//a/../../x", "r", false},
+        {"//a/../inside.txt", "r", true},
+        {"//a/b/../../inside.txt", "r", true},
+        {"//a/../../outside.txt", "r", false},
+        {"//a/b/../../../x", "r", false},
+        {"//a//../../outside.txt", "r", false}, // an empty step goes nowhere
+        {"//a/./../../outside.txt", "r", false},
+        {"//a/../../outside.txt", "w", false},
+        {"//a/b/../../../x", "w", false},
+        {"//a/../inside.txt", "a", true},
     };
     for (const Case &c : cases) {
-        CTRL_Stream *stream = CTRL_Stream::open(&controller, c.name, "r");
-        EXPECT_EQ(stream != nullptr, c.opens) << c.name;
+        CTRL_Stream *stream = CTRL_Stream::open(&controller, c.name, c.mode);
+        EXPECT_EQ(stream != nullptr, c.opens) << c.name << " " << c.mode;
         CTRL_Stream::close(stream);
     }
+    EXPECT_EQ(TEST_readText(dir.path("outside.txt")), "outside");
+    EXPECT_EQ(TEST_readText(dir.path("x")), "x");
     EXPECT_EQ(CTRL_Stream::open(nullptr, "init.lua", "r"), nullptr);
 }
 

@@ -20,7 +20,7 @@ static std::string hex(const unsigned char *bytes, int n)
     return out;
 }
 
-TEST(MD5, RfcTestValues)
+TEST(MD5, KnownDigests)
 {
     struct Case {
         const char *message, *digest;
@@ -32,6 +32,12 @@ TEST(MD5, RfcTestValues)
         {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
         {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
          "57edf4a22be3c955ac49da2e2107b67a"},
+        // The last block holds 55 bytes (room for the padding byte and the
+        // length), 56 and 63 (the length spills into another block) and 64.
+        {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "ef1772b6dff9a122358552954ad0df65"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", "8215ef0796a20bcaaae116d3876c664a"},
+        {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "b06521f39153d618550606be297466d5"},
+        {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "014842d480b571495a4a0363793f7367"},
     };
     for (const Case &c : cases) {
         UTIL_MD5Context context;

@@ -124,6 +124,7 @@ TEST(ResourceBindings, ModelsSetsAndAnimations)
                  {"anim:pause() anim:setSpeed(2) anim:seek(1.5) "
                   "return anim:isPlaying(), anim:getSpeed(), anim:getTime()",
                   "false,2,1.5", nullptr},
+                 {"anim:seek(0.1) return string.format('%.17g', anim:getTime())", "0.10000000149011612", nullptr},
                  {"anim:play(1) return anim:isPlaying()", "true", "Too much arguments"},
                  {"return newAnimation(ms:getAnimationData('hop'), obj):getDuration()", "0.5", nullptr},
                  {"return select('#', newAnimation(newAnimationData(1, 2), obj):getDuration())", "0", nullptr},

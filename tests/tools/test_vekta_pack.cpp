@@ -36,6 +36,21 @@ TEST_F(PackFixture, PacksTheSameFolderToTheSameBytesAndThePlayerOpensIt)
     EXPECT_TRUE(controller.hasMember("b.bin"));
 }
 
+// The committed sample document was packed once from its committed folder
+// (tests/data/documents/make-documents.sh); packing the folder again must
+// give the same bytes, so that the scrambling, the digest, the signature and
+// the archive layout of the packer cannot drift from what the player reads.
+TEST_F(PackFixture, RepackingTheCommittedSampleGivesTheCommittedBytes)
+{
+    const std::string sample = VEKTA_TEST_DATA_DIR "/documents/sample";
+    const std::string key = VEKTA_SOURCE_DIR "/keys/vekta-dev.key";
+    ASSERT_EQ(pack({"--key", key, "-o", dir.path("again.vk"), sample}).m_iExitCode, 0);
+    std::string committed = TEST_readText(sample + ".vk"), again = TEST_readText(dir.path("again.vk"));
+    ASSERT_FALSE(committed.empty());
+    EXPECT_EQ(again.size(), committed.size());
+    EXPECT_TRUE(again == committed);
+}
+
 TEST_F(PackFixture, ListShowsSortedMembersWithSizes)
 {
     ASSERT_EQ(pack({"-o", dir.path("a.vk"), dir.path("src")}).m_iExitCode, 0);
