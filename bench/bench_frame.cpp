@@ -1,4 +1,4 @@
-// One headless frame of a scene of 1,000 objects (a plain renderer that draws
+// One headless frame of a scene of 1,000 objects (the renderer that draws
 // nothing), beside the same frame of an empty controller.
 #include <benchmark/benchmark.h>
 
@@ -7,14 +7,14 @@
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Viewport.h"
-#include "view/VIEW_Generic.h"
+#include "view/null/VIEW_Null.h"
 
 namespace {
 
 void runFrames(benchmark::State &state, int objects)
 {
     CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
-    VIEW_Generic renderer;
+    VIEW_Null renderer;
     MDL_Scene *scene = new MDL_Scene("bench");
     controller.m_oScenes.append(scene);
     MDL_Camera *camera = new MDL_Camera();

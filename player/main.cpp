@@ -10,6 +10,7 @@
 #include "controller/desktop/CTRL_Desktop.h"
 #include "controller/desktop/CTRL_HeadlessHost.h"
 #include "scripting/LMP_ScriptEngine.h"
+#include "view/null/VIEW_Null.h"
 
 // The built-in document lies beside the executable.
 static std::string builtInDocument()
@@ -37,8 +38,10 @@ static bool play(const std::string &path, const PLAYER_Options &options)
         return false;
     }
     if (opened && !controller.m_bHalted) {
-        // Until the window shell exists every run is headless, with no renderer.
-        CTRL_HeadlessHost host(&controller, nullptr, options.m_iWidth, options.m_iHeight);
+        // Until the window shell exists every run is headless, drawn through
+        // the renderer that draws nothing.
+        VIEW_Null renderer;
+        CTRL_HeadlessHost host(&controller, &renderer, options.m_iWidth, options.m_iHeight);
         host.run(options.m_iFrames, options.m_fDeltaTime);
     }
     if (controller.m_bHalted) {

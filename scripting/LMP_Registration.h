@@ -10,7 +10,7 @@ struct MTH_Vector2D;
 //   LMP_registerInfinities      INFINITE_PLUS and INFINITE_MINUS (the engine's own)
 //   LMP_registerGlobalFunctions  the 27 global functions, in their table's order
 //   LMP_registerObjectTypes      the OBJECT_ type codes, as global numbers
-//   LMP_registerClasses          the 26 bound classes, each by its registerClass
+//   LMP_registerClasses          the bound classes (those built so far), each by its registerClass
 //   LMP_registerValueTypes       v3, v2, color, m33
 // The constants and object type codes are defined in LMP_Constants.cpp, the
 // global functions in LMP_Globals.cpp, the rest in LMP_Registration.cpp.

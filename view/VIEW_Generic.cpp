@@ -1,12 +1,6 @@
 #include "view/VIEW_Generic.h"
 
-VIEW_Generic::VIEW_Generic() : m_oMeshBuffers(32) {}
-
-VIEW_Generic::~VIEW_Generic()
-{
-    // The nodes and buckets go with the map; the buffer pairs belong to the
-    // OpenGL renderer, which deletes them before this runs.
-}
+VIEW_Generic::~VIEW_Generic() {}
 
 void VIEW_Generic::setTextureFilter(int) {}
 void VIEW_Generic::invalidateImageTextures() {}

@@ -1,9 +1,6 @@
 #pragma once
 
-#include <cstdint>
-
 #include "foundation/MTH_Vector.h"
-#include "foundation/UTIL_HashMap.h"
 
 class MDL_Texture;
 class MDL_Viewport;
@@ -11,19 +8,17 @@ class MDL_Font;
 class MDL_Image;
 class UTIL_Bitmap;
 
-// The OpenGL names of one mesh's vertex and element buffers.
-struct VIEW_BufferPair {
-    uint32_t m_uiVertexBuffer;
-    uint32_t m_uiElementBuffer;
-};
-
-// The renderer the controller draws through. Every operation does nothing
-// here, so that a controller runs frames with a renderer that draws nothing
-// (the headless host, and tests). Positions and sizes are pixels of the
-// drawing surface with the origin at the lower left.
+// The renderer interface the controller draws through, in the order of a
+// frame: beginFrame and clear open it, releaseTexture, renderViewport and the
+// text operations fill it, present closes it. Back ends derive from it: the
+// renderer that draws nothing (view/null/) and the OpenGL renderer. Every
+// operation defaults to doing nothing (read-backs succeed without reading,
+// string queries give null), so a back end overrides what it does.
+// Positions and sizes are pixels of the drawing surface with the origin at
+// the lower left.
 class VIEW_Generic {
 public:
-    VIEW_Generic();
+    VIEW_Generic() = default;
     virtual ~VIEW_Generic();
 
     VIEW_Generic(const VIEW_Generic &) = delete;
@@ -51,8 +46,4 @@ public:
     virtual const char *getRenderer();
     virtual const char *getVendor();
     virtual const char *getRenderModeName();
-
-    // Mesh data (the pointer's 8 bytes are the key) to its buffer pair, which
-    // only the OpenGL renderer fills and deletes.
-    UTIL_HashMap<8, VIEW_BufferPair *> m_oMeshBuffers;
 };

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "controller/CTRL_Generic.h"
+#include "view/VIEW_Generic.h"
 
 static volatile std::sig_atomic_t s_bInterrupted = 0;
 
@@ -26,6 +27,15 @@ bool CTRL_HeadlessHost::interrupted()
 CTRL_HeadlessHost::CTRL_HeadlessHost(CTRL_Generic *controller, VIEW_Generic *renderer, int width, int height)
     : m_poController(controller), m_poRenderer(renderer), m_iWidth(width), m_iHeight(height)
 {
+    m_poController->m_poRenderer = renderer;
+    if (renderer != nullptr)
+        renderer->start();
+}
+
+CTRL_HeadlessHost::~CTRL_HeadlessHost()
+{
+    if (m_poController->m_poRenderer == m_poRenderer)
+        m_poController->m_poRenderer = nullptr;
 }
 
 long CTRL_HeadlessHost::run(long frames, double deltaTime)
