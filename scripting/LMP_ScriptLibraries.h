@@ -30,3 +30,7 @@ int LMP_iOpenIoLibrary(lua_State *L);
 
 // What a document may do of the os library (LMP_ScriptOs.cpp).
 void LMP_installOs(lua_State *L);
+
+// coroutine.resume and coroutine.wrap that tell the script engine which
+// coroutine runs (LMP_ScriptCoroutines.cpp).
+void LMP_installCoroutines(lua_State *L);
