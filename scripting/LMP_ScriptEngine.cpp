@@ -254,6 +254,17 @@ bool LMP_ScriptEngine::pushGlobal(const char *name)
 
 // --- the controller's entries ---
 
+// A function, or a value whose metatable has __call.
+static bool isCallable(lua_State *L, int index)
+{
+    if (lua_isfunction(L, index))
+        return true;
+    if (luaL_getmetafield(L, index, "__call") == 0)
+        return false;
+    lua_pop(L, 1);
+    return true;
+}
+
 bool LMP_ScriptEngine::loadScripts()
 {
     lua_State *L = m_poLuaState;
@@ -270,8 +281,18 @@ bool LMP_ScriptEngine::loadScripts()
     if (!pcall(0, 0))
         return false;
     // A missing startup is called all the same: the interpreter's own
-    // message reports it.
-    if (!pushGlobal("startup") || !pcall(0, 0))
+    // message reports it, after a line that names it.
+    if (!pushGlobal("startup"))
+        return false;
+    if (!isCallable(L, -1)) {
+        static const char need[] = "init.lua must define the global function startup(), which the player calls "
+                                   "once init.lua has run";
+        if (lua_isnil(L, -1))
+            UTIL_warn("startup is not defined: %s", need);
+        else
+            UTIL_warn("startup is a %s, not a function: %s", luaL_typename(L, -1), need);
+    }
+    if (!pcall(0, 0))
         return false;
 
     m_poController->setRunning();

@@ -43,6 +43,8 @@ TEST(ScriptEngine, LoadFailuresReportTheLoadingStage)
         {"missing init", nullptr, "cannot open init.lua: No such file or directory"},
         {"chunk error", "\n\nerror('boom')\n", "init.lua:3: boom"},
         {"no startup", "x = 1\n", "attempt to call a nil value"},
+        {"no startup, named", "x = 1\n", "startup is not defined: init.lua must define the global function startup()"},
+        {"startup no function", "startup = 5\n", "startup is a number, not a function"},
         {"startup error", "function startup()\n  local t = nil\n  return t.x\nend\n", "init.lua:3: attempt to index"},
         {"error object", "error({})\n", "(error object is a table value)"},
         {"percent text", "error('%n%s%d %%', 0)\n", "%n%s%d %%"},
