@@ -158,19 +158,14 @@ bool CTRL_Generic::verifyDocumentFrom(const unsigned char *scrambled)
     return ok;
 }
 
-// The newest document version this player opens.
-static const int PLAYER_MAJOR = 1;
-static const int PLAYER_MINOR = 6;
-static const int PLAYER_PATCH = 4;
-
 // Whether the version asks for no newer player, compared field by field.
 static bool playerOpens(int major, int minor, int patch)
 {
-    if (major != PLAYER_MAJOR)
-        return major < PLAYER_MAJOR;
-    if (minor != PLAYER_MINOR)
-        return minor < PLAYER_MINOR;
-    return patch <= PLAYER_PATCH;
+    if (major != CTRL_kiPlayerVersionMajor)
+        return major < CTRL_kiPlayerVersionMajor;
+    if (minor != CTRL_kiPlayerVersionMinor)
+        return minor < CTRL_kiPlayerVersionMinor;
+    return patch <= CTRL_kiPlayerVersionPatch;
 }
 
 // Reads the version of a parsed config.xml; false, with the reason in the
@@ -199,7 +194,8 @@ bool CTRL_Generic::acceptConfig(const TiXmlDocument &document)
     if (playerOpens(m_iVersionMajor, m_iVersionMinor, m_iVersionPatch))
         return true;
     UTIL_warn("config.xml: the document needs player version %d.%d.%d; this player is %d.%d.%d", m_iVersionMajor,
-              m_iVersionMinor, m_iVersionPatch, PLAYER_MAJOR, PLAYER_MINOR, PLAYER_PATCH);
+              m_iVersionMinor, m_iVersionPatch, CTRL_kiPlayerVersionMajor, CTRL_kiPlayerVersionMinor,
+              CTRL_kiPlayerVersionPatch);
     return false;
 }
 

@@ -62,6 +62,11 @@ private:
 typedef bool (*CTRL_ForgetFunction)(MDL_Object *object, const CTRL_ResourceRemoval &removal);
 // ---- end of resource lists ----
 
+// The newest document version (config.xml) this player opens.
+const int CTRL_kiPlayerVersionMajor = 1;
+const int CTRL_kiPlayerVersionMinor = 6;
+const int CTRL_kiPlayerVersionPatch = 4;
+
 // Load stages: which message the error report shows.
 enum {
     CTRL_STAGE_OPENING = 0,
