@@ -14,6 +14,7 @@
 #include "controller/CTRL_MemberIndex.h"
 #include "controller/CTRL_PublicKey.h"
 #include "foundation/UTIL_Keystream.h"
+#include "foundation/UTIL_Log.h"
 #include "foundation/UTIL_MD5.h"
 #include "foundation/UTIL_XmlValues.h"
 
@@ -93,8 +94,14 @@ bool CTRL_Generic::loadDocument(UTIL_DynArray<char, 128> *bytes, const unsigned 
     m_poMemberIndex = nullptr;
     delete m_poDocument;
     m_poDocument = bytes;
-    if (bytes->m_iCount != 0 && verifyDocumentFrom(scrambled) && checkConfig())
-        return true;
+    if (bytes->m_iCount != 0) {
+        if (!verifyDocumentFrom(scrambled))
+            UTIL_warn("%s: the signature does not match the contents (the file is damaged, or signed with "
+                      "another key)",
+                      m_sDocumentPath);
+        else if (checkConfig())
+            return true;
+    }
     reportError("Problem reading %s.\nCheck with your content provider.", m_sDocumentPath);
     delete m_poMemberIndex;
     m_poMemberIndex = nullptr;
@@ -151,31 +158,67 @@ bool CTRL_Generic::verifyDocumentFrom(const unsigned char *scrambled)
     return ok;
 }
 
+// Whether the version asks for no newer player, compared field by field.
+static bool playerOpens(int major, int minor, int patch)
+{
+    if (major != CTRL_kiPlayerVersionMajor)
+        return major < CTRL_kiPlayerVersionMajor;
+    if (minor != CTRL_kiPlayerVersionMinor)
+        return minor < CTRL_kiPlayerVersionMinor;
+    return patch <= CTRL_kiPlayerVersionPatch;
+}
+
+// Reads the version of a parsed config.xml; false, with the reason in the
+// log, when it has no version element or a newer one than the player's.
+bool CTRL_Generic::acceptConfig(const TiXmlDocument &document)
+{
+    const TiXmlElement *root = document.FirstChildElement("vekta");
+    if (root == nullptr)
+        root = document.FirstChildElement("muln");
+    if (root == nullptr) {
+        const TiXmlElement *first = document.FirstChildElement();
+        if (first != nullptr)
+            UTIL_warn("config.xml: the root element is <%s>; a document's is <vekta>", first->Value());
+        else
+            UTIL_warn("config.xml: no <vekta> root element");
+        return false;
+    }
+    const TiXmlElement *version = root->FirstChildElement("version");
+    if (version == nullptr) {
+        UTIL_warn("config.xml: <%s> has no <version> element", root->Value());
+        return false;
+    }
+    version->QueryIntAttribute("major", &m_iVersionMajor);
+    version->QueryIntAttribute("minor", &m_iVersionMinor);
+    version->QueryIntAttribute("patch", &m_iVersionPatch);
+    if (playerOpens(m_iVersionMajor, m_iVersionMinor, m_iVersionPatch))
+        return true;
+    UTIL_warn("config.xml: the document needs player version %d.%d.%d; this player is %d.%d.%d", m_iVersionMajor,
+              m_iVersionMinor, m_iVersionPatch, CTRL_kiPlayerVersionMajor, CTRL_kiPlayerVersionMinor,
+              CTRL_kiPlayerVersionPatch);
+    return false;
+}
+
 bool CTRL_Generic::checkConfig()
 {
     m_iLoadStage = CTRL_STAGE_CONFIGURATION;
     unsigned char *text = nullptr;
     int size = 0;
     bool owned = extractMember("config.xml", &text, &size, true);
-    if (text == nullptr)
+    if (text == nullptr) {
+        if (!hasMember("config.xml"))
+            UTIL_warn("config.xml: not in the document (it belongs at the top of the document's folder)");
         return false;
+    }
 
     bool accepted = false;
     TiXmlDocument document;
-    if (LoadBuffer(document, reinterpret_cast<const char *>(text), 0)) {
-        TiXmlElement *root = document.FirstChildElement("vekta");
-        if (root == nullptr)
-            root = document.FirstChildElement("muln");
-        TiXmlElement *version = root != nullptr ? root->FirstChildElement("version") : nullptr;
-        if (version != nullptr) {
-            version->QueryIntAttribute("major", &m_iVersionMajor);
-            version->QueryIntAttribute("minor", &m_iVersionMinor);
-            version->QueryIntAttribute("patch", &m_iVersionPatch);
-            accepted =
-                !(m_iVersionMajor > 1 ||
-                  (m_iVersionMajor == 1 && (m_iVersionMinor > 6 || (m_iVersionMinor == 6 && m_iVersionPatch > 4))));
-        }
-    }
+    if (LoadBuffer(document, reinterpret_cast<const char *>(text), 0))
+        accepted = acceptConfig(document);
+    else if (document.ErrorRow() > 0)
+        UTIL_warn("config.xml:%d: %s", document.ErrorRow(), document.ErrorDesc());
+    else
+        UTIL_warn("config.xml: %s", document.ErrorDesc());
     if (owned)
         free(text);
     return accepted;

@@ -7,6 +7,7 @@
 #include "foundation/UTIL_DynArray.h"
 #include "foundation/UTIL_Timer.h"
 
+class TiXmlDocument;
 class VIEW_Generic;
 class VIEW_Sound;
 class CTRL_ScriptEngine;
@@ -60,6 +61,11 @@ private:
 // of what a removal takes away; true when it held any of it.
 typedef bool (*CTRL_ForgetFunction)(MDL_Object *object, const CTRL_ResourceRemoval &removal);
 // ---- end of resource lists ----
+
+// The newest document version (config.xml) this player opens.
+const int CTRL_kiPlayerVersionMajor = 1;
+const int CTRL_kiPlayerVersionMinor = 6;
+const int CTRL_kiPlayerVersionPatch = 4;
 
 // Load stages: which message the error report shows.
 enum {
@@ -115,6 +121,9 @@ public:
     // Document container.
     bool openDocument(const char *path);
     bool verifyDocument();
+    // Reads config.xml; a refusal writes its reason to the log (missing,
+    // not parsed with the parser's line, no root or version element, a
+    // version newer than the player's, both named).
     bool checkConfig();
     bool hasMember(const char *name);
     // Delivers a member's bytes. Returns true when the data was allocated by
@@ -284,6 +293,7 @@ protected:
     // scrambled, or are already in the buffer when it is null.
     bool loadDocument(UTIL_DynArray<char, 128> *bytes, const unsigned char *scrambled);
     bool verifyDocumentFrom(const unsigned char *scrambled);
+    bool acceptConfig(const TiXmlDocument &document);
 
 public:
     // Opens a document held in memory as if read from path (the bytes are

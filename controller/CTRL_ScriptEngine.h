@@ -43,6 +43,12 @@ public:
     virtual bool loadScripts() = 0;
     // Attaches the controller whose document the scripts belong to.
     virtual void setController(CTRL_Generic *controller) { m_poController = controller; }
+    // The user asked the player to stop (Ctrl-C): the script that runs ends
+    // at once with an error that is no fault of the document (nothing is
+    // reported, the controller is not halted) and no script runs after it.
+    // Safe to call from a signal handler and from another thread; an engine
+    // without scripts has nothing to stop.
+    virtual void requestInterrupt() {}
 
     CTRL_Generic *getController() const { return m_poController; }
     bool acceptsEvents() const override;

@@ -9,6 +9,7 @@
 #include "controller/CTRL_Generic.h"
 #include "controller/desktop/CTRL_Desktop.h"
 #include "controller/desktop/CTRL_HeadlessHost.h"
+#include "controller/desktop/CTRL_Interrupt.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "view/null/VIEW_Null.h"
 
@@ -25,7 +26,9 @@ static std::string builtInDocument()
     return (slash == std::string::npos ? std::string() : exe.substr(0, slash + 1)) + "vKorvestrane.vk";
 }
 
-// Plays one document; false when the error report fired.
+// Plays one document; false when the error report fired. A signal stops
+// the frames (and a running script) and the document closes as after its
+// last frame: nothing of the stop is reported.
 static bool play(const std::string &path, const PLAYER_Options &options)
 {
     // The controller owns the engine and deletes it.
@@ -73,10 +76,13 @@ int main(int argc, char **argv)
     }
     if (options.m_asDocuments.empty())
         options.m_asDocuments.push_back(builtInDocument());
-    CTRL_HeadlessHost::installInterruptHandler();
+    CTRL_Interrupt::install();
     bool ok = true;
     for (const std::string &path : options.m_asDocuments)
-        if (!CTRL_HeadlessHost::interrupted())
+        if (CTRL_Interrupt::signal() == 0)
             ok = play(path, options) && ok;
+    // Stopped by a signal: the shells' convention, 128 plus its number.
+    if (CTRL_Interrupt::signal() != 0)
+        return 128 + CTRL_Interrupt::signal();
     return ok ? 0 : 1;
 }

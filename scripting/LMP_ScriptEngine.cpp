@@ -99,7 +99,8 @@ LMP_ScriptEngine *LMP_ScriptEngine::of(const CTRL_Generic *controller)
     return dynamic_cast<LMP_ScriptEngine *>(controller->m_poScriptEngine);
 }
 
-LMP_ScriptEngine::LMP_ScriptEngine() : m_poLuaState(nullptr)
+LMP_ScriptEngine::LMP_ScriptEngine()
+    : m_poLuaState(nullptr), m_bInterrupted(false), m_poRunningThread(nullptr), m_iCallDepth(0)
 {
     for (int &reference : m_aiCallbackRefs)
         reference = 0;
@@ -129,6 +130,55 @@ void LMP_ScriptEngine::setController(CTRL_Generic *controller)
         LMP_setController(m_poLuaState, controller);
 }
 
+// --- interrupts ---
+
+// Every instruction, call and return: the script cannot run a step further
+// without meeting the error, even when it catches it.
+static const int INTERRUPT_HOOK_MASK = LUA_MASKCALL | LUA_MASKRET | LUA_MASKCOUNT;
+
+int LMP_ScriptEngine::raiseInterrupt(lua_State *L)
+{
+    luaL_where(L, 0);
+    lua_pushliteral(L, "interrupted");
+    lua_concat(L, 2);
+    return lua_error(L);
+}
+
+static void interruptHook(lua_State *L, lua_Debug *)
+{
+    LMP_ScriptEngine::raiseInterrupt(L);
+}
+
+void LMP_ScriptEngine::requestInterrupt()
+{
+    // Only a flag and lua_sethook, which writes a few fields of the state:
+    // nothing that a signal arriving anywhere could break.
+    m_bInterrupted.store(true);
+    if (m_poLuaState == nullptr)
+        return;
+    lua_sethook(m_poLuaState, interruptHook, INTERRUPT_HOOK_MASK, 1);
+    lua_State *running = m_poRunningThread.load();
+    if (running != nullptr)
+        lua_sethook(running, interruptHook, INTERRUPT_HOOK_MASK, 1);
+}
+
+lua_State *LMP_ScriptEngine::enterThread(lua_State *thread)
+{
+    lua_State *previous = m_poRunningThread.exchange(thread);
+    if (m_bInterrupted.load())
+        lua_sethook(thread, interruptHook, INTERRUPT_HOOK_MASK, 1);
+    return previous;
+}
+
+void LMP_ScriptEngine::leaveThread(lua_State *previous)
+{
+    m_poRunningThread.store(previous);
+    // The coroutine that resumed the one now back may have caught its
+    // error: it needs the hook too.
+    if (m_bInterrupted.load() && previous != nullptr)
+        lua_sethook(previous, interruptHook, INTERRUPT_HOOK_MASK, 1);
+}
+
 // --- protected calls ---
 
 void LMP_ScriptEngine::reportTopError()
@@ -136,7 +186,10 @@ void LMP_ScriptEngine::reportTopError()
     lua_State *L = m_poLuaState;
     const char *text = lua_tostring(L, -1);
     // The text is passed as an argument, never used as a format.
-    if (m_poController == nullptr) {
+    if (m_bInterrupted.load()) {
+        if (m_iCallDepth == 0 && text != nullptr)
+            UTIL_warnText(text);
+    } else if (m_poController == nullptr) {
         if (text != nullptr)
             UTIL_warnText(text);
         else
@@ -154,19 +207,26 @@ bool LMP_ScriptEngine::pcall(int arguments, int results)
     lua_State *L = m_poLuaState;
     if (L == nullptr)
         return false;
-    if (m_poController == nullptr || m_poController->m_bHalted) {
+    if (m_poController == nullptr || m_poController->m_bHalted || m_bInterrupted.load()) {
         lua_pop(L, arguments + 1);
+        if (m_iCallDepth == 0 && m_bInterrupted.load())
+            lua_sethook(L, nullptr, 0, 0); // asked for between two calls
         return false;
     }
-    if (lua_pcall(L, arguments, results, 0) == LUA_OK)
-        return true;
-    reportTopError();
-    return false;
+    return protectedCall(arguments, results);
 }
 
 bool LMP_ScriptEngine::protectedCall(int arguments, int results)
 {
-    if (lua_pcall(m_poLuaState, arguments, results, 0) == LUA_OK)
+    m_iCallDepth++;
+    int status = lua_pcall(m_poLuaState, arguments, results, 0);
+    // Once the interrupted script is over nothing more needs stopping: no
+    // later code (finalizers, the host's own calls) meets the hook.
+    if (--m_iCallDepth == 0 && m_bInterrupted.load()) {
+        lua_sethook(m_poLuaState, nullptr, 0, 0);
+        m_poRunningThread.store(nullptr);
+    }
+    if (status == LUA_OK)
         return true;
     reportTopError();
     return false;
@@ -194,6 +254,17 @@ bool LMP_ScriptEngine::pushGlobal(const char *name)
 
 // --- the controller's entries ---
 
+// A function, or a value whose metatable has __call.
+static bool isCallable(lua_State *L, int index)
+{
+    if (lua_isfunction(L, index))
+        return true;
+    if (luaL_getmetafield(L, index, "__call") == 0)
+        return false;
+    lua_pop(L, 1);
+    return true;
+}
+
 bool LMP_ScriptEngine::loadScripts()
 {
     lua_State *L = m_poLuaState;
@@ -210,8 +281,18 @@ bool LMP_ScriptEngine::loadScripts()
     if (!pcall(0, 0))
         return false;
     // A missing startup is called all the same: the interpreter's own
-    // message reports it.
-    if (!pushGlobal("startup") || !pcall(0, 0))
+    // message reports it, after a line that names it.
+    if (!pushGlobal("startup"))
+        return false;
+    if (!isCallable(L, -1)) {
+        static const char need[] = "init.lua must define the global function startup(), which the player calls "
+                                   "once init.lua has run";
+        if (lua_isnil(L, -1))
+            UTIL_warn("startup is not defined: %s", need);
+        else
+            UTIL_warn("startup is a %s, not a function: %s", luaL_typename(L, -1), need);
+    }
+    if (!pcall(0, 0))
         return false;
 
     m_poController->setRunning();

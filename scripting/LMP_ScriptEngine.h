@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include "controller/CTRL_ScriptEngine.h"
 #include "foundation/UTIL_DynArray.h"
 
@@ -56,11 +58,25 @@ public:
     virtual bool callFunction(const char *name, LMP_ScriptValueArray *arguments, LMP_ScriptValue *result);
     virtual int collectGarbage();
     void setController(CTRL_Generic *controller) override;
+    // Installs the interrupt hook on the interpreter and on the coroutine
+    // that runs in it: the script raises "interrupted" at its next
+    // instruction, call or return, and again each time it catches that
+    // error, until the engine's outermost call is over.
+    void requestInterrupt() override;
+    bool interruptRequested() const { return m_bInterrupted.load(); }
+    // The coroutine functions say which coroutine runs, so that an
+    // interrupt reaches it: enterThread before resuming one (returns the
+    // one that ran before), leaveThread with that one once it is back.
+    lua_State *enterThread(lua_State *thread);
+    void leaveThread(lua_State *previous);
+    // Raises the interrupt error in L ("interrupted" after the position of
+    // the running function).
+    static int raiseInterrupt(lua_State *L);
 
     // Protected call of the function and arguments already on the stack;
     // failures go to the controller's error report. Without a controller,
-    // or once it is halted, the function and its arguments are dropped and
-    // the call fails without a report.
+    // once it is halted or once an interrupt was asked for, the function and
+    // its arguments are dropped and the call fails without a report.
     bool pcall(int arguments, int results);
 
     lua_State *getLuaState() const { return m_poLuaState; }
@@ -92,11 +108,20 @@ private:
     // Pushes the global of that name, fetched protectedly (a metatable on
     // the globals may raise); false when the fetch failed.
     bool pushGlobal(const char *name);
-    // lua_pcall that reports a failure with or without a controller.
+    // lua_pcall that reports a failure with or without a controller. The
+    // outermost one removes the interrupt hook when it is over.
     bool protectedCall(int arguments, int results);
     // Hands the error value on top to the controller's error report (or the
-    // log when there is no controller) and pops it.
+    // log when there is no controller) and pops it. After an interrupt the
+    // error is the user's request, not the document's fault: the outermost
+    // call writes it to the log, nothing is reported.
     void reportTopError();
+
+    std::atomic<bool> m_bInterrupted;
+    // The coroutine being resumed, or null while the main thread runs.
+    std::atomic<lua_State *> m_poRunningThread;
+    // Protected calls under way.
+    int m_iCallDepth;
 };
 
 // The controller kept with the interpreter, reachable from any host function

@@ -27,4 +27,5 @@ void LMP_openScriptLibraries(lua_State *L)
     LMP_installConsole(L);
     LMP_installLoader(L);
     LMP_installOs(L);
+    LMP_installCoroutines(L);
 }

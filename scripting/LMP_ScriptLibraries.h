@@ -16,13 +16,21 @@ void LMP_openScriptLibraries(lua_State *L);
 // luaL_loadfilex, but the name is opened through the stream layer (null
 // name: the standard input, which is empty). Leaves the chunk or the error
 // text on the stack and returns the load status.
+// A "//" file beside the document loads as text only (see
+// LMP_textOnlyMode).
 int LMP_iLoadScriptFile(lua_State *L, const char *name, const char *mode);
+
+// The load mode that keeps only text of mode (null: the default "bt"):
+// "t", or "" when mode allows no text. A binary chunk is then refused with
+// the interpreter's own "attempt to load a binary chunk" error.
+const char *LMP_textOnlyMode(const char *mode);
 
 // print, debug.debug and the panic handler (LMP_ScriptConsole.cpp).
 void LMP_installConsole(lua_State *L);
 int LMP_iScriptPanic(lua_State *L);
 
-// loadfile, dofile and require's search (LMP_ScriptLoader.cpp).
+// loadfile, dofile, load, loadstring and require's search
+// (LMP_ScriptLoader.cpp).
 void LMP_installLoader(lua_State *L);
 
 // The io library over the stream layer, as a luaopen function (LMP_ScriptIo.cpp).
@@ -30,3 +38,7 @@ int LMP_iOpenIoLibrary(lua_State *L);
 
 // What a document may do of the os library (LMP_ScriptOs.cpp).
 void LMP_installOs(lua_State *L);
+
+// coroutine.resume and coroutine.wrap that tell the script engine which
+// coroutine runs (LMP_ScriptCoroutines.cpp).
+void LMP_installCoroutines(lua_State *L);

@@ -2,7 +2,8 @@
 // loadfile, dofile, require and the engine's "init.lua", and require's
 // searchers. Plain names are members of the open document, "//name" a real
 // file beside the document file; nothing is looked up on the system, and
-// native modules are never loaded.
+// native modules are never loaded. Precompiled chunks come only from the
+// document's members: load, loadstring and "//" files take text.
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -103,20 +104,18 @@ int LMP_iLoadScriptFile(lua_State *L, const char *name, const char *mode)
         if (reader.m_poStream == nullptr)
             return chunkFileError(L, "open", nameIndex, errno != 0 ? errno : ENOENT);
     }
+    // A file beside the document may have been written by a script: only
+    // the document's members, which its signature vouches for, may be
+    // precompiled.
+    if (name != nullptr && reader.m_poStream->m_bRealFile)
+        mode = LMP_textOnlyMode(mode);
     int c;
     if (skipStart(&reader, &c))
         reader.m_acBuffer[reader.m_iCount++] = '\n'; // keeps the line numbers right
-    if (c == LUA_SIGNATURE[0] && name != nullptr) {
-        // A precompiled chunk: a real file is reopened in binary mode; a
-        // member is bytes already and only starts again from its beginning.
-        if (reader.m_poStream->m_bRealFile) {
-            errno = 0;
-            reader.m_poStream = CTRL_Stream::reopen(nullptr, "rb", reader.m_poStream);
-            if (reader.m_poStream == nullptr)
-                return chunkFileError(L, "reopen", nameIndex, errno != 0 ? errno : EIO);
-        } else {
-            CTRL_Stream::seek(reader.m_poStream, 0, SEEK_SET);
-        }
+    if (c == LUA_SIGNATURE[0] && name != nullptr && !reader.m_poStream->m_bRealFile) {
+        // A precompiled member: bytes already, it only starts again from
+        // its beginning.
+        CTRL_Stream::seek(reader.m_poStream, 0, SEEK_SET);
         skipStart(&reader, &c);
     }
     if (c != EOF)
@@ -130,6 +129,30 @@ int LMP_iLoadScriptFile(lua_State *L, const char *name, const char *mode)
     }
     lua_remove(L, nameIndex);
     return status;
+}
+
+const char *LMP_textOnlyMode(const char *mode)
+{
+    return mode == nullptr || strchr(mode, 't') != nullptr ? "t" : "";
+}
+
+// load(chunk [, chunkname [, mode [, env]]]), and loadstring: the stock
+// function (upvalue 1) with the mode cut to text. The bytes of a string or
+// of a reader function are the script's own making, and the interpreter
+// does not check a precompiled chunk: a forged one could crash it.
+static int loaderLoad(lua_State *L)
+{
+    if (!lua_isstring(L, 1))
+        luaL_checktype(L, 1, LUA_TFUNCTION);
+    const char *mode = LMP_textOnlyMode(luaL_optstring(L, 3, nullptr));
+    if (lua_gettop(L) < 3)
+        lua_settop(L, 3);
+    lua_pushstring(L, mode);
+    lua_replace(L, 3);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    return lua_gettop(L);
 }
 
 // loadfile([filename [, mode [, env]]])
@@ -315,6 +338,15 @@ void LMP_installLoader(lua_State *L)
     lua_setglobal(L, "loadfile");
     lua_pushcfunction(L, loaderDofile);
     lua_setglobal(L, "dofile");
+    lua_getglobal(L, "load");
+    lua_pushcclosure(L, loaderLoad, 1);
+    lua_getglobal(L, "loadstring"); // only where the library keeps it
+    if (!lua_isnil(L, -1)) {
+        lua_pushvalue(L, -2);
+        lua_setglobal(L, "loadstring");
+    }
+    lua_pop(L, 1);
+    lua_setglobal(L, "load");
 
     lua_getglobal(L, LUA_LOADLIBNAME);
     if (!lua_istable(L, -1)) {

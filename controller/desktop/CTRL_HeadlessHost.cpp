@@ -1,28 +1,10 @@
 #include "controller/desktop/CTRL_HeadlessHost.h"
 
-#include <csignal>
 #include <ctime>
 
 #include "controller/CTRL_Generic.h"
+#include "controller/desktop/CTRL_Interrupt.h"
 #include "view/VIEW_Generic.h"
-
-static volatile std::sig_atomic_t s_bInterrupted = 0;
-
-static void onInterrupt(int)
-{
-    s_bInterrupted = 1;
-}
-
-void CTRL_HeadlessHost::installInterruptHandler()
-{
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-}
-
-bool CTRL_HeadlessHost::interrupted()
-{
-    return s_bInterrupted != 0;
-}
 
 CTRL_HeadlessHost::CTRL_HeadlessHost(CTRL_Generic *controller, VIEW_Generic *renderer, int width, int height)
     : m_poController(controller), m_poRenderer(renderer), m_iWidth(width), m_iHeight(height)
@@ -30,10 +12,12 @@ CTRL_HeadlessHost::CTRL_HeadlessHost(CTRL_Generic *controller, VIEW_Generic *ren
     m_poController->m_poRenderer = renderer;
     if (renderer != nullptr)
         renderer->start();
+    CTRL_Interrupt::setEngine(m_poController->m_poScriptEngine);
 }
 
 CTRL_HeadlessHost::~CTRL_HeadlessHost()
 {
+    CTRL_Interrupt::setEngine(nullptr);
     if (m_poController->m_poRenderer == m_poRenderer)
         m_poController->m_poRenderer = nullptr;
 }
@@ -43,7 +27,7 @@ long CTRL_HeadlessHost::run(long frames, double deltaTime)
     m_poController->m_bRunning = true;
     m_poController->resize(m_iWidth, m_iHeight);
     long done = 0;
-    while ((frames < 0 || done < frames) && !interrupted()) {
+    while ((frames < 0 || done < frames) && CTRL_Interrupt::signal() == 0) {
         m_poController->frame(nullptr, m_poRenderer, deltaTime);
         done++;
         if (frames < 0 && m_poController->m_bHalted)

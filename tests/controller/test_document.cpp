@@ -105,25 +105,36 @@ TEST(Document, VersionRule)
     }
 }
 
+// Each refusal says on the log what is wrong with config.xml, before the
+// error report's own line.
 TEST(Document, RefusedConfigurations)
 {
-    const char *configs[] = {
-        "<vekta></vekta>\n",                       // no version element
-        "<other><version major=\"1\"/></other>\n", // neither root
-        "<vekta><version major=\"1\"</vekta>\n",   // does not parse
-        "\n",                                      // empty text
+    struct Case {
+        const char *config; // null: no config.xml
+        std::string logged;
     };
-    for (const char *config : configs) {
-        TEST_DocumentBuilder builder;
-        builder.add("config.xml", config);
+    const Case cases[] = {
+        {"<vekta></vekta>\n", "config.xml: <vekta> has no <version> element"},
+        {"<other><version major=\"1\"/></other>\n", "config.xml: the root element is <other>; a document's is <vekta>"},
+        {"<!-- only a comment -->\n", "config.xml: no <vekta> root element"},
+        {"<vekta>\n\n  <version major=\"1\"\n</vekta>\n", "config.xml:4: Error reading Attributes."},
+        {"\n", "config.xml: Error document empty."},
+        {nullptr, "config.xml: not in the document"},
+        {"<vekta><version major=\"1\" minor=\"7\" patch=\"0\"/></vekta>\n",
+         "config.xml: the document needs player version 1.7.0; this player is 1.6.4"},
+    };
+    for (const Case &c : cases) {
+        TEST_DocumentBuilder builder(false);
+        builder.add("init.lua", "x = 1\n");
+        if (c.config != nullptr)
+            builder.add("config.xml", c.config);
         Opened opened(builder.build());
-        EXPECT_FALSE(opened.ok) << config;
-        EXPECT_TRUE(startsWith(opened.controller.m_sErrorText, STAGE1)) << config;
+        EXPECT_FALSE(opened.ok) << c.logged;
+        EXPECT_TRUE(startsWith(opened.controller.m_sErrorText, STAGE1)) << c.logged;
+        size_t cause = opened.log.joined().find(c.logged), report = opened.log.joined().find("Problem reading");
+        EXPECT_NE(cause, std::string::npos) << opened.log.joined();
+        EXPECT_LT(cause, report) << opened.log.joined();
     }
-    // No config.xml at all is refused at the configuration stage too.
-    Opened missing(TEST_DocumentBuilder(false).add("init.lua", "x=1\n").build());
-    EXPECT_FALSE(missing.ok);
-    EXPECT_TRUE(startsWith(missing.controller.m_sErrorText, STAGE1));
 
     // A missing attribute leaves its field as it was (0).
     TEST_DocumentBuilder partial;
@@ -150,6 +161,7 @@ TEST(Document, BadFilesShowTheStage0Message)
         EXPECT_FALSE(opened.ok);
         EXPECT_TRUE(startsWith(opened.controller.m_sErrorText, STAGE0));
         EXPECT_EQ(opened.controller.m_poDocument, nullptr);
+        EXPECT_TRUE(opened.log.contains("the signature does not match the contents")) << opened.log.joined();
     }
 }
 

@@ -42,7 +42,11 @@ TEST(PlayerCommandLine, FailingDocumentsShowTheStageMessageAndTheDiagnostic)
     newer.add("config.xml", TEST_configXml(2, 0, 0));
     TEST_ProcessResult refused = player({"--headless", dir.write("new.vk", newer.build())});
     EXPECT_EQ(refused.m_iExitCode, 1);
-    EXPECT_NE(refused.m_sErr.find("You are trying to open a file not compatible with your player."), std::string::npos);
+    diagnostic = refused.m_sErr.find("config.xml: the document needs player version 2.0.0; this player is 1.6.4");
+    shown = refused.m_sErr.find("You are trying to open a file not compatible with your player.");
+    ASSERT_NE(diagnostic, std::string::npos) << refused.m_sErr;
+    ASSERT_NE(shown, std::string::npos) << refused.m_sErr;
+    EXPECT_LT(diagnostic, shown);
 }
 
 TEST(PlayerCommandLine, BuiltInDocumentOpens)

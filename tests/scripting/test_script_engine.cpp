@@ -43,6 +43,8 @@ TEST(ScriptEngine, LoadFailuresReportTheLoadingStage)
         {"missing init", nullptr, "cannot open init.lua: No such file or directory"},
         {"chunk error", "\n\nerror('boom')\n", "init.lua:3: boom"},
         {"no startup", "x = 1\n", "attempt to call a nil value"},
+        {"no startup, named", "x = 1\n", "startup is not defined: init.lua must define the global function startup()"},
+        {"startup no function", "startup = 5\n", "startup is a number, not a function"},
         {"startup error", "function startup()\n  local t = nil\n  return t.x\nend\n", "init.lua:3: attempt to index"},
         {"error object", "error({})\n", "(error object is a table value)"},
         {"percent text", "error('%n%s%d %%', 0)\n", "%n%s%d %%"},
@@ -302,3 +304,37 @@ TEST(ScriptEngine, GlobalsAndFunctionsOfTheHostInterface)
 }
 
 } // namespace
+
+static void hostInterrupt(void *context, LMP_ScriptValueArray *, LMP_ScriptValue *)
+{
+    static_cast<LMP_ScriptEngine *>(context)->requestInterrupt();
+}
+
+// An interrupt (as a signal handler asks for it) ends the script that runs,
+// wherever it runs and even when it catches the error, without reporting a
+// document failure; no script runs after it.
+TEST(ScriptEngine, InterruptStopsTheRunningScriptWithoutAReport)
+{
+    const char *const loops[] = {
+        "host.stop() while true do end",
+        "pcall(host.stop) while true do pcall(function() while true do end end) end",
+        "coroutine.wrap(function() host.stop() while true do end end)() while true do end",
+        ("local co = coroutine.create(function() host.stop() while true do end end) "
+         "while true do coroutine.resume(co) end"),
+    };
+    for (const char *loop : loops) {
+        ScriptDocument doc(ScriptDocument::withInit(std::string("function startup()\n") + loop +
+                                                    "\nend\nfunction onUpdate() updated = true end\n"));
+        static const LMP_HostFunctionRow rows[] = {{"stop", hostInterrupt}, {nullptr, nullptr}};
+        doc.m_poEngine->registerLibrary(LMP_HostLibrary{"host", rows}, doc.m_poEngine);
+        doc.setCallback(LMP_ScriptEngine::CALLBACK_UPDATE, "onUpdate");
+        int top = lua_gettop(doc.state());
+        EXPECT_FALSE(doc.run()) << loop;
+        EXPECT_FALSE(doc.m_oController.m_bHalted) << loop;
+        EXPECT_EQ(doc.m_oController.m_sErrorText, nullptr) << loop;
+        EXPECT_TRUE(doc.m_oLog.contains("interrupted")) << loop << "\n" << doc.log();
+        doc.m_poEngine->update(0.1);
+        EXPECT_EQ(doc.text("updated"), "<nil>") << loop;
+        EXPECT_EQ(lua_gettop(doc.state()), top) << loop;
+    }
+}

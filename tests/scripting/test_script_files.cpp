@@ -131,7 +131,8 @@ TEST(ScriptLoader, DofileLoadfileAndChunkStarts)
                         "bomMessage = message\n"
                         "ok, message = pcall(dofile, 'broken.lua')\n"
                         "brokenMessage = message\n"
-                        "dofile('pre.luac'); dofile('hashpre.luac'); dofile('//pre.luac')\n"
+                        "dofile('pre.luac'); dofile('hashpre.luac')\n"
+                        "ok, besideMessage = pcall(dofile, '//pre.luac')\n"
                         "assert(loadfile('lib.lua', 'b') == nil)\n"
                         "local env = {}\n"
                         "loadfile('env.lua', 't', env)()\n"
@@ -148,7 +149,48 @@ TEST(ScriptLoader, DofileLoadfileAndChunkStarts)
     ASSERT_TRUE(doc.run()) << doc.log();
     EXPECT_EQ(doc.text("bomMessage"), "bom.lua:3: third line");
     EXPECT_EQ(doc.text("brokenMessage"), "broken.lua:3: unexpected symbol near '='");
-    EXPECT_EQ(doc.number("precompiledResult"), 3);
+    EXPECT_EQ(doc.number("precompiledResult"), 2);
+    EXPECT_EQ(doc.text("besideMessage"), "attempt to load a binary chunk (mode is 't')");
+}
+
+// Precompiled chunks are not checked by the interpreter: one altered in two
+// bytes can crash it. They load only from the document's members, which its
+// signature vouches for; a string or a file beside the document (which a
+// script can write) is refused as binary, altered or not.
+TEST(ScriptLoader, PrecompiledChunksOnlyFromTheDocument)
+{
+    const std::string refused = "attempt to load a binary chunk (mode is 't')";
+    const std::string dump = "local function f(a) local t = {a, a * 2} return t[2] + #t end\n"
+                             "bytes = string.dump(f)\n"
+                             "altered = bytes:sub(1, 40) .. '\\255\\127' .. bytes:sub(43)\n"
+                             "local out = io.open('//altered.luac', 'wb') out:write(altered) out:close()\n";
+    struct Case {
+        const char *expression;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"select(2, load(bytes))", refused},
+        {"select(2, load(altered))", refused},
+        {"select(2, loadstring(altered))", refused},
+        {"select(2, load(bytes, 'chunk', 'b'))", "attempt to load a binary chunk (mode is '')"},
+        {"select(2, load((function() local s = altered return function() local r = s s = nil return r end end)()))",
+         refused},
+        {"select(2, loadfile('//altered.luac'))", refused},
+        {"select(2, pcall(dofile, '//altered.luac'))", refused},
+        {"(function() package.path = '//?.luac' return select(2, pcall(require, 'altered')) end)()", refused},
+        {"load('return 1 + 1')()", "2"},
+        {"loadstring('return 3')()", "3"},
+        {"select(2, loadfile('//altered.luac', 'b'))", "attempt to load a binary chunk (mode is '')"},
+        {"dofile('member.luac')", "4"},
+    };
+    for (const Case &c : cases) {
+        TEST_DocumentBuilder document = startupDocument(dump + "result = tostring(" + c.expression + ")\n");
+        document.add("member.luac", precompiled("return 2 * 2"));
+        ScriptDocument doc(document);
+        ASSERT_TRUE(doc.run()) << c.expression << "\n" << doc.log();
+        EXPECT_NE(doc.text("result").find(c.expected), std::string::npos)
+            << c.expression << "\n-> " << doc.text("result");
+    }
 }
 
 TEST(ScriptLoader, InitWithMarkAndHashLineReportsTheRightLine)

@@ -1,14 +1,41 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
+
+#include "tests/support/TEST_Document.h"
 
 // Runs a program with arguments (no shell), capturing its standard output
 // and standard error.
 struct TEST_ProcessResult {
-    int m_iExitCode = -1;
+    int m_iExitCode = -1; // -1: it did not exit (killed by a signal, or still running at the deadline)
     std::string m_sOut;
     std::string m_sErr;
 };
 
 TEST_ProcessResult TEST_run(const std::string &program, const std::vector<std::string> &arguments);
+
+// A program started in the background, for tests that signal it while it
+// runs. Destroying it kills what still runs.
+class TEST_RunningProcess {
+public:
+    TEST_RunningProcess(const std::string &program, const std::vector<std::string> &arguments);
+    ~TEST_RunningProcess();
+    TEST_RunningProcess(const TEST_RunningProcess &) = delete;
+    TEST_RunningProcess &operator=(const TEST_RunningProcess &) = delete;
+
+    // What it wrote to standard error so far.
+    std::string errorSoFar() const;
+    // Waits up to seconds for text to appear on its standard error.
+    bool waitForError(const std::string &text, double seconds) const;
+    void signal(int number) const;
+    // Waits for it to end (a negative time: as long as it takes); one still
+    // running after seconds is killed and gives exit code -1.
+    TEST_ProcessResult finish(double seconds = -1);
+
+private:
+    TEST_TempDir m_oDir;
+    pid_t m_iPid;
+};

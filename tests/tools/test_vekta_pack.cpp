@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "controller/CTRL_Generic.h"
@@ -56,6 +57,7 @@ TEST_F(PackFixture, ListShowsSortedMembersWithSizes)
     ASSERT_EQ(pack({"-o", dir.path("a.vk"), dir.path("src")}).m_iExitCode, 0);
     TEST_ProcessResult list = pack({"--list", dir.path("a.vk")});
     EXPECT_EQ(list.m_iExitCode, 0);
+    EXPECT_EQ(list.m_sOut.substr(0, list.m_sOut.find('\n')), "      size     packed method  name");
     size_t b = list.m_sOut.find("b.bin"), config = list.m_sOut.find("config.xml"),
            menu = list.m_sOut.find("ui/menu.lua");
     ASSERT_NE(b, std::string::npos);
@@ -74,27 +76,73 @@ TEST_F(PackFixture, VerifyFollowsThePlayer)
     ASSERT_EQ(pack({"-o", dir.path("a.vk"), dir.path("src")}).m_iExitCode, 0);
     TEST_ProcessResult ok = pack({"--verify", dir.path("a.vk")});
     EXPECT_EQ(ok.m_iExitCode, 0);
-    EXPECT_EQ(ok.m_sOut, "version 1.6.4\n");
+    EXPECT_EQ(ok.m_sOut, "signature: valid, made with the key this player accepts\n"
+                         "config.xml: version 1.6.4 (this player opens 1.6.4 and older)\n");
 
     dir.write("src/config.xml", TEST_configXml(1, 7, 0));
     ASSERT_EQ(pack({"-o", dir.path("new.vk"), dir.path("src")}).m_iExitCode, 0);
     TEST_ProcessResult newer = pack({"--verify", dir.path("new.vk")});
     EXPECT_EQ(newer.m_iExitCode, 1);
+    EXPECT_EQ(newer.m_sOut, "signature: valid, made with the key this player accepts\n");
+    EXPECT_NE(newer.m_sErr.find("needs player version 1.7.0; this player is 1.6.4"), std::string::npos);
     EXPECT_NE(newer.m_sErr.find("not compatible"), std::string::npos);
+}
 
+// A document whose signature no longer holds still lists (the members are
+// readable), but both --list, after the listing, and --verify fail.
+TEST_F(PackFixture, BrokenSignatureFailsListAndVerify)
+{
+    ASSERT_EQ(pack({"-o", dir.path("a.vk"), dir.path("src")}).m_iExitCode, 0);
     std::string bytes = TEST_readText(dir.path("a.vk"));
     bytes[bytes.size() / 2] ^= 1;
     dir.write("bad.vk", bytes);
-    TEST_ProcessResult bad = pack({"--verify", dir.path("bad.vk")});
-    EXPECT_EQ(bad.m_iExitCode, 1);
-    EXPECT_NE(bad.m_sErr.find("corrupted"), std::string::npos);
+    for (const char *option : {"--list", "--verify"}) {
+        TEST_ProcessResult bad = pack({option, dir.path("bad.vk")});
+        EXPECT_EQ(bad.m_iExitCode, 1) << option;
+        EXPECT_EQ(bad.m_sOut.find("signature: valid"), std::string::npos) << option;
+        EXPECT_NE(bad.m_sErr.find("the signature does not match"), std::string::npos) << option << bad.m_sErr;
+        EXPECT_NE(bad.m_sErr.find("corrupted"), std::string::npos) << option;
+    }
+    EXPECT_NE(pack({"--list", dir.path("bad.vk")}).m_sOut.find("init.lua"), std::string::npos);
+}
+
+// A folder that cannot make a document is refused, and nothing is written.
+TEST_F(PackFixture, FoldersWithoutConfigOrInitAreRefused)
+{
+    struct Case {
+        std::vector<std::string> files;
+        const char *missing;
+    };
+    const Case cases[] = {
+        {{}, "no config.xml and no init.lua"},
+        {{"init.lua"}, "no config.xml at the top"},
+        {{"config.xml", "sub/init.lua"}, "no init.lua at the top"},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        std::string folder = dir.path("case" + std::to_string(n++));
+        std::filesystem::create_directories(folder);
+        for (const std::string &file : c.files)
+            dir.write(folder.substr(dir.m_sPath.size() + 1) + "/" + file, "x = 1\n");
+        std::string out = folder + ".vk";
+        TEST_ProcessResult result = pack({"-o", out, folder});
+        EXPECT_EQ(result.m_iExitCode, 1) << c.missing;
+        EXPECT_NE(result.m_sErr.find(c.missing), std::string::npos) << result.m_sErr;
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.missing;
+    }
 }
 
 TEST_F(PackFixture, UsageAndKeyErrors)
 {
     EXPECT_EQ(pack({}).m_iExitCode, 2);
     EXPECT_EQ(pack({"--bogus"}).m_iExitCode, 2);
-    EXPECT_EQ(pack({"--help"}).m_iExitCode, 0);
+    TEST_ProcessResult help = pack({"--help"});
+    EXPECT_EQ(help.m_iExitCode, 0);
+    for (const char *option : {"-o OUT.vk", "--key FILE", "--store", "--list", "--verify", "--version", "--help"})
+        EXPECT_NE(help.m_sOut.find(std::string("  ") + option), std::string::npos) << option;
+    TEST_ProcessResult version = pack({"--version"});
+    EXPECT_EQ(version.m_iExitCode, 0);
+    EXPECT_EQ(version.m_sOut, "vekta-pack 1.6.4\n");
     dir.write("bad.key", "n=00\n");
     TEST_ProcessResult key = pack({"--key", dir.path("bad.key"), "-o", dir.path("x.vk"), dir.path("src")});
     EXPECT_EQ(key.m_iExitCode, 1);

@@ -123,6 +123,22 @@ bool PACK_readFolder(const std::string &folder, std::vector<PACK_Member> &member
     return true;
 }
 
+bool PACK_checkMembers(const std::vector<PACK_Member> &members, std::string &error)
+{
+    std::string missing;
+    for (const char *required : {"config.xml", "init.lua"}) {
+        bool found = std::any_of(members.begin(), members.end(),
+                                 [required](const PACK_Member &member) { return member.m_sName == required; });
+        if (!found)
+            missing += (missing.empty() ? "no " : " and no ") + std::string(required);
+    }
+    if (missing.empty())
+        return true;
+    error = missing + " at the top of the folder: a document needs config.xml (the player version it needs) and " +
+            "init.lua (the script the player runs first)";
+    return false;
+}
+
 std::vector<unsigned char> PACK_writeZip(const std::vector<PACK_Member> &members, bool store)
 {
     std::vector<unsigned char> zip;

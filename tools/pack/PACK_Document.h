@@ -23,6 +23,10 @@ bool PACK_readKey(const std::string &path, PACK_Key &key, std::string &error);
 // Every regular file under a folder, names relative to it, sorted by name.
 bool PACK_readFolder(const std::string &folder, std::vector<PACK_Member> &members, std::string &error);
 
+// Whether the members make a document the player can start: a config.xml
+// and an init.lua at the top. False with a message naming what is missing.
+bool PACK_checkMembers(const std::vector<PACK_Member> &members, std::string &error);
+
 // A ZIP archive of the members in the given order: local headers with sizes
 // and CRC-32, a central directory and the end record, all timestamps fixed.
 // Each member is deflated unless store is set or deflate does not shrink it.

@@ -15,13 +15,25 @@ static void usage(FILE *out)
             "usage: vekta-pack [--key FILE] [--store] -o OUT.vk FOLDER\n"
             "       vekta-pack --list FILE.vk\n"
             "       vekta-pack --verify FILE.vk\n"
+            "       vekta-pack --version | --help\n"
             "\n"
-            "  -o OUT.vk     pack every regular file under FOLDER into a signed document\n"
+            "  -o OUT.vk     pack every regular file under FOLDER into a signed document;\n"
+            "                FOLDER needs config.xml and init.lua at its top\n"
             "  --key FILE    private key file (n=, e=, d= lines); default %s\n"
             "  --store       store members without compression\n"
-            "  --list        print the members of a document with their sizes\n"
-            "  --verify      check the signature and config.xml as the player does\n",
+            "  --list        print the members of a document with their sizes, then check it\n"
+            "  --verify      check the signature and config.xml as the player does\n"
+            "  --version     print the version of vekta-pack\n"
+            "  --help        print this help\n"
+            "\n"
+            "--list and --verify exit with status 1 when the player would refuse the document.\n",
             VEKTA_DEFAULT_KEY);
+}
+
+static int fail(const std::string &error)
+{
+    fprintf(stderr, "vekta-pack: %s\n", error.c_str());
+    return 1;
 }
 
 static int pack(const std::string &keyPath, bool store, const std::string &output, const std::string &folder)
@@ -30,44 +42,52 @@ static int pack(const std::string &keyPath, bool store, const std::string &outpu
     PACK_Key key;
     std::vector<PACK_Member> members;
     std::vector<unsigned char> document;
-    if (!PACK_readKey(keyPath, key, error) || !PACK_readFolder(folder, members, error) ||
-        !PACK_makeDocument(members, key, store, document, error) || !PACK_writeFile(output, document, error)) {
-        fprintf(stderr, "vekta-pack: %s\n", error.c_str());
-        return 1;
-    }
+    if (!PACK_readFolder(folder, members, error))
+        return fail(error);
+    if (!PACK_checkMembers(members, error))
+        return fail(folder + ": " + error);
+    if (!PACK_readKey(keyPath, key, error) || !PACK_makeDocument(members, key, store, document, error) ||
+        !PACK_writeFile(output, document, error))
+        return fail(error);
     return 0;
+}
+
+// Opens the document as the player does; its reasons for a refusal go to
+// standard error. With report, says on standard output what held.
+static bool check(const std::string &path, bool report)
+{
+    CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
+    bool ok = controller.openDocument(path.c_str());
+    // Opening reaches the configuration only once the signature held.
+    if (report && controller.m_iLoadStage >= CTRL_STAGE_CONFIGURATION)
+        printf("signature: valid, made with the key this player accepts\n");
+    if (ok && report)
+        printf("config.xml: version %d.%d.%d (this player opens %d.%d.%d and older)\n", controller.m_iVersionMajor,
+               controller.m_iVersionMinor, controller.m_iVersionPatch, CTRL_kiPlayerVersionMajor,
+               CTRL_kiPlayerVersionMinor, CTRL_kiPlayerVersionPatch);
+    if (!ok)
+        fprintf(stderr, "%s\n", controller.m_sErrorText != nullptr ? controller.m_sErrorText : "Cannot read the file.");
+    return ok;
 }
 
 static int list(const std::string &path)
 {
     std::string error;
     std::vector<unsigned char> bytes;
-    if (!PACK_readFile(path, bytes, error)) {
-        fprintf(stderr, "vekta-pack: %s\n", error.c_str());
-        return 1;
-    }
+    if (!PACK_readFile(path, bytes, error))
+        return fail(error);
     UTIL_scrambleDocument(bytes.data(), bytes.size());
     uint64_t offset = 0;
     CTRL_MemberEntry entry;
+    printf("%10s %10s %-7s %s\n", "size", "packed", "method", "name");
     while (CTRL_nextMember(bytes.data(), bytes.size(), offset, entry))
         printf("%10u %10u %s %.*s\n", entry.m_uiUncompressedSize, entry.m_uiCompressedSize,
                entry.m_iMethod == 8   ? "deflate"
                : entry.m_iMethod == 0 ? "stored "
                                       : "unknown",
                entry.m_iNameLength, entry.m_pcName);
-    return 0;
-}
-
-static int verify(const std::string &path)
-{
-    CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
-    bool ok = controller.openDocument(path.c_str());
-    if (!ok) {
-        fprintf(stderr, "%s\n", controller.m_sErrorText != nullptr ? controller.m_sErrorText : "Cannot read the file.");
-        return 1;
-    }
-    printf("version %d.%d.%d\n", controller.m_iVersionMajor, controller.m_iVersionMinor, controller.m_iVersionPatch);
-    return 0;
+    fflush(stdout);
+    return check(path, false) ? 0 : 1;
 }
 
 int main(int argc, char **argv)
@@ -79,6 +99,9 @@ int main(int argc, char **argv)
         bool hasValue = i + 1 < argc;
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
+            return 0;
+        } else if (arg == "--version") {
+            printf("vekta-pack %s\n", VEKTA_VERSION);
             return 0;
         } else if (arg == "--key" && hasValue) {
             key = argv[++i];
@@ -100,7 +123,7 @@ int main(int argc, char **argv)
     if (!listPath.empty() && output.empty() && verifyPath.empty() && folder.empty())
         return list(listPath);
     if (!verifyPath.empty() && output.empty() && listPath.empty() && folder.empty())
-        return verify(verifyPath);
+        return check(verifyPath, true) ? 0 : 1;
     if (!output.empty() && !folder.empty() && listPath.empty() && verifyPath.empty())
         return pack(key, store, output, folder);
     usage(stderr);
