@@ -128,17 +128,17 @@ void MDL_Sound::getValues(int64_t first, int count, float *out) const
         return;
     }
     // Zeros before the channel, its values, zeros after it.
-    int64_t end = j + count;
-    int64_t from = j < 0 ? 0 : (j > s.m_iLength ? s.m_iLength : j);
-    int64_t to = end < 0 ? 0 : (end > s.m_iLength ? s.m_iLength : end);
-    int64_t before = from - j;
-    if (before > count)
-        before = count;
-    memset(out, 0, sizeof(float) * static_cast<size_t>(before));
-    if (to > from)
-        memcpy(out + before, s.m_pfData + from, sizeof(float) * static_cast<size_t>(to - from));
-    int64_t written = before + (to > from ? to - from : 0);
-    memset(out + written, 0, sizeof(float) * static_cast<size_t>(count - written));
+    int64_t from = j > 0 ? j : 0;
+    int64_t to = j + count < s.m_iLength ? j + count : s.m_iLength;
+    if (to <= from) {
+        memset(out, 0, sizeof(float) * static_cast<size_t>(count));
+        return;
+    }
+    size_t before = static_cast<size_t>(from - j);
+    size_t inside = static_cast<size_t>(to - from);
+    memset(out, 0, sizeof(float) * before);
+    memcpy(out + before, s.m_pfData + from, sizeof(float) * inside);
+    memset(out + before + inside, 0, sizeof(float) * (static_cast<size_t>(count) - before - inside));
 }
 
 void MDL_Sound::gatherValues(const int64_t *frames, int count, float *out) const
