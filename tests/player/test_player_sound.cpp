@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <string>
 #include <thread>
@@ -216,4 +217,15 @@ TEST(PlayerSound, TheCaptureIsCompleteAfterASignal)
     TEST_Wav wav = TEST_readWav(path);
     ASSERT_TRUE(wav.m_bValid) << wav.m_sError;
     EXPECT_GE(wav.frames(), 16384);
+}
+
+TEST(PlayerSound, WithoutADeviceTheRunSaysSoInOneLine)
+{
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    TEST_ProcessResult run = TEST_run(VEKTA_PLAYER_EXE, {"--frames", "3", "--dt", "0.02"});
+    unsetenv("SDL_AUDIODRIVER");
+    EXPECT_EQ(run.m_iExitCode, 0) << run.m_sErr;
+    EXPECT_EQ(run.m_sErr.find("No audio device opened ("), 0u) << run.m_sErr;
+    size_t second = run.m_sErr.find('\n') + 1;
+    EXPECT_EQ(run.m_sErr.compare(second, 18, "Welcome to Vekta.\n"), 0) << run.m_sErr;
 }

@@ -162,6 +162,8 @@ TEST(ViewportBinding, MicrophoneOnTheCamera)
     MDL_Viewport *viewport = lastViewport(f);
     ASSERT_NE(viewport->m_poMike, nullptr);
     EXPECT_EQ(viewport->m_poMike->m_fGain, 1.0);
+    // Microphones are not copied from templates: the copy is bound to nothing.
+    EXPECT_EQ(f.run("return select('#', newMike(s, m):getType())"), "0");
     EXPECT_EQ(f.run("m:delete() return select('#', v:getMike())"), "0");
     EXPECT_EQ(viewport->m_poMike, nullptr);
     EXPECT_EQ(f.raised("v:setMike(c)"), "t:1: bad argument #1 to 'setMike' (newMike)");

@@ -2,12 +2,54 @@
 
 #include <SDL.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "foundation/UTIL_Log.h"
 
+namespace {
+
+// The audio libraries behind SDL write their own complaints to standard
+// error while they look for a device (ALSA without a sound card prints a
+// dozen lines); the player says in one line what came of it instead. While
+// one of these lives, standard error goes nowhere.
+class QuietStandardError {
+public:
+    QuietStandardError() : m_iSaved(-1)
+    {
+        fflush(stderr);
+        int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (nowhere < 0)
+            return;
+        m_iSaved = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (m_iSaved >= 0 && dup2(nowhere, STDERR_FILENO) < 0) {
+            close(m_iSaved);
+            m_iSaved = -1;
+        }
+        close(nowhere);
+    }
+    ~QuietStandardError()
+    {
+        if (m_iSaved < 0)
+            return;
+        fflush(stderr);
+        dup2(m_iSaved, STDERR_FILENO);
+        close(m_iSaved);
+    }
+    QuietStandardError(const QuietStandardError &) = delete;
+    QuietStandardError &operator=(const QuietStandardError &) = delete;
+
+private:
+    int m_iSaved;
+};
+
+} // namespace
+
 VIEW_SdlSound::VIEW_SdlSound() : m_uiDevice(0), m_bSubsystem(false), m_acError()
 {
+    QuietStandardError quiet;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         snprintf(m_acError, sizeof(m_acError), "%s", SDL_GetError());
         return;
