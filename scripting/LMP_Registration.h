@@ -37,6 +37,7 @@ void LMP_registerObject(lua_State *L);
 void LMP_registerMesh(lua_State *L);
 void LMP_registerLamp(lua_State *L);
 void LMP_registerCamera(lua_State *L);
+void LMP_registerMike(lua_State *L);
 void LMP_registerSound(lua_State *L);
 void LMP_registerTexture(lua_State *L);
 void LMP_registerSample(lua_State *L);

@@ -15,6 +15,14 @@ local function update(dt)
   end
 end
 
+-- A chime rings from the first arm, heard through a microphone on the
+-- camera: it pans as the ring carries the arm round.
+local function ringChime()
+  viewport:setMike(newMike(viewport:getCamera()))
+  local chime = newSound(arms[1], newSample("chime.ogg"))
+  chime:setVolume(4) -- the camera is far from the ring
+end
+
 local function onResize(ratio)
   setAspectRatio(ratio)
 end
@@ -41,6 +49,7 @@ function startup()
     arms[i] = arm
   end
 
+  ringChime()
   setCallback(CB_UPDATE, update)
   setCallback(CB_ASPECT_RATIO_CHANGED, onResize)
 end

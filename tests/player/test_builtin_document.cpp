@@ -6,6 +6,7 @@
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_ModelsSetWriter.h"
 #include "tests/support/TEST_Process.h"
+#include "tests/support/TEST_Wav.h"
 
 // The built-in document's models set is made by the test writer: the cube,
 // sphere and plane of its sample set, with a camera and a lamp.
@@ -49,4 +50,25 @@ TEST(BuiltInDocument, PlaysWithNothingButItsGreeting)
     size_t loaded = result.m_sErr.find(" loaded in ");
     ASSERT_NE(loaded, std::string::npos) << result.m_sErr;
     EXPECT_EQ(result.m_sErr.find('\n', loaded) + 1, result.m_sErr.size()) << result.m_sErr;
+}
+
+// The chime rings from an arm of the ring and is heard through the
+// camera's microphone, on both sides as the ring turns.
+TEST(BuiltInDocument, RingsAChime)
+{
+    TEST_TempDir dir;
+    std::string path = dir.path("chime.wav");
+    TEST_ProcessResult result =
+        TEST_run(VEKTA_PLAYER_EXE, {"--headless", "--frames", "60", "--dt", "0.02", "--audio-out", path});
+    EXPECT_EQ(result.m_iExitCode, 0) << result.m_sErr;
+    TEST_Wav wav = TEST_readWav(path);
+    ASSERT_TRUE(wav.m_bValid) << wav.m_sError;
+    int left = 0, right = 0;
+    for (int64_t f = 0; f < wav.frames(); f++) {
+        left = std::max(left, std::abs(static_cast<int>(wav.left(f))));
+        right = std::max(right, std::abs(static_cast<int>(wav.right(f))));
+    }
+    EXPECT_GT(left, 1000);
+    EXPECT_GT(right, 1000);
+    EXPECT_NE(left, right);
 }
