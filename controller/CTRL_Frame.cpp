@@ -86,6 +86,9 @@ void CTRL_Generic::update(double deltaTime)
     m_oFrameTimer.start();
 
     if (m_fDeltaTime > 0) {
+        // The grabbed object follows the mouse in each sub-step of its scene.
+        MTH_Vector3D drag;
+        bool dragging = dragVelocity(m_fDeltaTime, drag);
         for (int i = 0; i < m_oScenes.m_iCount && !m_bHalted; i++) {
             MDL_Scene *scene = m_oScenes.m_pData[i];
             if (!CTRL_sceneSimulates(scene))
@@ -102,8 +105,12 @@ void CTRL_Generic::update(double deltaTime)
             if (n == 0)
                 continue;
             double subStep = m_fDeltaTime / static_cast<double>(n);
-            for (long k = 0; k < n && !m_bHalted; k++)
+            for (long k = 0; k < n && !m_bHalted; k++) {
+                // Scripts called by the step may end the grab.
+                if (dragging && m_poGrabbedObject != nullptr && m_poGrabbedObject->getScene() == scene)
+                    applyDrag(m_poGrabbedObject, drag, subStep);
                 CTRL_stepScene(this, scene, subStep);
+            }
         }
         if (!m_bHalted && m_poScriptEngine != nullptr)
             m_poScriptEngine->update(m_fDeltaTime);
