@@ -171,24 +171,28 @@ MTH_Vector3D MDL_RigidBody::getInertia() const
 
 void MDL_RigidBody::setInertia(const MTH_Vector3D &inertia)
 {
-    // A zero moment on y or z selects that axis; otherwise the largest
-    // inverse wins.
+    // The axis of the largest inverse is kept, except that a zero moment on
+    // y or z selects that axis (and a later axis must still beat the largest
+    // inverse met).
     m_iMainAxis = 0;
     m_oInverseInertia.m_fX = reciprocal(inertia.m_fX);
+    double largest = m_oInverseInertia.m_fX;
     if (inertia.m_fY == 0) {
         m_oInverseInertia.m_fY = 0;
         m_iMainAxis = 1;
     } else {
         m_oInverseInertia.m_fY = 1 / inertia.m_fY;
-        if (m_oInverseInertia.m_fY > m_oInverseInertia.m_fX)
+        if (m_oInverseInertia.m_fY > largest) {
+            largest = m_oInverseInertia.m_fY;
             m_iMainAxis = 1;
+        }
     }
     if (inertia.m_fZ == 0) {
         m_oInverseInertia.m_fZ = 0;
         m_iMainAxis = 2;
     } else {
         m_oInverseInertia.m_fZ = 1 / inertia.m_fZ;
-        if (m_oInverseInertia.m_fZ > component(m_oInverseInertia, m_iMainAxis))
+        if (m_oInverseInertia.m_fZ > largest)
             m_iMainAxis = 2;
     }
     m_bAngularSpeedDirty = true;
@@ -370,7 +374,7 @@ void MDL_RigidBody::setPointSpeed(const MTH_Vector3D &r, const MTH_Vector3D &vel
         for (int c = 0; c < 3; c++) {
             // Column c: the system applied to unit vector c.
             MTH_Vector3D e = axes[c];
-            MTH_Vector3D col = e * m_fInverseMass - product(i, r.cross(e)).cross(r);
+            MTH_Vector3D col = e * m_fInverseMass + product(i, r.cross(e)).cross(r);
             m.set(0, c, col.m_fX);
             m.set(1, c, col.m_fY);
             m.set(2, c, col.m_fZ);
