@@ -368,6 +368,12 @@ bool MDL_Collision::testContact(MDL_CollisionVolume *A, MDL_CollisionVolume *B, 
 
 namespace {
 
+// A volume's global position, without a call while its frame is current.
+inline const MTH_Vector3D &centreOf(MDL_CollisionVolume *volume)
+{
+    return volume->m_bGlobalValid ? volume->m_oGlobalFrame.m_oPosition : volume->getGlobalPosition();
+}
+
 // Examines the pair (A = V, B = W) of the sweep.
 void examine(MDL_Scene &scene, UTIL_EventHost *events, MDL_CollisionVolume *A, MDL_CollisionVolume *B)
 {
@@ -375,6 +381,12 @@ void examine(MDL_Scene &scene, UTIL_EventHost *events, MDL_CollisionVolume *A, M
         return;
     if ((B->m_uiCollisionMask & static_cast<uint32_t>(A->m_iCollisionLayer)) == 0 &&
         (A->m_uiCollisionMask & static_cast<uint32_t>(B->m_iCollisionLayer)) == 0)
+        return;
+    // The bounding spheres first: most pairs that overlap along x are far
+    // apart along y or z, and this test needs nothing but the two volumes.
+    const MTH_Vector3D between = centreOf(B) - centreOf(A);
+    const double reach = A->m_fRadius + B->m_fRadius;
+    if (!(between.lengthSquared() <= reach * reach))
         return;
     MDL_RigidBody *a = MDL_Collision::bodyOf(A);
     MDL_RigidBody *b = MDL_Collision::bodyOf(B);

@@ -137,13 +137,6 @@ MDL_RigidBody::~MDL_RigidBody()
         m_oLinks[m_oLinks.m_iCount - 1]->bodyGone(this);
 }
 
-MDL_RigidBody *MDL_RigidBody::cast(MDL_Object *object)
-{
-    if (object == nullptr || object->m_iType != OBJECT_RIGID_BODY || typeid(*object) != typeid(MDL_RigidBody))
-        return nullptr;
-    return static_cast<MDL_RigidBody *>(object);
-}
-
 MDL_Object *MDL_RigidBody::copy(const MDL_Object &source)
 {
     if (source.m_iType != OBJECT_RIGID_BODY || typeid(source) != typeid(MDL_RigidBody))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <typeinfo>
+
 #include "foundation/MTH_Vector.h"
 #include "foundation/UTIL_DynArray.h"
 #include "model/MDL_Object.h"
@@ -33,7 +35,12 @@ public:
 
     // The body when object is one (of type 4 and of this class), else null:
     // the type code alone is not trusted.
-    static MDL_RigidBody *cast(MDL_Object *object);
+    static MDL_RigidBody *cast(MDL_Object *object)
+    {
+        if (object == nullptr || object->m_iType != OBJECT_RIGID_BODY || typeid(*object) != typeid(MDL_RigidBody))
+            return nullptr;
+        return static_cast<MDL_RigidBody *>(object);
+    }
     // A copy for a scene's instantiate; null when source is no body.
     static MDL_Object *copy(const MDL_Object &source);
 
