@@ -329,9 +329,9 @@ void BM_DropIntoABox(benchmark::State &state)
     report(state, lattice(n), static_cast<int>(state.range(1)));
 }
 BENCHMARK(BM_DropIntoABox)
-    ->Args({100, 3000})
-    ->Args({1000, 1500})
-    ->Args({5000, 300})
+    ->Args({100, 2000})
+    ->Args({1000, 500})
+    ->Args({5000, 120})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
