@@ -72,6 +72,12 @@ public:
     // Frees an owned buffer and empties the bitmap.
     void clear();
 
+    // Writes the pixels as an 8-bit PNG file (grey, grey and alpha, RGB or
+    // RGBA by the component count), the top row first. False, with a
+    // diagnostic, for an empty bitmap or when the file cannot be written (a
+    // partly written file is removed).
+    bool writePng(const char *path) const;
+
 private:
     // Writes the pixels of the bitmap at a new size into out.
     typedef void (*Fill)(const UTIL_Bitmap &source, unsigned char *out, int width, int height);
