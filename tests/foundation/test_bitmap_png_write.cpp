@@ -15,19 +15,6 @@
 
 namespace {
 
-std::vector<unsigned char> readFile(const std::string &path)
-{
-    std::vector<unsigned char> bytes;
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return bytes;
-    int c;
-    while ((c = std::fgetc(file)) != EOF)
-        bytes.push_back(static_cast<unsigned char>(c));
-    std::fclose(file);
-    return bytes;
-}
-
 bool exists(const std::string &path)
 {
     FILE *file = std::fopen(path.c_str(), "rb");
@@ -47,9 +34,9 @@ TEST(BitmapPngWrite, WritesEveryComponentCountAndReadsBack)
             bitmap.m_pucData[i] = static_cast<unsigned char>(i * 17 + components);
         std::string path = dir.path("out.png");
         ASSERT_TRUE(bitmap.writePng(path.c_str()));
-        std::vector<unsigned char> bytes = readFile(path);
+        std::string bytes = TEST_readText(path);
         UTIL_Bitmap back;
-        ASSERT_TRUE(back.decode(bytes.data(), bytes.size(), "out.png"));
+        ASSERT_TRUE(back.decode(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size(), "out.png"));
         ASSERT_EQ(5, back.m_iWidth);
         ASSERT_EQ(3, back.m_iHeight);
         ASSERT_EQ(components, back.m_iComponents);
