@@ -175,6 +175,10 @@ public:
     // pixels, a camera whose clip distances are equal, or a size that is not
     // a finite number.
     bool setProjection(MDL_Camera *camera, const MTH_Vector2D &position, const MTH_Vector2D &size);
+    // The state of 2D drawing over a rectangle: the 2D projection, no depth,
+    // culling, stencil or lighting, texturing and blending on. False for a
+    // rectangle without pixels.
+    bool beginOverlay(const MTH_Vector2D &position, const MTH_Vector2D &size);
     // An overlay image of the current 2D projection.
     void drawImage(MDL_Image *image);
     // A text of the current 2D projection at (x, y) in units of the
@@ -219,10 +223,6 @@ protected:
     MDL_Lamp *setupLights(MDL_Scene *scene, int &lightIndex);
     // The transparent surfaces of a scene, back to front.
     void drawTransparent(MDL_Camera *camera, MDL_Scene *scene);
-    // The state of 2D drawing over a rectangle: the 2D projection, no depth,
-    // culling, stencil or lighting, texturing and blending on. False for a
-    // rectangle without pixels.
-    bool beginOverlay(const MTH_Vector2D &position, const MTH_Vector2D &size);
     // The overlays of a scene in depth order.
     void drawOverlays(MDL_Scene *scene);
     // Delete every texture of a cache and empty it (the buckets stay).
