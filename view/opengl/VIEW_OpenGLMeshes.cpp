@@ -170,8 +170,6 @@ void VIEW_OpenGL::refreshBuffers(MDL_Mesh *mesh)
     GLsizeiptr colorBytes = static_cast<GLsizeiptr>(buffers.m_iNumColors) * 32;
     GLsizeiptr uvBytes = static_cast<GLsizeiptr>(buffers.m_iNumUVs) * 16;
 
-    while (glGetError() != GL_NO_ERROR) {
-    }
     glGenBuffers(1, &buffers.m_uiVertexBuffer);
     glBindBuffer(GL_ARRAY_BUFFER, buffers.m_uiVertexBuffer);
     glBufferData(GL_ARRAY_BUFFER, positionBytes + normalBytes + colorBytes + uvBytes, nullptr, GL_DYNAMIC_COPY);
