@@ -454,8 +454,3 @@ void CTRL_Generic::destroyDefaultFont()
     delete m_poDefaultFont;
     m_poDefaultFont = nullptr;
 }
-
-void CTRL_Generic::destroyLogoImage()
-{
-    m_poLogoImage = nullptr;
-}
