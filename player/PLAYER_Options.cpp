@@ -53,6 +53,13 @@ bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::st
             options.m_iWidth = w;
             options.m_iHeight = h;
             i++;
+        } else if (strcmp(arg, "--screenshot") == 0) {
+            if (value == nullptr || value[0] == '\0') {
+                error = "--screenshot needs the name of a PNG file";
+                return false;
+            }
+            options.m_sScreenshot = value;
+            i++;
         } else if (arg[0] == '-' && arg[1] != '\0') {
             error = std::string("unknown option ") + arg;
             return false;
@@ -60,18 +67,24 @@ bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::st
             options.m_asDocuments.push_back(arg);
         }
     }
+    if (!options.m_sScreenshot.empty() && options.m_asDocuments.size() > 1) {
+        error = "--screenshot takes one document";
+        return false;
+    }
     return true;
 }
 
 void PLAYER_printUsage(FILE *out)
 {
-    fprintf(out, "usage: vekta [--headless] [--frames N] [--dt SECONDS] [--size WxH] [DOCUMENT...]\n"
+    fprintf(out, "usage: vekta [--headless] [--frames N] [--dt SECONDS] [--size WxH] [--screenshot FILE.png]\n"
+                 "             [DOCUMENT...]\n"
                  "\n"
-                 "Plays interactive 3D documents; with none, plays the built-in one.\n"
-                 "  --headless    run without a window\n"
-                 "  --frames N    run N frames, then stop\n"
-                 "  --dt SECONDS  fixed time step of each frame (default: real time)\n"
-                 "  --size WxH    view size in pixels (default 800x600)\n"
-                 "  --version     print the player version\n"
-                 "  --help        print this help\n");
+                 "Plays interactive 3D documents in a window; with none, plays the built-in one.\n"
+                 "  --headless             draw off-screen, without a window or display\n"
+                 "  --frames N             run N frames, then stop (or close the window)\n"
+                 "  --dt SECONDS           fixed time step of each frame (default: real time)\n"
+                 "  --size WxH             window or off-screen size in pixels (default 800x600)\n"
+                 "  --screenshot FILE.png  after the last frame, write what it drew (one document)\n"
+                 "  --version              print the player version\n"
+                 "  --help                 print this help\n");
 }

@@ -9,8 +9,10 @@
 #include "controller/CTRL_Generic.h"
 #include "controller/desktop/CTRL_Desktop.h"
 #include "controller/desktop/CTRL_HeadlessHost.h"
+#include "controller/desktop/CTRL_Interrupt.h"
+#include "controller/desktop/CTRL_WindowHost.h"
+#include "foundation/UTIL_Bitmap.h"
 #include "scripting/LMP_ScriptEngine.h"
-#include "view/null/VIEW_Null.h"
 
 // The built-in document lies beside the executable.
 static std::string builtInDocument()
@@ -25,7 +27,44 @@ static std::string builtInDocument()
     return (slash == std::string::npos ? std::string() : exe.substr(0, slash + 1)) + "vKorvestrane.vk";
 }
 
-// Plays one document; false when the error report fired.
+// The window's title: the document's file name.
+static std::string windowTitle(const std::string &path)
+{
+    size_t slash = path.rfind('/');
+    return (slash == std::string::npos ? path : path.substr(slash + 1)) + " - Vekta";
+}
+
+// Runs the controller's frames in the host the options ask for. With a
+// screenshot asked for, shot receives what the last frame drew. False, with
+// a message written, when the host could not be set up.
+static bool host(CTRL_Desktop &controller, const std::string &path, const PLAYER_Options &options, UTIL_Bitmap *shot)
+{
+    if (options.m_bHeadless) {
+        CTRL_HeadlessHost host(&controller, options.m_iWidth, options.m_iHeight);
+        if (!host.drawing()) {
+            if (shot != nullptr) {
+                fprintf(stderr, "vekta: cannot make the screenshot %s: no OpenGL (%s)\n", options.m_sScreenshot.c_str(),
+                        host.failure());
+                return false;
+            }
+            fprintf(stderr, "vekta: no OpenGL (%s): drawing nothing\n", host.failure());
+        }
+        host.run(options.m_iFrames, options.m_fDeltaTime, shot);
+        return true;
+    }
+    CTRL_WindowHost host(&controller);
+    char error[512];
+    bool noDisplay = false;
+    if (!host.open(windowTitle(path).c_str(), options.m_iWidth, options.m_iHeight, error, sizeof(error), &noDisplay)) {
+        fprintf(stderr, "vekta: cannot open a window (%s); --headless plays without a display\n", error);
+        return false;
+    }
+    host.run(options.m_iFrames, options.m_fDeltaTime, shot);
+    return true;
+}
+
+// Plays one document; false when the error report fired or the document
+// could not be played or its screenshot written.
 static bool play(const std::string &path, const PLAYER_Options &options)
 {
     // The controller owns the engine and deletes it.
@@ -37,18 +76,24 @@ static bool play(const std::string &path, const PLAYER_Options &options)
         fprintf(stderr, "Document %s could not be read\n%s\n", path.c_str(), CTRL_Generic::stageMessage(0));
         return false;
     }
-    if (opened && !controller.m_bHalted) {
-        // Until the window shell exists every run is headless, drawn through
-        // the renderer that draws nothing.
-        VIEW_Null renderer;
-        CTRL_HeadlessHost host(&controller, &renderer, options.m_iWidth, options.m_iHeight);
-        host.run(options.m_iFrames, options.m_fDeltaTime);
-    }
+    UTIL_Bitmap shot;
+    bool wantShot = !options.m_sScreenshot.empty();
+    if (opened && !controller.m_bHalted && !host(controller, path, options, wantShot ? &shot : nullptr))
+        return false;
+    bool ok = true;
     if (controller.m_bHalted) {
         fprintf(stderr, "%s\n", controller.m_sErrorText);
-        return false;
+        ok = false;
     }
-    return true;
+    if (wantShot) {
+        if (shot.m_pucData == nullptr) {
+            fprintf(stderr, "vekta: no screenshot written: no frame was drawn\n");
+            return false;
+        }
+        if (!shot.writePng(options.m_sScreenshot.c_str()))
+            return false; // the writer said why
+    }
+    return ok;
 }
 
 int main(int argc, char **argv)
@@ -73,10 +118,10 @@ int main(int argc, char **argv)
     }
     if (options.m_asDocuments.empty())
         options.m_asDocuments.push_back(builtInDocument());
-    CTRL_HeadlessHost::installInterruptHandler();
+    CTRL_installInterruptHandler();
     bool ok = true;
     for (const std::string &path : options.m_asDocuments)
-        if (!CTRL_HeadlessHost::interrupted())
+        if (!CTRL_bInterrupted())
             ok = play(path, options) && ok;
     return ok ? 0 : 1;
 }

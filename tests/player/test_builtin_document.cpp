@@ -12,15 +12,8 @@
 static std::string builtInScene()
 {
     TEST_ModelsSetWriter writer = TEST_ModelsSetWriter::sample();
-    TEST_ObjectRecord camera;
-    camera.m_sType = "Camera";
-    camera.m_sName = "camera";
-    camera.m_afMatrix = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 6, 1};
-    writer.addObject(camera);
-    TEST_ObjectRecord lamp;
-    lamp.m_sType = "Lamp";
-    lamp.m_sName = "lamp";
-    lamp.m_afMatrix = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 3, 3, 5, 1};
+    writer.addObject(TEST_placedObject("Camera", "camera", MTH_Vector3D(0, 0, 6)));
+    TEST_ObjectRecord lamp = TEST_placedObject("Lamp", "lamp", MTH_Vector3D(3, 3, 5));
     lamp.m_sExtra = "<type>Lamp</type>";
     writer.addObject(lamp);
     return writer.text();

@@ -292,6 +292,15 @@ std::string TEST_MaterialRecord::xml() const
     return out + "</material>";
 }
 
+TEST_ObjectRecord TEST_placedObject(const std::string &type, const std::string &name, const MTH_Vector3D &position)
+{
+    TEST_ObjectRecord object;
+    object.m_sType = type;
+    object.m_sName = name;
+    object.m_afMatrix = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, position.m_fX, position.m_fY, position.m_fZ, 1};
+    return object;
+}
+
 std::string TEST_ObjectRecord::xml() const
 {
     std::string out = "<object type=\"" + TEST_xmlEscape(m_sType) + "\" name=\"" + TEST_xmlEscape(m_sName) + "\">";

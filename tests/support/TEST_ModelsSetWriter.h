@@ -99,6 +99,9 @@ struct TEST_ObjectRecord {
     std::string xml() const;
 };
 
+// An object record of a type and name, unrotated at a position.
+TEST_ObjectRecord TEST_placedObject(const std::string &type, const std::string &name, const MTH_Vector3D &position);
+
 // One key of an "animation" record.
 struct TEST_AnimationKey {
     double m_fTime;

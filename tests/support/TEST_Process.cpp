@@ -1,27 +1,33 @@
 #include "tests/support/TEST_Process.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
-#include "tests/support/TEST_Document.h"
-
-TEST_ProcessResult TEST_run(const std::string &program, const std::vector<std::string> &arguments)
+TEST_Child::TEST_Child(const std::string &program, const std::vector<std::string> &arguments,
+                       const TEST_Environment &environment)
 {
-    TEST_ProcessResult result;
-    TEST_TempDir dir;
-    std::string out = dir.path("out"), err = dir.path("err");
-    pid_t pid = fork();
-    if (pid == 0) {
+    std::string out = m_oDir.path("out"), err = m_oDir.path("err");
+    m_iPid = fork();
+    if (m_iPid == 0) {
         int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int in = open("/dev/null", O_RDONLY);
         dup2(o, 1);
         dup2(e, 2);
         dup2(in, 0);
+        for (const std::string &change : environment) {
+            size_t equals = change.find('=');
+            if (equals == std::string::npos)
+                unsetenv(change.c_str());
+            else
+                setenv(change.substr(0, equals).c_str(), change.c_str() + equals + 1, 1);
+        }
         std::vector<char *> argv;
         argv.push_back(const_cast<char *>(program.c_str()));
         for (const std::string &a : arguments)
@@ -30,10 +36,45 @@ TEST_ProcessResult TEST_run(const std::string &program, const std::vector<std::s
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+}
+
+TEST_Child::~TEST_Child()
+{
+    if (m_iPid > 0) {
+        kill(m_iPid, SIGKILL);
+        waitpid(m_iPid, nullptr, 0);
+    }
+}
+
+TEST_ProcessResult TEST_Child::wait(double timeoutSeconds)
+{
+    TEST_ProcessResult result;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
     int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-        result.m_iExitCode = WEXITSTATUS(status);
-    result.m_sOut = TEST_readText(out);
-    result.m_sErr = TEST_readText(err);
+    while (m_iPid > 0) {
+        pid_t ended = waitpid(m_iPid, &status, WNOHANG);
+        if (ended == m_iPid) {
+            if (WIFEXITED(status))
+                result.m_iExitCode = WEXITSTATUS(status);
+            m_iPid = 0;
+        } else if (ended < 0) {
+            m_iPid = 0;
+        } else if (std::chrono::steady_clock::now() > deadline) {
+            kill(m_iPid, SIGKILL);
+            waitpid(m_iPid, nullptr, 0);
+            m_iPid = 0;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    result.m_sOut = TEST_readText(m_oDir.path("out"));
+    result.m_sErr = TEST_readText(m_oDir.path("err"));
     return result;
+}
+
+TEST_ProcessResult TEST_run(const std::string &program, const std::vector<std::string> &arguments,
+                            const TEST_Environment &environment)
+{
+    TEST_Child child(program, arguments, environment);
+    return child.wait();
 }
