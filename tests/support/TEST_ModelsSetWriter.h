@@ -113,6 +113,10 @@ struct TEST_AnimationKey {
 // A tiny PNG image (8-bit RGB, or RGBA with alpha), every pixel the given
 // colour.
 std::vector<unsigned char> TEST_pngImage(int width, int height, bool alpha, const unsigned char rgba[4]);
+// A PNG image of the given pixels (components 3 for RGB or 4 for RGBA, top
+// row first).
+std::vector<unsigned char> TEST_pngPixels(int width, int height, int components,
+                                          const std::vector<unsigned char> &pixels);
 
 class TEST_ModelsSetWriter {
 public:
