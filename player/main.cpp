@@ -87,7 +87,7 @@ static bool play(const std::string &path, const PLAYER_Options &options)
     }
     if (wantShot) {
         if (shot.m_pucData == nullptr) {
-            fprintf(stderr, "vekta: no screenshot written: no frame was drawn\n");
+            fprintf(stderr, "vekta: no screenshot written: the last frame drew nothing that could be read\n");
             return false;
         }
         if (!shot.writePng(options.m_sScreenshot.c_str()))

@@ -171,8 +171,12 @@ TEST_F(PlayerWindow, ResizesAndEndsWhenItsWindowIsClosed)
     unsigned long window = m_oServer.findWindow("drawing.vk", 60);
     ASSERT_NE(window, 0u) << player.wait(1).m_sErr;
     ASSERT_TRUE(m_oServer.resizeWindow(window, 200, 150));
-    // A few frames at the new size before the close request.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    // A few frames at the new size before the close request: the player
+    // takes it at its next frame.
+    int before = countOf(player.errorSoFar(), "frame ");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (countOf(player.errorSoFar(), "frame ") < before + 5 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_TRUE(m_oServer.requestClose(window));
     TEST_ProcessResult closed = player.wait(60);
     EXPECT_EQ(closed.m_iExitCode, 0) << closed.m_sErr;

@@ -72,6 +72,11 @@ TEST_ProcessResult TEST_Child::wait(double timeoutSeconds)
     return result;
 }
 
+std::string TEST_Child::errorSoFar() const
+{
+    return TEST_readText(m_oDir.path("err"));
+}
+
 TEST_ProcessResult TEST_run(const std::string &program, const std::vector<std::string> &arguments,
                             const TEST_Environment &environment)
 {

@@ -32,6 +32,8 @@ public:
     // Waits for the program to end, at most timeoutSeconds (then it is
     // killed and the exit code is -1).
     TEST_ProcessResult wait(double timeoutSeconds = 300);
+    // What the program has written to standard error so far.
+    std::string errorSoFar() const;
 
     pid_t m_iPid;
 
