@@ -35,5 +35,8 @@ function(vekta_test name dir)
       VEKTA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
       VEKTA_BINARY_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(${name} vekta-pack vekta)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "LC_ALL=C")
+  # Leaks inside system libraries (the OpenGL driver) are suppressed for the
+  # tests and the players they start; see tests/lsan-suppressions.txt.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "LC_ALL=C" ENVIRONMENT_MODIFICATION
+      "LSAN_OPTIONS=set:suppressions=${CMAKE_SOURCE_DIR}/tests/lsan-suppressions.txt:print_suppressions=0")
 endfunction()

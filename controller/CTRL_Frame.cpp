@@ -209,6 +209,8 @@ void CTRL_Generic::draw(void *context, VIEW_Generic *renderer)
             renderer->drawShadowedText(f.m_oOffset, frameSize, m_sMessage, m_poDefaultFont, MESSAGE_TEXT_SIZE, alpha);
         }
     } else {
+        if (m_poLogoImage == nullptr)
+            createLogoImage();
         if (m_oStartTimer.getElapsed() > 0.5) {
             m_oStartTimer.start();
             m_iSplashState = m_iSplashState >= 10 ? 1 : m_iSplashState + 1;

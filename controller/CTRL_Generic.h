@@ -381,6 +381,9 @@ protected:
     // The font named "default" over the built-in font data.
     void createDefaultFont();
     void destroyDefaultFont();
+    // The splash logo: a texture over the built-in picture and an image of
+    // it a quarter of the frame wide, centred at (0.5, 0.2), z 1.
+    void createLogoImage();
     void destroyLogoImage();
     // Takes the document buffer and checks it; the scrambled bytes come from
     // scrambled, or are already in the buffer when it is null.

@@ -179,3 +179,20 @@ bool MDL_Material::isFullyTransparent() const
 {
     return !m_bMirror && m_oDiffuse.m_fW == 0.0;
 }
+
+void MDL_shareMaterial(MDL_Material *&slot, bool &owns, MDL_Material *material)
+{
+    if (owns && material != slot)
+        delete slot;
+    slot = material;
+    owns = false;
+}
+
+MDL_Material *MDL_ownMaterial(MDL_Material *&slot, bool &owns)
+{
+    if (!owns) {
+        slot = slot != nullptr ? new MDL_Material(*slot) : new MDL_Material();
+        owns = true;
+    }
+    return slot;
+}

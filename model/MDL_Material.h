@@ -98,3 +98,11 @@ public:
     MTH_Vector4D m_oDiffuse; // its fourth component is the material's alpha
     MTH_Vector4D m_oSpecular;
 };
+
+// The material of an object that shares its material until it makes its
+// own copy (meshes, images): the pointer and whether the object owns it.
+// Shares material (null allowed); an owned one is deleted first.
+void MDL_shareMaterial(MDL_Material *&slot, bool &owns, MDL_Material *material);
+// A private copy of the material (a default one when there is none) unless
+// it is owned already; returns it.
+MDL_Material *MDL_ownMaterial(MDL_Material *&slot, bool &owns);

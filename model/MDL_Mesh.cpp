@@ -75,19 +75,12 @@ const MTH_Vector3D &MDL_Mesh::boundingBoxMax()
 
 void MDL_Mesh::setMaterial(MDL_Material *material)
 {
-    if (m_bOwnsMaterial && material != m_poMaterial)
-        delete m_poMaterial;
-    m_poMaterial = material;
-    m_bOwnsMaterial = false;
+    MDL_shareMaterial(m_poMaterial, m_bOwnsMaterial, material);
 }
 
 MDL_Material *MDL_Mesh::makeOwnMaterial()
 {
-    if (!m_bOwnsMaterial) {
-        m_poMaterial = m_poMaterial != nullptr ? new MDL_Material(*m_poMaterial) : new MDL_Material();
-        m_bOwnsMaterial = true;
-    }
-    return m_poMaterial;
+    return MDL_ownMaterial(m_poMaterial, m_bOwnsMaterial);
 }
 
 // --- vertex edits ---

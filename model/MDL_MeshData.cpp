@@ -7,6 +7,7 @@
 
 #include <tinyxml.h>
 
+#include "foundation/UTIL_DynArray.h"
 #include "foundation/UTIL_Log.h"
 #include "foundation/UTIL_XmlValues.h"
 
@@ -56,8 +57,33 @@ MDL_MeshData::MDL_MeshData()
 {
 }
 
+namespace {
+
+// The observers of destruction (a handful: one per renderer).
+UTIL_DynArray<MDL_MeshDataObserver *> &observers()
+{
+    static UTIL_DynArray<MDL_MeshDataObserver *> s_oObservers;
+    return s_oObservers;
+}
+
+} // namespace
+
+void MDL_MeshData::addObserver(MDL_MeshDataObserver *observer)
+{
+    if (observer != nullptr && observers().find(observer) < 0)
+        observers().append(observer);
+}
+
+void MDL_MeshData::removeObserver(MDL_MeshDataObserver *observer)
+{
+    observers().removeValue(observer);
+}
+
 MDL_MeshData::~MDL_MeshData()
 {
+    UTIL_DynArray<MDL_MeshDataObserver *> &list = observers();
+    for (int i = 0; i < list.m_iCount; i++)
+        list.m_pData[i]->meshDataDestroyed(this);
     clear();
     free(m_sName);
 }

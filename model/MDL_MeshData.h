@@ -32,10 +32,23 @@ struct MDL_Face {
 // for n <= 0. Aborts when memory runs out, as the growable arrays do.
 void *MDL_allocateZeroed(int64_t n, size_t size);
 
+class MDL_MeshData;
+
+// Told of every mesh data that is destroyed, before its memory is freed, so
+// that whoever keeps resources for a mesh data by its address (the
+// renderer's vertex buffers) lets them go before the address can serve
+// another one.
+class MDL_MeshDataObserver {
+public:
+    virtual ~MDL_MeshDataObserver() {}
+    virtual void meshDataDestroyed(MDL_MeshData *data) = 0;
+};
+
 class MDL_MeshData {
 public:
     // No name, no arrays, every count 0, single-sided, box (0, 0, 0).
     MDL_MeshData();
+    // Tells every observer, then frees the arrays and the name.
     ~MDL_MeshData();
     MDL_MeshData(const MDL_MeshData &) = delete;
     MDL_MeshData &operator=(const MDL_MeshData &) = delete;
@@ -96,6 +109,11 @@ public:
     bool resetColors();
     // The number of colours whose alpha is not 1.
     int countNonOpaqueColors() const;
+
+    // Observers of destruction; an observer must be removed before it is
+    // destroyed. Adding one twice adds it once.
+    static void addObserver(MDL_MeshDataObserver *observer);
+    static void removeObserver(MDL_MeshDataObserver *observer);
 
     // --- fields, in order ---
     char *m_sName;

@@ -60,6 +60,13 @@ bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::st
             }
             options.m_sAudioOut = value;
             i++;
+        } else if (strcmp(arg, "--screenshot") == 0) {
+            if (value == nullptr || value[0] == '\0') {
+                error = "--screenshot needs the name of a PNG file";
+                return false;
+            }
+            options.m_sScreenshot = value;
+            i++;
         } else if (arg[0] == '-' && arg[1] != '\0') {
             error = std::string("unknown option ") + arg;
             return false;
@@ -71,22 +78,26 @@ bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::st
         error = "--audio-out captures the sound of one document";
         return false;
     }
+    if (!options.m_sScreenshot.empty() && options.m_asDocuments.size() > 1) {
+        error = "--screenshot takes one document";
+        return false;
+    }
     return true;
 }
 
 void PLAYER_printUsage(FILE *out)
 {
-    fprintf(out, "usage: vekta [--headless] [--frames N] [--dt SECONDS] [--size WxH] [--audio-out FILE.wav]\n"
-                 "             [DOCUMENT...]\n"
+    fprintf(out, "usage: vekta [--headless] [--frames N] [--dt SECONDS] [--size WxH] [--screenshot FILE.png]\n"
+                 "             [--audio-out FILE.wav] [DOCUMENT...]\n"
                  "\n"
-                 "Plays interactive 3D documents; with none, plays the built-in one.\n"
-                 "  --headless    run without a window\n"
-                 "  --frames N    run N frames, then stop\n"
-                 "  --dt SECONDS  fixed time step of each frame (default: real time)\n"
-                 "  --size WxH    view size in pixels (default 800x600)\n"
-                 "  --audio-out FILE.wav\n"
-                 "                write the sound to a WAV file instead of the audio device,\n"
-                 "                paced by the frames' time steps\n"
-                 "  --version     print the player version\n"
-                 "  --help        print this help\n");
+                 "Plays interactive 3D documents in a window; with none, plays the built-in one.\n"
+                 "  --headless             draw off-screen, without a window or display\n"
+                 "  --frames N             run N frames, then stop (or close the window)\n"
+                 "  --dt SECONDS           fixed time step of each frame (default: real time)\n"
+                 "  --size WxH             window or off-screen size in pixels (default 800x600)\n"
+                 "  --screenshot FILE.png  after the last frame, write what it drew (one document)\n"
+                 "  --audio-out FILE.wav   write the sound to a WAV file instead of the audio device,\n"
+                 "                         paced by the frames' time steps (one document)\n"
+                 "  --version              print the player version\n"
+                 "  --help                 print this help\n");
 }

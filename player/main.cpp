@@ -10,8 +10,9 @@
 #include "controller/desktop/CTRL_Desktop.h"
 #include "controller/desktop/CTRL_HeadlessHost.h"
 #include "controller/desktop/CTRL_Interrupt.h"
+#include "controller/desktop/CTRL_WindowHost.h"
+#include "foundation/UTIL_Bitmap.h"
 #include "scripting/LMP_ScriptEngine.h"
-#include "view/null/VIEW_Null.h"
 
 // The built-in document lies beside the executable.
 static std::string builtInDocument()
@@ -26,17 +27,57 @@ static std::string builtInDocument()
     return (slash == std::string::npos ? std::string() : exe.substr(0, slash + 1)) + "vKorvestrane.vk";
 }
 
-// Plays one document; false when the error report fired. A signal stops
-// the frames (and a running script) and the document closes as after its
-// last frame: nothing of the stop is reported.
+// The window's title: the document's file name.
+static std::string windowTitle(const std::string &path)
+{
+    size_t slash = path.rfind('/');
+    return (slash == std::string::npos ? path : path.substr(slash + 1)) + " - Vekta";
+}
+
+// Runs the controller's frames in the host the options ask for. With a
+// screenshot asked for, shot receives what the last frame drew. False, with
+// a message written, when the host could not be set up.
+static bool host(CTRL_Desktop &controller, const std::string &path, const PLAYER_Options &options, UTIL_Bitmap *shot)
+{
+    const char *capture = options.m_sAudioOut.empty() ? nullptr : options.m_sAudioOut.c_str();
+    if (options.m_bHeadless) {
+        // Headless runs hear nothing unless they capture the sound.
+        if (!controller.openSound(false, capture))
+            return false;
+        CTRL_HeadlessHost host(&controller, options.m_iWidth, options.m_iHeight);
+        if (!host.drawing()) {
+            if (shot != nullptr) {
+                fprintf(stderr, "vekta: cannot make the screenshot %s: no OpenGL (%s)\n", options.m_sScreenshot.c_str(),
+                        host.failure());
+                return false;
+            }
+            fprintf(stderr, "vekta: no OpenGL (%s): drawing nothing\n", host.failure());
+        }
+        host.run(options.m_iFrames, options.m_fDeltaTime, shot);
+        return true;
+    }
+    CTRL_WindowHost host(&controller);
+    char error[512];
+    bool noDisplay = false;
+    if (!host.open(windowTitle(path).c_str(), options.m_iWidth, options.m_iHeight, error, sizeof(error), &noDisplay)) {
+        fprintf(stderr, "vekta: cannot open a window (%s); --headless plays without a display\n", error);
+        return false;
+    }
+    // The sound device opens with the window.
+    if (!controller.openSound(true, capture))
+        return false;
+    host.run(options.m_iFrames, options.m_fDeltaTime, shot);
+    return true;
+}
+
+// Plays one document; false when the error report fired or the document
+// could not be played or its screenshot written. A signal stops the frames
+// (and a running script) and the document closes as after its last frame:
+// nothing of the stop is reported.
 static bool play(const std::string &path, const PLAYER_Options &options)
 {
     // The controller owns the engine and deletes it.
     CTRL_Desktop controller(new LMP_ScriptEngine());
-    // Headless runs hear nothing unless they capture the sound.
-    if (!controller.openSound(!options.m_bHeadless,
-                              options.m_sAudioOut.empty() ? nullptr : options.m_sAudioOut.c_str()))
-        return false;
     bool opened = controller.openDocument(path.c_str());
     if (!opened && !controller.m_bHalted) {
         // An empty or unreadable file fails without a report; the user must
@@ -44,18 +85,24 @@ static bool play(const std::string &path, const PLAYER_Options &options)
         fprintf(stderr, "Document %s could not be read\n%s\n", path.c_str(), CTRL_Generic::stageMessage(0));
         return false;
     }
-    if (opened && !controller.m_bHalted) {
-        // Until the window shell exists every run is headless, drawn through
-        // the renderer that draws nothing.
-        VIEW_Null renderer;
-        CTRL_HeadlessHost host(&controller, &renderer, options.m_iWidth, options.m_iHeight);
-        host.run(options.m_iFrames, options.m_fDeltaTime);
-    }
+    UTIL_Bitmap shot;
+    bool wantShot = !options.m_sScreenshot.empty();
+    if (opened && !controller.m_bHalted && !host(controller, path, options, wantShot ? &shot : nullptr))
+        return false;
+    bool ok = true;
     if (controller.m_bHalted) {
         fprintf(stderr, "%s\n", controller.m_sErrorText);
-        return false;
+        ok = false;
     }
-    return true;
+    if (wantShot) {
+        if (shot.m_pucData == nullptr) {
+            fprintf(stderr, "vekta: no screenshot written: the last frame drew nothing that could be read\n");
+            return false;
+        }
+        if (!shot.writePng(options.m_sScreenshot.c_str()))
+            return false; // the writer said why
+    }
+    return ok;
 }
 
 int main(int argc, char **argv)

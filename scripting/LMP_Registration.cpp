@@ -19,6 +19,7 @@ static const LMP_RegistrationStep s_apfnClassSteps[] = {
     LMP_registerViewport,
     LMP_registerObject,
     LMP_registerMesh,
+    LMP_registerRigidBody,
     LMP_registerSound,
     LMP_registerLamp,
     LMP_registerCamera,
@@ -28,6 +29,8 @@ static const LMP_RegistrationStep s_apfnClassSteps[] = {
     LMP_registerStream,
     LMP_registerFont,
     LMP_registerModelsSet,
+    LMP_registerSpring,
+    LMP_registerJoint,
     LMP_registerAnimationData,
     LMP_registerAnimation,
     nullptr, // end of the list

@@ -5,8 +5,12 @@
 
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_Camera.h"
+#include "model/MDL_Image.h"
+#include "model/MDL_Material.h"
+#include "model/MDL_Texture.h"
 #include "model/MDL_Viewport.h"
 #include "tests/support/TEST_Document.h"
+#include "tests/support/TEST_Support.h"
 #include "view/VIEW_Generic.h"
 
 namespace {
@@ -17,6 +21,7 @@ struct RecordingRenderer : VIEW_Generic {
     std::string m_sCaption;
     MTH_Vector4D m_oClear;
     MTH_Vector2D m_oViewportOrigin, m_oViewportSize, m_oFramePosition, m_oFrameSize;
+    MDL_Image *m_poLogo = nullptr;
 
     void beginFrame(void *, bool) override { m_asCalls.push_back("begin"); }
     void present(void *) override { m_asCalls.push_back("present"); }
@@ -31,8 +36,10 @@ struct RecordingRenderer : VIEW_Generic {
         m_oViewportSize = s;
         m_asCalls.push_back("viewport");
     }
-    void drawSplash(const MTH_Vector2D &p, const MTH_Vector2D &s, const char *caption, MDL_Font *, MDL_Image *) override
+    void drawSplash(const MTH_Vector2D &p, const MTH_Vector2D &s, const char *caption, MDL_Font *,
+                    MDL_Image *logo) override
     {
+        m_poLogo = logo;
         m_oFramePosition = p;
         m_oFrameSize = s;
         m_sCaption = caption;
@@ -75,6 +82,37 @@ TEST(FrameLoop, SplashCaptionGainsADotEveryHalfSecondAndWraps)
     EXPECT_EQ(captions[9], "Loading  . . . . . . . . . .");
     EXPECT_EQ(captions[10], "Loading  ."); // after ten, back to one
     EXPECT_EQ(captions[11], "Loading  . .");
+}
+
+TEST(FrameLoop, SplashLogoIsAQuarterOfTheFrameWideAndCentredAboveTheCaption)
+{
+    CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
+    RecordingRenderer renderer;
+    controller.resize(800, 600);
+    controller.frame(nullptr, &renderer, 0);
+    MDL_Image *logo = renderer.m_poLogo;
+    ASSERT_NE(logo, nullptr);
+    EXPECT_EQ(logo, controller.m_poLogoImage);
+    ASSERT_TRUE(logo->ownsMaterial());
+    ASSERT_EQ(logo->getMaterial()->getLayerCount(), 1);
+    MDL_Texture *texture = logo->getMaterial()->getLayerTexture(0);
+    EXPECT_EQ(texture, controller.m_poLogoTexture);
+    EXPECT_STREQ(texture->getName(), "Vekta");
+    EXPECT_EQ(texture->m_iWidth, 512);
+    EXPECT_EQ(texture->m_iHeight, 128);
+    // Its centre, (0.5, 0.5 x aspect ratio) of its own, lies at (0.5, 0.2).
+    MTH_Vector3D centre(0.5, 0.5 * logo->getAspectRatio(), 0);
+    logo->getGlobalFrame().toGlobalPoint(centre);
+    expectNear(MTH_Vector3D(0.5, 0.2, 1), centre);
+    MTH_Vector3D lengths;
+    logo->getGlobalBasis().getRowLengths(lengths);
+    expectNear(MTH_Vector3D(0.25, 0.25, 1), lengths);
+    // Later frames show the same logo; running drops it.
+    controller.frame(nullptr, &renderer, 0);
+    EXPECT_EQ(renderer.m_poLogo, logo);
+    controller.setRunning();
+    EXPECT_EQ(controller.m_poLogoImage, nullptr);
+    EXPECT_EQ(controller.m_poLogoTexture, nullptr);
 }
 
 TEST(FrameLoop, LetterboxedDocumentFrame)

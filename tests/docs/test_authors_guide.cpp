@@ -26,6 +26,7 @@
 #include "scripting/LMP_ScriptEngine.h"
 #include "tests/docs/guide_text.h"
 #include "tests/support/TEST_Log.h"
+#include "tests/support/TEST_Process.h"
 
 namespace {
 
@@ -301,4 +302,28 @@ TEST(AuthorsGuide, EveryOtherGlobalIsNamed)
         if (!TEST_authorsGuide().mentions(other.first))
             missing.push_back(other.first + " (" + other.second + ")");
     EXPECT_TRUE(missing.empty()) << "the guide never names:" << listed(missing);
+}
+
+// Every option the player's usage names has its row in the guide's table of
+// options, so the guide grows with the options.
+TEST(AuthorsGuide, EveryPlayerOptionIsDocumented)
+{
+    TEST_ProcessResult help = TEST_run(VEKTA_PLAYER_EXE, {"--help"});
+    ASSERT_EQ(help.m_iExitCode, 0) << help.m_sErr;
+    const GuideText &guide = TEST_authorsGuide();
+    std::set<std::string> options;
+    const std::string &usage = help.m_sOut;
+    for (size_t at = usage.find("--"); at != std::string::npos; at = usage.find("--", at + 2)) {
+        size_t end = at + 2;
+        while (end < usage.size() && (isalnum(static_cast<unsigned char>(usage[end])) || usage[end] == '-'))
+            end++;
+        if (end > at + 2)
+            options.insert(usage.substr(at, end - at));
+    }
+    EXPECT_GE(options.size(), 8u) << usage;
+    std::string missing;
+    for (const std::string &option : options)
+        if (guide.m_sAllText.find("| `" + option) == std::string::npos)
+            missing += "  " + option + "\n";
+    EXPECT_TRUE(missing.empty()) << "the guide's table of options leaves out:\n" << missing;
 }

@@ -1,29 +1,74 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
+#include "model/MDL_RigidBody.h"
+#include "model/MDL_Scene.h"
+#include "tests/scripting/script_test_support.h"
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_ModelsSetWriter.h"
 #include "tests/support/TEST_Process.h"
 #include "tests/support/TEST_Wav.h"
 
-// The built-in document's models set is made by the test writer: the cube,
-// sphere and plane of its sample set, with a camera and a lamp.
+// The built-in document's models set is made by the test writer: a cube
+// with a tiled texture, a sphere painted by its vertex colours and a plane of
+// one colour, with a camera and a lamp.
 static std::string builtInScene()
 {
-    TEST_ModelsSetWriter writer = TEST_ModelsSetWriter::sample();
-    TEST_ObjectRecord camera;
-    camera.m_sType = "Camera";
-    camera.m_sName = "camera";
-    camera.m_afMatrix = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 6, 1};
-    writer.addObject(camera);
-    TEST_ObjectRecord lamp;
-    lamp.m_sType = "Lamp";
-    lamp.m_sName = "lamp";
-    lamp.m_afMatrix = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 3, 3, 5, 1};
+    // Terracotta and cream tiles, four pixels each.
+    std::vector<unsigned char> tiles;
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++) {
+            bool dark = (x / 4 + y / 4) % 2 == 0;
+            const unsigned char rgb[3] = {static_cast<unsigned char>(dark ? 184 : 240),
+                                          static_cast<unsigned char>(dark ? 82 : 226),
+                                          static_cast<unsigned char>(dark ? 54 : 196)};
+            tiles.insert(tiles.end(), rgb, rgb + 3);
+        }
+    TEST_ModelsSetWriter writer;
+    writer.addTexture("tiles", TEST_pngPixels(16, 16, 3, tiles), "nearest_point");
+    writer.addMaterial(TEST_MaterialRecord("tiled").diffuse(1, 1, 1).texture("tiles"));
+    writer.addMaterial(TEST_MaterialRecord("painted").diffuse(1, 1, 1));
+    writer.addMaterial(TEST_MaterialRecord("lawn").diffuse(0.35, 0.7, 0.4));
+    // The sphere's colours follow its normals: a hue for every direction.
+    TEST_MeshShape sphere = TEST_sphereShape("sphere", 1.0, 16, 8);
+    for (const MTH_Vector3D &n : sphere.m_aoNormals)
+        sphere.m_aaColors.push_back({static_cast<unsigned char>(127.5 + 127 * n.m_fX),
+                                     static_cast<unsigned char>(127.5 + 127 * n.m_fY),
+                                     static_cast<unsigned char>(127.5 + 127 * n.m_fZ), 255});
+    const TEST_MeshShape shapes[3] = {TEST_cubeShape("cube"), sphere, TEST_planeShape("plane", 1.0, 2)};
+    const char *const materials[3] = {"tiled", "painted", "lawn"};
+    for (int i = 0; i < 3; i++) {
+        writer.addMesh(shapes[i]);
+        TEST_ObjectRecord mesh;
+        mesh.m_sType = "Mesh";
+        mesh.m_sName = mesh.m_sMesh = shapes[i].m_sName;
+        mesh.m_sMaterial = materials[i];
+        writer.addObject(mesh);
+    }
+    writer.addObject(TEST_placedObject("Camera", "camera", MTH_Vector3D(0, 0, 6)));
+    TEST_ObjectRecord lamp = TEST_placedObject("Lamp", "lamp", MTH_Vector3D(3, 3, 5));
     lamp.m_sExtra = "<type>Lamp</type>";
     writer.addObject(lamp);
+    // The pile's templates: a crate and a ball, each carrying a collision
+    // volume of its shape.
+    const char *const pile[][4] = {{"crate", "cube", "crateVolume", "box"}, {"ball", "sphere", "ballVolume", "sphere"}};
+    for (const auto &p : pile) {
+        TEST_ObjectRecord mesh;
+        mesh.m_sType = "Mesh";
+        mesh.m_sName = p[0];
+        mesh.m_sMesh = p[1];
+        mesh.m_sMaterial = "red";
+        writer.addObject(mesh);
+        TEST_ObjectRecord volume;
+        volume.m_sType = "CollisionVolume";
+        volume.m_sName = p[2];
+        volume.m_sParent = p[0];
+        volume.m_sExtra = std::string("<volume_type>") + p[3] + "</volume_type>";
+        writer.addObject(volume);
+    }
     return writer.text();
 }
 
@@ -71,4 +116,41 @@ TEST(BuiltInDocument, RingsAChime)
     EXPECT_GT(left, 1000);
     EXPECT_GT(right, 1000);
     EXPECT_NE(left, right);
+}
+
+// The pile of the built-in document falls, collides and comes to rest on
+// the floor, as the frame loop steps it.
+TEST(BuiltInDocument, ThePileComesToRest)
+{
+    TEST_DocumentBuilder document(false);
+    const std::string folder = std::string(VEKTA_SOURCE_DIR) + "/documents/vKorvestrane/";
+    for (const char *name : {"config.xml", "init.lua", "scene.xml", "chime.ogg"})
+        document.add(name, TEST_readText(folder + name));
+    ScriptDocument player(document);
+    ASSERT_TRUE(player.m_bOpened) << player.log();
+    ASSERT_TRUE(player.run()) << player.log();
+    player.m_oController.m_bRunning = true;
+    ASSERT_EQ(1, player.m_oController.m_oScenes.m_iCount);
+    MDL_Scene *scene = player.m_oController.m_oScenes.m_pData[0];
+    ASSERT_EQ(8, scene->m_oRigidBodies.m_iCount);
+    int restFrame = 0;
+    bool collided = false;
+    for (int frame = 1; frame <= 1500 && restFrame == 0; frame++) {
+        player.m_oController.update(0.02);
+        bool all = true;
+        for (int i = 0; i < scene->m_oRigidBodies.m_iCount; i++) {
+            MDL_RigidBody *body = MDL_RigidBody::cast(scene->m_oRigidBodies.m_pData[i]);
+            all = all && body->getStill();
+            collided = collided || body->getAngularSpeed().length() > 0.5;
+        }
+        if (all)
+            restFrame = frame;
+    }
+    EXPECT_TRUE(collided);
+    EXPECT_GT(restFrame, 0);
+    for (int i = 0; i < scene->m_oRigidBodies.m_iCount; i++) {
+        const MTH_Vector3D &p = scene->m_oRigidBodies.m_pData[i]->getGlobalPosition();
+        EXPECT_TRUE(p.m_fZ > 0 && p.m_fZ < 1.5 && std::fabs(p.m_fX) < 2 && std::fabs(p.m_fY) < 2) << i;
+    }
+    EXPECT_FALSE(player.m_oController.m_bHalted) << player.log();
 }

@@ -292,6 +292,15 @@ std::string TEST_MaterialRecord::xml() const
     return out + "</material>";
 }
 
+TEST_ObjectRecord TEST_placedObject(const std::string &type, const std::string &name, const MTH_Vector3D &position)
+{
+    TEST_ObjectRecord object;
+    object.m_sType = type;
+    object.m_sName = name;
+    object.m_afMatrix = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, position.m_fX, position.m_fY, position.m_fZ, 1};
+    return object;
+}
+
 std::string TEST_ObjectRecord::xml() const
 {
     std::string out = "<object type=\"" + TEST_xmlEscape(m_sType) + "\" name=\"" + TEST_xmlEscape(m_sName) + "\">";
@@ -321,11 +330,21 @@ std::string TEST_ObjectRecord::xml() const
 std::vector<unsigned char> TEST_pngImage(int width, int height, bool alpha, const unsigned char rgba[4])
 {
     const int components = alpha ? 4 : 3;
+    std::vector<unsigned char> pixels;
+    for (int i = 0; i < width * height; i++)
+        pixels.insert(pixels.end(), rgba, rgba + components);
+    return TEST_pngPixels(width, height, components, pixels);
+}
+
+std::vector<unsigned char> TEST_pngPixels(int width, int height, int components,
+                                          const std::vector<unsigned char> &pixels)
+{
+    const bool alpha = components == 4;
+    const size_t rowBytes = static_cast<size_t>(width) * components;
     std::vector<unsigned char> raw;
     for (int y = 0; y < height; y++) {
         raw.push_back(0); // filter type none
-        for (int x = 0; x < width; x++)
-            raw.insert(raw.end(), rgba, rgba + components);
+        raw.insert(raw.end(), pixels.begin() + y * rowBytes, pixels.begin() + (y + 1) * rowBytes);
     }
     uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
     std::vector<unsigned char> packed(packedSize);

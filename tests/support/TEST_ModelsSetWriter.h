@@ -99,6 +99,9 @@ struct TEST_ObjectRecord {
     std::string xml() const;
 };
 
+// An object record of a type and name, unrotated at a position.
+TEST_ObjectRecord TEST_placedObject(const std::string &type, const std::string &name, const MTH_Vector3D &position);
+
 // One key of an "animation" record.
 struct TEST_AnimationKey {
     double m_fTime;
@@ -110,6 +113,10 @@ struct TEST_AnimationKey {
 // A tiny PNG image (8-bit RGB, or RGBA with alpha), every pixel the given
 // colour.
 std::vector<unsigned char> TEST_pngImage(int width, int height, bool alpha, const unsigned char rgba[4]);
+// A PNG image of the given pixels (components 3 for RGB or 4 for RGBA, top
+// row first).
+std::vector<unsigned char> TEST_pngPixels(int width, int height, int components,
+                                          const std::vector<unsigned char> &pixels);
 
 class TEST_ModelsSetWriter {
 public:

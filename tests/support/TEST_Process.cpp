@@ -11,12 +11,15 @@
 #include <cstdlib>
 #include <thread>
 
-TEST_ProcessResult TEST_run(const std::string &program, const std::vector<std::string> &arguments)
+TEST_ProcessResult TEST_run(const std::string &program, const std::vector<std::string> &arguments,
+                            const TEST_Environment &environment)
 {
-    return TEST_RunningProcess(program, arguments).finish();
+    // Long enough for any run of a test; a hung player is killed.
+    return TEST_RunningProcess(program, arguments, environment).finish(300);
 }
 
-TEST_RunningProcess::TEST_RunningProcess(const std::string &program, const std::vector<std::string> &arguments)
+TEST_RunningProcess::TEST_RunningProcess(const std::string &program, const std::vector<std::string> &arguments,
+                                         const TEST_Environment &environment)
 {
     std::string out = m_oDir.path("out"), err = m_oDir.path("err");
     m_iPid = fork();
@@ -27,6 +30,13 @@ TEST_RunningProcess::TEST_RunningProcess(const std::string &program, const std::
         dup2(o, 1);
         dup2(e, 2);
         dup2(in, 0);
+        for (const std::string &change : environment) {
+            size_t equals = change.find('=');
+            if (equals == std::string::npos)
+                unsetenv(change.c_str());
+            else
+                setenv(change.substr(0, equals).c_str(), change.c_str() + equals + 1, 1);
+        }
         std::vector<char *> argv;
         argv.push_back(const_cast<char *>(program.c_str()));
         for (const std::string &a : arguments)

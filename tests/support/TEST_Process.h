@@ -15,13 +15,20 @@ struct TEST_ProcessResult {
     std::string m_sErr;
 };
 
-TEST_ProcessResult TEST_run(const std::string &program, const std::vector<std::string> &arguments);
+// Changes to the environment of a started program: "NAME=VALUE" sets a
+// variable, a bare "NAME" removes it.
+typedef std::vector<std::string> TEST_Environment;
 
-// A program started in the background, for tests that signal it while it
-// runs. Destroying it kills what still runs.
+TEST_ProcessResult TEST_run(const std::string &program, const std::vector<std::string> &arguments,
+                            const TEST_Environment &environment = TEST_Environment());
+
+// A program started in the background, its output going to files, for tests
+// that watch or signal it while it runs. Destroying it kills what still
+// runs.
 class TEST_RunningProcess {
 public:
-    TEST_RunningProcess(const std::string &program, const std::vector<std::string> &arguments);
+    TEST_RunningProcess(const std::string &program, const std::vector<std::string> &arguments,
+                        const TEST_Environment &environment = TEST_Environment());
     ~TEST_RunningProcess();
     TEST_RunningProcess(const TEST_RunningProcess &) = delete;
     TEST_RunningProcess &operator=(const TEST_RunningProcess &) = delete;

@@ -50,6 +50,8 @@ private:
 VIEW_SdlSound::VIEW_SdlSound() : m_uiDevice(0), m_bSubsystem(false), m_acError()
 {
     QuietStandardError quiet;
+    // SIGINT and SIGTERM stay the player's: they stop a running script.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         snprintf(m_acError, sizeof(m_acError), "%s", SDL_GetError());
         return;

@@ -1,0 +1,233 @@
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/MTH_Matrix4x4.h"
+#include "foundation/MTH_Vector.h"
+#include "foundation/UTIL_DynArray.h"
+#include "foundation/UTIL_HashMap.h"
+#include "model/MDL_MeshData.h"
+#include "view/VIEW_Generic.h"
+
+class MDL_Camera;
+class MDL_Font;
+class MDL_Image;
+class MDL_Lamp;
+class MDL_Material;
+class MDL_Mesh;
+class MDL_Object;
+class MDL_Scene;
+class MDL_Texture;
+struct FT_Bitmap_;
+
+// Render modes: how meshes reach OpenGL.
+enum {
+    VIEW_RENDER_MODE_NONE = 0,   // client-side vertex arrays
+    VIEW_RENDER_MODE_VBO = 1,    // vertex buffer objects per mesh data
+    VIEW_RENDER_MODE_SHADER = 2, // a name only: draws as mode 0
+};
+
+// The vertex and element buffers of one mesh data, with the counts they
+// were filled from (the layout of the vertex buffer: positions, normals,
+// colours, texture coordinates, each array behind the previous one).
+struct VIEW_MeshBuffers {
+    uint32_t m_uiVertexBuffer;
+    uint32_t m_uiElementBuffer;
+    int32_t m_iNumVertices;
+    int32_t m_iNumNormals;
+    int32_t m_iNumColors;
+    int32_t m_iNumUVs;
+    int32_t m_iNumTriangles;
+};
+
+// An image or movie frame uploaded as a texture: its name, the rectangle of
+// texture coordinates the picture occupies and the bytes the upload took.
+struct VIEW_ImageTexture {
+    uint32_t m_uiTexture;
+    double m_fUMin, m_fVMin, m_fUMax, m_fVMax;
+    int m_iByteSize;
+};
+
+// One rendered glyph: its texture (0 for a glyph without pixels, such as a
+// space), the part of the texture the glyph covers, its bitmap's size and
+// offsets from the pen (left, and top above the baseline) in pixels, its
+// advance in pixels and its glyph index.
+struct VIEW_GlyphTexture {
+    uint32_t m_uiTexture;
+    double m_fUScale, m_fVScale;
+    int m_iWidth, m_iRows;
+    int m_iLeft, m_iTop;
+    double m_fAdvance;
+    int m_iGlyphIndex;
+    int m_iByteSize;
+};
+
+// A run of text to draw, in the pixels of the 2D projection (y downwards):
+// where the pen starts, the on-screen axes of the text (each of length
+// m_fScale: a text scaled by 2 draws from a font twice the size), the font,
+// the UTF-8 text, its colour and size (in units of the viewport's width),
+// the tab stop width in spaces and the distance between lines in units of
+// the viewport's width.
+struct VIEW_TextRun {
+    MTH_Vector2D m_oOrigin;
+    MTH_Vector2D m_oXAxis;
+    MTH_Vector2D m_oYAxis;
+    double m_fScale;
+    MDL_Font *m_poFont;
+    const char *m_sText;
+    MTH_Vector4D m_oColor;
+    double m_fSize;
+    int m_iTabSize;
+    double m_fLineScale;
+};
+
+// The OpenGL version as major x 10 + minor from a GL_VERSION string
+// ("2.1 Mesa" gives 21); 0 for null or a string that does not start with
+// digits, a point and a digit.
+int VIEW_parseGLVersion(const char *version);
+
+// The power-of-two size of a texture side: the smallest power of two not
+// below side, limited to limit; 1 when that is 0 or less.
+int VIEW_powerOfTwo(int side, int limit);
+
+// The coverage of a glyph rendered by FreeType as one byte per pixel, top
+// row first, whatever the rasteriser's row order (the sign of the pitch),
+// row padding and pixel format (grey, one bit per pixel, or the alpha of
+// colour glyphs). False, out emptied, for another format or a pitch too
+// short for the width.
+bool VIEW_glyphCoverage(const FT_Bitmap_ &glyph, UTIL_Bitmap &out);
+
+// The renderer that draws the controller's frames with OpenGL's
+// fixed-function pipeline (compatibility profile). It caches what it
+// uploads: image and movie-frame textures by texture identifier, glyph
+// textures by font, character and size, and in render mode 1 the vertex
+// buffers of each mesh data. Every operation expects the drawing host's
+// context to be current; makeCurrent, releaseCurrent and flush are hooks
+// that succeed without doing anything, the host owning the context.
+//
+// The host flushes both texture caches (with its context current) before
+// deleting the renderer; the destructor deletes the vertex buffers, and so
+// also wants the context current.
+class VIEW_OpenGL : public VIEW_Generic, public MDL_MeshDataObserver {
+public:
+    VIEW_OpenGL();
+    ~VIEW_OpenGL() override;
+
+    // --- the renderer interface ---
+    void setTextureFilter(int filter) override;
+    void invalidateImageTextures() override;
+    void invalidateGlyphTextures() override;
+    void start() override;
+    void releaseBuffers() override;
+    void beginFrame(void *context, bool wireframe) override;
+    void releaseTexture(MDL_Texture *texture) override;
+    void present(void *context) override;
+    bool readStencil(void *context, int x, int y, int width, int height, UTIL_Bitmap *out) override;
+    bool readColor(void *context, int x, int y, int width, int height, UTIL_Bitmap *out) override;
+    bool readDepth(void *context, int x, int y, int width, int height, UTIL_Bitmap *out) override;
+    void clear(const MTH_Vector4D &color) override;
+    void renderViewport(MDL_Viewport *viewport, const MTH_Vector2D &position, const MTH_Vector2D &size) override;
+    void drawShadowedText(const MTH_Vector2D &position, const MTH_Vector2D &size, const char *text, MDL_Font *font,
+                          double textSize, double alpha) override;
+    void drawSplash(const MTH_Vector2D &position, const MTH_Vector2D &size, const char *caption, MDL_Font *font,
+                    MDL_Image *logo) override;
+    void drawMessage(const MTH_Vector2D &position, const MTH_Vector2D &size, const char *text, MDL_Font *font) override;
+    const char *getVersion() override;
+    const char *getRenderer() override;
+    const char *getVendor() override;
+    const char *getRenderModeName() override;
+
+    virtual bool makeCurrent(void *context);
+    virtual bool releaseCurrent(void *context);
+    virtual bool flush(void *context);
+
+    // --- caches ---
+    // Binds the texture's OpenGL texture, uploading it first when it is not
+    // cached (a movie frame is refreshed when it changed); null when the
+    // image cannot be decoded or the frame has no pixels.
+    VIEW_ImageTexture *getImageTexture(MDL_Texture *texture);
+    // Binds the glyph's texture (name 0 for a glyph without pixels),
+    // rendering it first at the font's current size when it is not cached.
+    VIEW_GlyphTexture *getGlyphTexture(MDL_Font *font, int code);
+    // Sets the filters of the bound texture: 1 nearest, 2 linear, 3
+    // trilinear with mipmaps; 0 (and any value that is none of these) means
+    // the default filter. Returns the filter used.
+    int applyTextureFilter(int filter);
+    // Delete every cached texture with the context current.
+    void flushImageTextures(void *context);
+    void flushGlyphTextures(void *context);
+
+    // --- drawing ---
+    // Draws a mesh with its material, layer by layer.
+    void drawMesh(MDL_Mesh *mesh);
+    // The opaque surfaces of a scene, then the depth of its fully
+    // transparent ones.
+    void drawOpaque(MDL_Scene *scene);
+    // Sets up layer i of a material (null: the default surface); returns
+    // whether texturing is on.
+    bool setupMaterial(MDL_Material *material, int layer, bool overlay, bool forceBlend);
+    // Loads the object's modelview: its global frame, then the view.
+    void loadModelview(MDL_Object *object);
+    // Sets the OpenGL viewport and scissor box to the rectangle (pixels,
+    // origin at the lower left) and loads a camera's projection, or the 2D
+    // projection (pixels from the upper left corner, y downwards) for a
+    // null camera. False, nothing set, for a rectangle that rounds to no
+    // pixels, a camera whose clip distances are equal, or a size that is not
+    // a finite number.
+    bool setProjection(MDL_Camera *camera, const MTH_Vector2D &position, const MTH_Vector2D &size);
+    // The state of 2D drawing over a rectangle: the 2D projection, no depth,
+    // culling, stencil or lighting, texturing and blending on. False for a
+    // rectangle without pixels.
+    bool beginOverlay(const MTH_Vector2D &position, const MTH_Vector2D &size);
+    // An overlay image of the current 2D projection.
+    void drawImage(MDL_Image *image);
+    // A text of the current 2D projection at (x, y) in units of the
+    // viewport's width, with the identity basis, a new text's tab size and
+    // no background.
+    void drawTextAt(const MTH_Vector2D &position, MDL_Font *font, const char *text, const MTH_Vector4D &color,
+                    double size);
+    // The glyphs of a run, with kerning, tab stops and new lines.
+    void drawTextRun(const VIEW_TextRun &run);
+
+    // A mesh data is going away: its buffers are deleted at the next frame.
+    void meshDataDestroyed(MDL_MeshData *data) override;
+
+    // --- fields ---
+    UTIL_HashMap<8, VIEW_MeshBuffers> m_oMeshBuffers;
+    double m_fViewportWidth;
+    double m_fViewportHeight;
+    MTH_Matrix4x4 m_oViewMatrix;
+    MTH_Matrix4x4 m_oProjectionMatrix;
+    MTH_Matrix4x4 m_oViewProjectionMatrix;
+    UTIL_HashMap<16, VIEW_GlyphTexture> m_oGlyphTextures;
+    UTIL_HashMap<4, VIEW_ImageTexture> m_oImageTextures;
+    const char *m_sVersion;
+    const char *m_sVendor;
+    const char *m_sRenderer;
+    int m_iVersion;
+    int m_iMaxTextureSize;
+    int m_iTextureFilter;
+    int m_iRenderMode;
+    bool m_bGlyphTexturesStale;
+    bool m_bImageTexturesStale;
+    // Buffer names of destroyed mesh data, deleted at the next beginFrame
+    // (when the context is current).
+    UTIL_DynArray<uint32_t> m_oOrphanBuffers;
+
+protected:
+    // The vertex buffers of a mesh made or dropped as its data changed
+    // (render mode 1, plain meshes only).
+    void refreshBuffers(MDL_Mesh *mesh);
+    // The lights of a scene's lamps; returns the lamp that casts stencil
+    // shadows (null for none) and its light index.
+    MDL_Lamp *setupLights(MDL_Scene *scene, int &lightIndex);
+    // The transparent surfaces of a scene, back to front.
+    void drawTransparent(MDL_Camera *camera, MDL_Scene *scene);
+    // The overlays of a scene in depth order.
+    void drawOverlays(MDL_Scene *scene);
+    // Delete every texture of a cache and empty it (the buckets stay).
+    void clearImageTextures();
+    void clearGlyphTextures();
+    void deleteBuffers(VIEW_MeshBuffers &buffers);
+    void deleteOrphanBuffers();
+};

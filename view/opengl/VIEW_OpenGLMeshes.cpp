@@ -1,0 +1,303 @@
+// Mesh drawing from client arrays or vertex buffers, the vertex-buffer
+// cache and the opaque pass.
+#include "view/opengl/VIEW_OpenGL.h"
+
+#include <cstring>
+
+#include "model/MDL_AnimatedMesh.h"
+#include "model/MDL_Material.h"
+#include "model/MDL_Mesh.h"
+#include "model/MDL_MeshData.h"
+#include "model/MDL_Scene.h"
+#include "view/opengl/VIEW_GL.h"
+
+namespace {
+
+// The arrays a mesh is drawn from, each with its element count: an
+// animated mesh's deformed positions and normals, else its data's. OpenGL
+// reads vertex arrays on the CPU with some drivers, so an array is only
+// used when it covers every vertex, and a mesh only drawn when every
+// triangle index names a vertex.
+struct MeshArrays {
+    int m_iNumVertices;
+    const MTH_Vector3D *m_poPositions;
+    const MTH_Vector3D *m_poNormals; // null: none or too short
+    const MTH_Vector4D *m_poColors;
+    const MTH_Vector2D *m_poUVs;
+    int m_iNumTriangles;
+    const uint32_t *m_puiTriangles;
+};
+
+template <typename T> const T *covering(const T *array, int count, int vertices)
+{
+    return array != nullptr && count >= vertices ? array : nullptr;
+}
+
+// Whether every index of count triangles is below vertices.
+bool indicesWithin(const uint32_t *indices, int triangles, int vertices)
+{
+    uint32_t largest = 0;
+    size_t n = static_cast<size_t>(triangles) * 3;
+    for (size_t i = 0; i < n; i++)
+        largest = indices[i] > largest ? indices[i] : largest;
+    return n == 0 || largest < static_cast<uint32_t>(vertices);
+}
+
+bool meshArrays(MDL_Mesh *mesh, MeshArrays &out)
+{
+    const MDL_MeshData *data = mesh->getMeshData();
+    if (data == nullptr || data->m_iNumVertices <= 0 || data->m_iNumTriangles <= 0 || data->m_puiTriangles == nullptr)
+        return false;
+    int vertices = data->m_iNumVertices;
+    const MTH_Vector3D *positions = data->m_poPositions;
+    int numPositions = vertices;
+    const MTH_Vector3D *normals = data->m_poNormals;
+    int numNormals = data->m_iNumNormals;
+    if (mesh->getType() == OBJECT_ANIMATED_MESH) {
+        const MDL_AnimatedMesh *animated = static_cast<const MDL_AnimatedMesh *>(mesh);
+        if (animated->hasDeformedData()) {
+            positions = animated->m_poDeformedPositions;
+            numPositions = animated->m_iNumDeformedVertices;
+            normals = animated->m_poDeformedNormals;
+            numNormals = animated->m_iNumDeformedNormals;
+        }
+    }
+    out.m_iNumVertices = vertices;
+    out.m_poPositions = covering(positions, numPositions, vertices);
+    out.m_poNormals = covering(normals, numNormals, vertices);
+    out.m_poColors = covering(data->m_poColors, data->m_iNumColors, vertices);
+    out.m_poUVs = covering(data->m_poUVs, data->m_iNumUVs, vertices);
+    out.m_iNumTriangles = data->m_iNumTriangles;
+    out.m_puiTriangles = data->m_puiTriangles;
+    return out.m_poPositions != nullptr && indicesWithin(out.m_puiTriangles, out.m_iNumTriangles, vertices);
+}
+
+void enableArray(GLenum array, bool on)
+{
+    if (on)
+        glEnableClientState(array);
+    else
+        glDisableClientState(array);
+}
+
+// Vertex colours replace the material's diffuse colour.
+void enableColors(bool on)
+{
+    enableArray(GL_COLOR_ARRAY, on);
+    if (on)
+        glEnable(GL_COLOR_MATERIAL);
+    else
+        glDisable(GL_COLOR_MATERIAL);
+}
+
+void cullFor(const MDL_Mesh *mesh)
+{
+    if (mesh->isDoubleSided())
+        glDisable(GL_CULL_FACE);
+    else
+        glEnable(GL_CULL_FACE);
+}
+
+int layerPasses(const MDL_Material *material)
+{
+    int layers = material != nullptr ? material->getLayerCount() : 0;
+    return layers > 1 ? layers : 1;
+}
+
+} // namespace
+
+void VIEW_OpenGL::deleteBuffers(VIEW_MeshBuffers &buffers)
+{
+    glDeleteBuffers(1, &buffers.m_uiElementBuffer);
+    glDeleteBuffers(1, &buffers.m_uiVertexBuffer);
+}
+
+void VIEW_OpenGL::releaseBuffers()
+{
+    if (m_iRenderMode != VIEW_RENDER_MODE_VBO)
+        return;
+    m_oMeshBuffers.clearAll([this](VIEW_MeshBuffers &buffers) { deleteBuffers(buffers); });
+    std::free(m_oMeshBuffers.m_ppoBuckets);
+    m_oMeshBuffers.m_ppoBuckets = nullptr;
+    m_oMeshBuffers.m_iCapacity = 0;
+}
+
+void VIEW_OpenGL::meshDataDestroyed(MDL_MeshData *data)
+{
+    // The address may serve another mesh data from now on: the entry goes
+    // at once, its buffers when the context is current.
+    UTIL_HashMap<8, VIEW_MeshBuffers>::Node *node = m_oMeshBuffers.find(&data);
+    if (node == nullptr)
+        return;
+    m_oOrphanBuffers.append(node->m_oValue.m_uiElementBuffer);
+    m_oOrphanBuffers.append(node->m_oValue.m_uiVertexBuffer);
+    m_oMeshBuffers.remove(&data);
+}
+
+void VIEW_OpenGL::deleteOrphanBuffers()
+{
+    if (m_oOrphanBuffers.m_iCount == 0)
+        return;
+    glDeleteBuffers(m_oOrphanBuffers.m_iCount, m_oOrphanBuffers.m_pData);
+    m_oOrphanBuffers.resize(0);
+}
+
+void VIEW_OpenGL::refreshBuffers(MDL_Mesh *mesh)
+{
+    if (m_iRenderMode != VIEW_RENDER_MODE_VBO || mesh->getType() != OBJECT_MESH)
+        return;
+    MDL_MeshData *data = mesh->getMeshData();
+    if (data == nullptr)
+        return;
+    UTIL_HashMap<8, VIEW_MeshBuffers>::Node *node = m_oMeshBuffers.find(&data);
+    if (mesh->m_bGeometryEdited && node != nullptr) {
+        deleteBuffers(node->m_oValue);
+        m_oMeshBuffers.remove(&data);
+        node = nullptr;
+        mesh->m_bGeometryEdited = false;
+    }
+    MeshArrays arrays;
+    if (node != nullptr || mesh->getDisplayMode() == DISPLAY_MODE_SPRITE || !meshArrays(mesh, arrays))
+        return;
+    VIEW_MeshBuffers buffers;
+    buffers.m_iNumVertices = arrays.m_iNumVertices;
+    buffers.m_iNumNormals = arrays.m_poNormals != nullptr ? arrays.m_iNumVertices : 0;
+    buffers.m_iNumColors = arrays.m_poColors != nullptr ? arrays.m_iNumVertices : 0;
+    buffers.m_iNumUVs = arrays.m_poUVs != nullptr ? arrays.m_iNumVertices : 0;
+    buffers.m_iNumTriangles = arrays.m_iNumTriangles;
+    GLsizeiptr positionBytes = static_cast<GLsizeiptr>(buffers.m_iNumVertices) * 24;
+    GLsizeiptr normalBytes = static_cast<GLsizeiptr>(buffers.m_iNumNormals) * 24;
+    GLsizeiptr colorBytes = static_cast<GLsizeiptr>(buffers.m_iNumColors) * 32;
+    GLsizeiptr uvBytes = static_cast<GLsizeiptr>(buffers.m_iNumUVs) * 16;
+
+    glGenBuffers(1, &buffers.m_uiVertexBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, buffers.m_uiVertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, positionBytes + normalBytes + colorBytes + uvBytes, nullptr, GL_DYNAMIC_COPY);
+    GLintptr offset = 0;
+    glBufferSubData(GL_ARRAY_BUFFER, offset, positionBytes, arrays.m_poPositions);
+    offset += positionBytes;
+    if (normalBytes > 0)
+        glBufferSubData(GL_ARRAY_BUFFER, offset, normalBytes, arrays.m_poNormals);
+    offset += normalBytes;
+    if (colorBytes > 0)
+        glBufferSubData(GL_ARRAY_BUFFER, offset, colorBytes, arrays.m_poColors);
+    offset += colorBytes;
+    if (uvBytes > 0)
+        glBufferSubData(GL_ARRAY_BUFFER, offset, uvBytes, arrays.m_poUVs);
+    glGenBuffers(1, &buffers.m_uiElementBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers.m_uiElementBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(buffers.m_iNumTriangles) * 12, arrays.m_puiTriangles,
+                 GL_DYNAMIC_COPY);
+    bool outOfMemory = false;
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
+        outOfMemory = outOfMemory || error == GL_OUT_OF_MEMORY;
+    if (outOfMemory)
+        deleteBuffers(buffers); // drawn from client arrays; the next frame tries again
+    else
+        m_oMeshBuffers.insert(&data, buffers);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
+void VIEW_OpenGL::drawMesh(MDL_Mesh *mesh)
+{
+    MeshArrays arrays;
+    if (!meshArrays(mesh, arrays))
+        return;
+    loadModelview(mesh);
+    cullFor(mesh);
+    MDL_Material *material = mesh->getMaterial();
+    bool shadeless = material != nullptr && material->m_bShadeless;
+    int passes = layerPasses(material);
+
+    // Buffers are kept for plain meshes only: an animated mesh draws its
+    // deformed arrays.
+    MDL_MeshData *data = mesh->getMeshData();
+    UTIL_HashMap<8, VIEW_MeshBuffers>::Node *node = nullptr;
+    if (m_iRenderMode == VIEW_RENDER_MODE_VBO && mesh->getType() == OBJECT_MESH)
+        node = m_oMeshBuffers.find(&data);
+    if (node != nullptr && node->m_oValue.m_iNumVertices == arrays.m_iNumVertices &&
+        node->m_oValue.m_iNumTriangles == arrays.m_iNumTriangles) {
+        const VIEW_MeshBuffers &buffers = node->m_oValue;
+        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+        glBindBuffer(GL_ARRAY_BUFFER, buffers.m_uiVertexBuffer);
+        // Offsets into the bound buffer, passed where pointers go.
+        uintptr_t offset = 0;
+        glVertexPointer(3, GL_DOUBLE, 0, reinterpret_cast<const void *>(offset));
+        offset += static_cast<uintptr_t>(buffers.m_iNumVertices) * 24;
+        bool normals = buffers.m_iNumNormals > 0 && !shadeless;
+        enableArray(GL_NORMAL_ARRAY, normals);
+        if (normals)
+            glNormalPointer(GL_DOUBLE, 0, reinterpret_cast<const void *>(offset));
+        offset += static_cast<uintptr_t>(buffers.m_iNumNormals) * 24;
+        enableColors(buffers.m_iNumColors > 0);
+        if (buffers.m_iNumColors > 0)
+            glColorPointer(4, GL_DOUBLE, 0, reinterpret_cast<const void *>(offset));
+        offset += static_cast<uintptr_t>(buffers.m_iNumColors) * 32;
+        enableArray(GL_TEXTURE_COORD_ARRAY, buffers.m_iNumUVs > 0);
+        if (buffers.m_iNumUVs > 0)
+            glTexCoordPointer(2, GL_DOUBLE, 0, reinterpret_cast<const void *>(offset));
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers.m_uiElementBuffer);
+        for (int j = 0; j < passes; j++) {
+            setupMaterial(material, j, false, false);
+            glDrawElements(GL_TRIANGLES, buffers.m_iNumTriangles * 3, GL_UNSIGNED_INT, nullptr);
+        }
+        glPopClientAttrib();
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+        return;
+    }
+
+    glVertexPointer(3, GL_DOUBLE, 0, arrays.m_poPositions);
+    bool normals = arrays.m_poNormals != nullptr && !shadeless;
+    enableArray(GL_NORMAL_ARRAY, normals);
+    if (normals)
+        glNormalPointer(GL_DOUBLE, 0, arrays.m_poNormals);
+    enableColors(arrays.m_poColors != nullptr);
+    if (arrays.m_poColors != nullptr)
+        glColorPointer(4, GL_DOUBLE, 0, arrays.m_poColors);
+    enableArray(GL_TEXTURE_COORD_ARRAY, arrays.m_poUVs != nullptr);
+    if (arrays.m_poUVs != nullptr)
+        glTexCoordPointer(2, GL_DOUBLE, 0, arrays.m_poUVs);
+    for (int j = 0; j < passes; j++) {
+        setupMaterial(material, j, false, false);
+        glDrawElements(GL_TRIANGLES, arrays.m_iNumTriangles * 3, GL_UNSIGNED_INT, arrays.m_puiTriangles);
+    }
+}
+
+void VIEW_OpenGL::drawOpaque(MDL_Scene *scene)
+{
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_TRUE);
+    glCullFace(GL_BACK);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glEnable(GL_NORMALIZE);
+    const UTIL_DynArray<MDL_Object *> &meshes = scene->m_oMeshes;
+    for (int i = 0; i < meshes.m_iCount; i++) {
+        MDL_Mesh *mesh = static_cast<MDL_Mesh *>(meshes.m_pData[i]);
+        if (mesh->isOpaque())
+            drawMesh(mesh);
+    }
+
+    // Fully transparent surfaces still hide what lies behind them: their
+    // depth alone, whatever the last material left for texturing and the
+    // alpha test.
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    enableColors(false);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    for (int i = 0; i < meshes.m_iCount; i++) {
+        MDL_Mesh *mesh = static_cast<MDL_Mesh *>(meshes.m_pData[i]);
+        MeshArrays arrays;
+        if (!mesh->isFullyTransparent() || !meshArrays(mesh, arrays))
+            continue;
+        loadModelview(mesh);
+        cullFor(mesh);
+        glVertexPointer(3, GL_DOUBLE, 0, arrays.m_poPositions);
+        glDrawElements(GL_TRIANGLES, arrays.m_iNumTriangles * 3, GL_UNSIGNED_INT, arrays.m_puiTriangles);
+    }
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+}
