@@ -67,6 +67,13 @@ bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::st
             }
             options.m_sScreenshot = value;
             i++;
+        } else if (strcmp(arg, "--input") == 0) {
+            if (value == nullptr || value[0] == '\0') {
+                error = "--input needs the name of a file of input events";
+                return false;
+            }
+            options.m_sInput = value;
+            i++;
         } else if (arg[0] == '-' && arg[1] != '\0') {
             error = std::string("unknown option ") + arg;
             return false;
@@ -88,7 +95,7 @@ bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::st
 void PLAYER_printUsage(FILE *out)
 {
     fprintf(out, "usage: vekta [--headless] [--frames N] [--dt SECONDS] [--size WxH] [--screenshot FILE.png]\n"
-                 "             [--audio-out FILE.wav] [DOCUMENT...]\n"
+                 "             [--audio-out FILE.wav] [--input FILE] [DOCUMENT...]\n"
                  "\n"
                  "Plays interactive 3D documents in a window; with none, plays the built-in one.\n"
                  "  --headless             draw off-screen, without a window or display\n"
@@ -98,6 +105,8 @@ void PLAYER_printUsage(FILE *out)
                  "  --screenshot FILE.png  after the last frame, write what it drew (one document)\n"
                  "  --audio-out FILE.wav   write the sound to a WAV file instead of the audio device,\n"
                  "                         paced by the frames' time steps (one document)\n"
+                 "  --input FILE           input events before given frames, one a line:\n"
+                 "                         FRAME VERB ARGUMENTS (keyDown CODE, mouseDown X Y, ...)\n"
                  "  --version              print the player version\n"
                  "  --help                 print this help\n");
 }

@@ -9,6 +9,7 @@
 #include "controller/CTRL_Generic.h"
 #include "controller/desktop/CTRL_Desktop.h"
 #include "controller/desktop/CTRL_HeadlessHost.h"
+#include "controller/desktop/CTRL_InputScript.h"
 #include "controller/desktop/CTRL_Interrupt.h"
 #include "controller/desktop/CTRL_WindowHost.h"
 #include "foundation/UTIL_Bitmap.h"
@@ -37,7 +38,8 @@ static std::string windowTitle(const std::string &path)
 // Runs the controller's frames in the host the options ask for. With a
 // screenshot asked for, shot receives what the last frame drew. False, with
 // a message written, when the host could not be set up.
-static bool host(CTRL_Desktop &controller, const std::string &path, const PLAYER_Options &options, UTIL_Bitmap *shot)
+static bool host(CTRL_Desktop &controller, const std::string &path, const PLAYER_Options &options, UTIL_Bitmap *shot,
+                 CTRL_InputScript *input)
 {
     const char *capture = options.m_sAudioOut.empty() ? nullptr : options.m_sAudioOut.c_str();
     if (options.m_bHeadless) {
@@ -53,6 +55,7 @@ static bool host(CTRL_Desktop &controller, const std::string &path, const PLAYER
             }
             fprintf(stderr, "vekta: no OpenGL (%s): drawing nothing\n", host.failure());
         }
+        host.setInput(input);
         host.run(options.m_iFrames, options.m_fDeltaTime, shot);
         return true;
     }
@@ -66,6 +69,7 @@ static bool host(CTRL_Desktop &controller, const std::string &path, const PLAYER
     // The sound device opens with the window.
     if (!controller.openSound(true, capture))
         return false;
+    host.setInput(input);
     host.run(options.m_iFrames, options.m_fDeltaTime, shot);
     return true;
 }
@@ -74,7 +78,7 @@ static bool host(CTRL_Desktop &controller, const std::string &path, const PLAYER
 // could not be played or its screenshot written. A signal stops the frames
 // (and a running script) and the document closes as after its last frame:
 // nothing of the stop is reported.
-static bool play(const std::string &path, const PLAYER_Options &options)
+static bool play(const std::string &path, const PLAYER_Options &options, CTRL_InputScript *input)
 {
     // The controller owns the engine and deletes it.
     CTRL_Desktop controller(new LMP_ScriptEngine());
@@ -87,7 +91,9 @@ static bool play(const std::string &path, const PLAYER_Options &options)
     }
     UTIL_Bitmap shot;
     bool wantShot = !options.m_sScreenshot.empty();
-    if (opened && !controller.m_bHalted && !host(controller, path, options, wantShot ? &shot : nullptr))
+    if (input != nullptr)
+        input->rewind();
+    if (opened && !controller.m_bHalted && !host(controller, path, options, wantShot ? &shot : nullptr, input))
         return false;
     bool ok = true;
     if (controller.m_bHalted) {
@@ -125,13 +131,22 @@ int main(int argc, char **argv)
         printf("vekta %s\n", VEKTA_VERSION);
         return 0;
     }
+    // Every document gets the same input events.
+    CTRL_InputScript input;
+    if (!options.m_sInput.empty()) {
+        char reason[1024];
+        if (!input.load(options.m_sInput.c_str(), reason, sizeof(reason))) {
+            fprintf(stderr, "vekta: %s\n", reason);
+            return 2;
+        }
+    }
     if (options.m_asDocuments.empty())
         options.m_asDocuments.push_back(builtInDocument());
     CTRL_Interrupt::install();
     bool ok = true;
     for (const std::string &path : options.m_asDocuments)
         if (CTRL_Interrupt::signal() == 0)
-            ok = play(path, options) && ok;
+            ok = play(path, options, options.m_sInput.empty() ? nullptr : &input) && ok;
     // Stopped by a signal: the shells' convention, 128 plus its number.
     if (CTRL_Interrupt::signal() != 0)
         return 128 + CTRL_Interrupt::signal();

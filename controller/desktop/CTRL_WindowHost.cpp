@@ -3,7 +3,9 @@
 #include <SDL.h>
 
 #include "controller/CTRL_Generic.h"
+#include "controller/desktop/CTRL_InputScript.h"
 #include "controller/desktop/CTRL_Interrupt.h"
+#include "controller/desktop/CTRL_SdlInput.h"
 #include "foundation/UTIL_Bitmap.h"
 #include "view/desktop/VIEW_SdlWindow.h"
 
@@ -11,7 +13,8 @@
 static const Uint32 REFRESH_MS = 16;
 
 CTRL_WindowHost::CTRL_WindowHost(CTRL_Generic *controller)
-    : m_poController(controller), m_poWindow(nullptr), m_oDrawing(controller), m_bClosed(false)
+    : m_poController(controller), m_poSdlInput(new CTRL_SdlInput(controller)), m_poWindow(nullptr),
+      m_oDrawing(controller), m_bClosed(false)
 {
     CTRL_Interrupt::setEngine(m_poController->m_poScriptEngine);
 }
@@ -19,6 +22,7 @@ CTRL_WindowHost::CTRL_WindowHost(CTRL_Generic *controller)
 CTRL_WindowHost::~CTRL_WindowHost()
 {
     CTRL_Interrupt::setEngine(nullptr);
+    delete m_poSdlInput;
     if (m_poWindow == nullptr)
         return;
     m_poWindow->makeCurrent();
@@ -35,6 +39,15 @@ bool CTRL_WindowHost::open(const char *title, int width, int height, char *error
 
 bool CTRL_WindowHost::handleEvents()
 {
+    // Mouse positions come in window coordinates; the controller takes
+    // pixels of the drawing surface.
+    int width = 0, height = 0, pixelsWide = 0, pixelsHigh = 0;
+    SDL_Window *window = SDL_GetWindowFromID(m_poWindow->id());
+    if (window != nullptr)
+        SDL_GetWindowSize(window, &width, &height);
+    m_poWindow->drawableSize(pixelsWide, pixelsHigh);
+    if (width > 0 && height > 0 && pixelsWide > 0 && pixelsHigh > 0)
+        m_poSdlInput->setScale(static_cast<double>(pixelsWide) / width, static_cast<double>(pixelsHigh) / height);
     SDL_Event event;
     bool open = true;
     while (SDL_PollEvent(&event)) {
@@ -43,6 +56,8 @@ bool CTRL_WindowHost::handleEvents()
         else if (event.type == SDL_WINDOWEVENT && event.window.windowID == m_poWindow->id() &&
                  event.window.event == SDL_WINDOWEVENT_CLOSE)
             open = false;
+        else
+            m_poSdlInput->handle(event);
         // A new size needs nothing here: every frame takes the drawing size
         // of the window as it is.
     }
@@ -65,6 +80,8 @@ long CTRL_WindowHost::run(long frames, double deltaTime, UTIL_Bitmap *lastFrame)
             m_bClosed = true;
             break;
         }
+        if (m_poInput != nullptr)
+            m_poInput->deliver(m_poController, done + 1);
         Uint32 start = SDL_GetTicks();
         int width = 0, height = 0;
         m_poWindow->drawableSize(width, height);

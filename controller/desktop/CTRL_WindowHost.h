@@ -3,6 +3,8 @@
 #include "controller/desktop/CTRL_DrawingHost.h"
 
 class CTRL_Generic;
+class CTRL_InputScript;
+class CTRL_SdlInput;
 class UTIL_Bitmap;
 class VIEW_SdlWindow;
 
@@ -34,11 +36,18 @@ public:
     // Whether the window was closed by its user (or the system) during run.
     bool closed() const { return m_bClosed; }
 
+    // Events to hand the controller before each frame (not owned; null:
+    // none).
+    void setInput(CTRL_InputScript *input) { m_poInput = input; }
+
 private:
     // Handles the waiting window events; false when the window is to close.
     bool handleEvents();
 
     CTRL_Generic *m_poController;
+    CTRL_InputScript *m_poInput = nullptr;
+    // The window's keyboard, mouse and wheel events for the controller.
+    CTRL_SdlInput *m_poSdlInput;
     VIEW_SdlWindow *m_poWindow;
     CTRL_DrawingHost m_oDrawing;
     bool m_bClosed;
