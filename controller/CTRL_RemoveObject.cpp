@@ -1,4 +1,5 @@
 #include "controller/CTRL_Generic.h"
+#include "model/MDL_Mike.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Viewport.h"
@@ -21,7 +22,7 @@ void CTRL_Generic::removeObject(MDL_Object *object)
                 MDL_Viewport *viewport = m_oViewports.m_pData[v];
                 if (reinterpret_cast<MDL_Object *>(viewport->m_poCamera) == o)
                     viewport->m_poCamera = nullptr;
-                if (reinterpret_cast<MDL_Object *>(viewport->m_poMike) == o)
+                if (viewport->m_poMike == o)
                     viewport->m_poMike = nullptr;
             }
         } else {

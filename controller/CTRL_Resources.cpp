@@ -14,6 +14,7 @@
 #include "model/MDL_MeshData.h"
 #include "model/MDL_ModelsSet.h"
 #include "model/MDL_Object.h"
+#include "model/MDL_Physics.h"
 #include "model/MDL_Sample.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Sound.h"
@@ -232,6 +233,7 @@ int CTRL_Generic::forgetResources(const CTRL_ResourceRemoval &removal)
 MDL_Scene *CTRL_Generic::addScene(const char *name)
 {
     MDL_Scene *scene = new MDL_Scene(name);
+    scene->setPhysics(&MDL_RigidBodyPhysics::instance());
     m_oScenes.append(scene);
     return scene;
 }

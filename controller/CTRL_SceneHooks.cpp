@@ -2,11 +2,14 @@
 
 #include "controller/CTRL_Generic.h"
 #include "controller/CTRL_ScriptEngine.h"
+#include "model/MDL_Mike.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
+#include "model/MDL_Sound.h"
 #include "model/MDL_Stream.h"
 #include "model/MDL_Texture.h"
 #include "model/MDL_Viewport.h"
+#include "view/VIEW_Sound.h"
 
 bool CTRL_sceneSimulates(MDL_Scene *scene)
 {
@@ -44,7 +47,7 @@ static void forgetPurged(MDL_Scene *, MDL_Object *const *objects, int count, voi
             MDL_Viewport *viewport = controller->m_oViewports.m_pData[v];
             if (reinterpret_cast<MDL_Object *>(viewport->m_poCamera) == o)
                 viewport->m_poCamera = nullptr;
-            if (reinterpret_cast<MDL_Object *>(viewport->m_poMike) == o)
+            if (viewport->m_poMike == o)
                 viewport->m_poMike = nullptr;
         }
         if (controller->m_poGrabbedObject == o) {
@@ -79,7 +82,32 @@ void CTRL_advanceStreams(CTRL_Generic *controller, double deltaTime)
     for (int i = 0; i < controller->m_oStreams.m_iCount; i++)
         controller->m_oStreams.m_pData[i]->advance(deltaTime);
 }
-void CTRL_serviceSound(CTRL_Generic *) {}
+
+// The output learns the frame's time step (outputs without a device clock
+// play by it), mixes what it has room for, and every movie's audio queue and
+// every sound moves on by the frames mixed; a sound that ends with
+// auto-delete leaves its scene.
+void CTRL_serviceSound(CTRL_Generic *controller)
+{
+    VIEW_Sound *output = controller->m_poSound;
+    output->elapse(controller->m_fDeltaTime);
+    int frames = output->service(controller->m_oViewports);
+    int rate = output->getSampleRate();
+    if (frames < 1 || rate < 1)
+        return;
+    for (int i = 0; i < controller->m_oStreams.m_iCount; i++)
+        controller->m_oStreams.m_pData[i]->consumeMixedAudio(frames, rate);
+    for (int i = 0; i < controller->m_oScenes.m_iCount; i++) {
+        MDL_Scene *scene = controller->m_oScenes.m_pData[i];
+        // Removal only flags objects: the list stays as it is until the
+        // scene's next purge.
+        for (int k = 0; k < scene->m_oSounds.m_iCount; k++) {
+            MDL_Sound *sound = static_cast<MDL_Sound *>(scene->m_oSounds.m_pData[k]);
+            if (!sound->m_bDeleted && sound->advance(frames, rate))
+                controller->removeObject(sound);
+        }
+    }
+}
 
 bool CTRL_textureReleased(MDL_Texture *texture)
 {

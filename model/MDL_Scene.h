@@ -120,8 +120,9 @@ public:
     // Copies a template object and its subtree into the scene and returns
     // the copy of the template; null when the template's kind has no copy.
     // Kinds copied: plain objects, lamps, cameras, meshes, sound objects,
-    // bones, animated meshes, collision volumes, and rigid bodies and
-    // locators when their copy function is registered. A child of a kind
+    // bones, animated meshes, collision volumes, rigid bodies (through their
+    // copy function when one is registered), and locators when their copy
+    // function is registered. A child of a kind
     // without a copy is left out with its subtree. The copies keep their
     // local frames, children stay in order, and each animated mesh is bound
     // to the copies of its bones; a bone outside the subtree is copied too,

@@ -8,13 +8,14 @@
 #include "model/MDL_Lamp.h"
 #include "model/MDL_Mesh.h"
 #include "model/MDL_Object.h"
+#include "model/MDL_RigidBody.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Sound.h"
 
 namespace {
 
-// Copy functions of the kinds whose classes live elsewhere: rigid bodies and
-// locators.
+// Copy functions that replace the copy of rigid bodies, and that copy
+// locators, whose class lives elsewhere.
 MDL_CopyFunction s_pfnCopyRigidBody = nullptr;
 MDL_CopyFunction s_pfnCopyLocator = nullptr;
 
@@ -32,7 +33,7 @@ MDL_Object *copyOf(const MDL_Object &source)
     case OBJECT_MESH:
         return new MDL_Mesh(static_cast<const MDL_Mesh &>(source));
     case OBJECT_RIGID_BODY:
-        return s_pfnCopyRigidBody != nullptr ? s_pfnCopyRigidBody(source) : nullptr;
+        return s_pfnCopyRigidBody != nullptr ? s_pfnCopyRigidBody(source) : MDL_RigidBody::copy(source);
     case OBJECT_SOUND:
         return new MDL_Sound(static_cast<const MDL_Sound &>(source));
     case OBJECT_BONE:

@@ -1,6 +1,7 @@
 #include "model/MDL_Sound.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "model/MDL_Sample.h"
 
@@ -66,28 +67,85 @@ int MDL_Sound::countUsers(const MDL_Sample *sample)
     return count;
 }
 
-float MDL_Sound::getValue(int i) const
+MDL_Sound::Source MDL_Sound::source() const
 {
+    Source silent = {nullptr, 0, 0, false};
     const MDL_Sample *sample = m_poSample;
     if (sample == nullptr || sample->m_bPaused)
-        return 0.0f;
+        return silent;
     if (m_iChannel < 0 || m_iChannel >= sample->m_oChannels.m_iCount)
-        return 0.0f;
+        return silent;
     const MDL_SampleChannel *channel = sample->m_oChannels[m_iChannel];
-    int64_t length = channel != nullptr ? channel->m_iCount : 0;
-    if (length <= 0)
-        return 0.0f;
+    if (channel == nullptr || channel->m_iCount <= 0 || channel->m_pData == nullptr)
+        return silent;
+    // A movie's audio queue is read from its front and never wraps.
     if (sample->m_bStreamed)
-        return i >= 0 && i < length ? channel->m_pData[i] : 0.0f;
+        return Source{channel->m_pData, channel->m_iCount, 0, false};
+    return Source{channel->m_pData, channel->m_iCount, m_iPlayOffset, m_bLooping};
+}
 
-    int64_t j = static_cast<int64_t>(i) + m_iPlayOffset;
-    if (m_bLooping) {
-        j %= length;
+float MDL_Sound::valueAt(const Source &source, int64_t i)
+{
+    if (source.m_iLength <= 0)
+        return 0.0f;
+    int64_t j = source.m_iStart + i;
+    if (source.m_bWrap) {
+        j %= source.m_iLength;
         if (j < 0)
-            j += length;
-        return channel->m_pData[j];
+            j += source.m_iLength;
+        return source.m_pfData[j];
     }
-    return j >= 0 && j < length ? channel->m_pData[j] : 0.0f;
+    return j >= 0 && j < source.m_iLength ? source.m_pfData[j] : 0.0f;
+}
+
+float MDL_Sound::getValue(int i) const
+{
+    return valueAt(source(), i);
+}
+
+void MDL_Sound::getValues(int64_t first, int count, float *out) const
+{
+    if (count < 1)
+        return;
+    Source s = source();
+    if (s.m_iLength <= 0) {
+        memset(out, 0, sizeof(float) * static_cast<size_t>(count));
+        return;
+    }
+    int64_t j = s.m_iStart + first;
+    if (s.m_bWrap) {
+        // Whole runs up to the end of the channel, then from its start.
+        j %= s.m_iLength;
+        if (j < 0)
+            j += s.m_iLength;
+        while (count > 0) {
+            int64_t run = s.m_iLength - j < count ? s.m_iLength - j : count;
+            memcpy(out, s.m_pfData + j, sizeof(float) * static_cast<size_t>(run));
+            out += run;
+            count -= static_cast<int>(run);
+            j = 0;
+        }
+        return;
+    }
+    // Zeros before the channel, its values, zeros after it.
+    int64_t from = j > 0 ? j : 0;
+    int64_t to = j + count < s.m_iLength ? j + count : s.m_iLength;
+    if (to <= from) {
+        memset(out, 0, sizeof(float) * static_cast<size_t>(count));
+        return;
+    }
+    size_t before = static_cast<size_t>(from - j);
+    size_t inside = static_cast<size_t>(to - from);
+    memset(out, 0, sizeof(float) * before);
+    memcpy(out + before, s.m_pfData + from, sizeof(float) * inside);
+    memset(out + before + inside, 0, sizeof(float) * (static_cast<size_t>(count) - before - inside));
+}
+
+void MDL_Sound::gatherValues(const int64_t *frames, int count, float *out) const
+{
+    Source s = source();
+    for (int k = 0; k < count; k++)
+        out[k] = valueAt(s, frames[k]);
 }
 
 bool MDL_Sound::advance(int frames, int outputRate)
@@ -95,9 +153,12 @@ bool MDL_Sound::advance(int frames, int outputRate)
     const MDL_Sample *sample = m_poSample;
     if (sample == nullptr || sample->m_bStreamed || frames < 1 || outputRate < 1)
         return false;
-    int64_t rate = sample->m_iSampleRate > 0 ? sample->m_iSampleRate : 0;
     int64_t length = sample->getFrameCount();
-    int64_t offset = m_iPlayOffset + static_cast<int64_t>(frames) * rate / outputRate;
+    // A sample without a rate cannot be timed (the mixer keeps it silent):
+    // it is over at once rather than never.
+    int64_t offset = length;
+    if (sample->m_iSampleRate > 0)
+        offset = m_iPlayOffset + static_cast<int64_t>(frames) * sample->m_iSampleRate / outputRate;
     if (offset < length) {
         m_iPlayOffset = static_cast<int32_t>(offset);
         return false;

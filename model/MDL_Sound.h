@@ -37,6 +37,12 @@ public:
     // offset: a looping sound wraps it into the channel (modulo its length,
     // whatever the distance), any other gives 0 outside the channel.
     float getValue(int i) const;
+    // The values getValue gives for the frames first, first + 1, ...,
+    // first + count - 1 (frame numbers in 64 bits), into out; for the mixer,
+    // which reads whole runs of frames.
+    void getValues(int64_t first, int count, float *out) const;
+    // The values getValue gives for the frames frames[0 .. count - 1].
+    void gatherValues(const int64_t *frames, int count, float *out) const;
 
     // Moves the play position on after the mixer produced frames frames at
     // outputRate frames per second: offset += frames x sample rate /
@@ -45,8 +51,9 @@ public:
     // sample shorter than the frames mixed stays inside it), and any other
     // sound stays at the end. True when the sound has ended without looping
     // and has auto-delete on: the caller then removes it from its scene.
-    // Nothing (false) without a sample, for a movie's audio queue, for
-    // frames below 1 or a rate below 1.
+    // A sample whose rate is not above 0 counts as played to its end at
+    // once. Nothing (false) without a sample, for a movie's audio queue, for
+    // frames below 1 or an output rate below 1.
     bool advance(int frames, int outputRate);
 
     // Sets the sample played (null: none); the play offset is kept.
@@ -81,6 +88,18 @@ public:
     int32_t m_iChannel;     // sample channel read
 
 private:
+    // Where the values of frame i come from: the channel's data and length
+    // (null and 0 when every value is 0), the frame of data read for i = 0
+    // and whether reading wraps around the channel.
+    struct Source {
+        const float *m_pfData;
+        int64_t m_iLength;
+        int64_t m_iStart;
+        bool m_bWrap;
+    };
+    Source source() const;
+    static float valueAt(const Source &source, int64_t i);
+
     // The register of live sounds, a doubly linked list.
     void enlist();
     void delist();

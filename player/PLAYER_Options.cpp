@@ -53,6 +53,13 @@ bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::st
             options.m_iWidth = w;
             options.m_iHeight = h;
             i++;
+        } else if (strcmp(arg, "--audio-out") == 0) {
+            if (value == nullptr || value[0] == '\0') {
+                error = "--audio-out needs the name of a WAV file";
+                return false;
+            }
+            options.m_sAudioOut = value;
+            i++;
         } else if (arg[0] == '-' && arg[1] != '\0') {
             error = std::string("unknown option ") + arg;
             return false;
@@ -60,18 +67,26 @@ bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::st
             options.m_asDocuments.push_back(arg);
         }
     }
+    if (!options.m_sAudioOut.empty() && options.m_asDocuments.size() > 1) {
+        error = "--audio-out captures the sound of one document";
+        return false;
+    }
     return true;
 }
 
 void PLAYER_printUsage(FILE *out)
 {
-    fprintf(out, "usage: vekta [--headless] [--frames N] [--dt SECONDS] [--size WxH] [DOCUMENT...]\n"
+    fprintf(out, "usage: vekta [--headless] [--frames N] [--dt SECONDS] [--size WxH] [--audio-out FILE.wav]\n"
+                 "             [DOCUMENT...]\n"
                  "\n"
                  "Plays interactive 3D documents; with none, plays the built-in one.\n"
                  "  --headless    run without a window\n"
                  "  --frames N    run N frames, then stop\n"
                  "  --dt SECONDS  fixed time step of each frame (default: real time)\n"
                  "  --size WxH    view size in pixels (default 800x600)\n"
+                 "  --audio-out FILE.wav\n"
+                 "                write the sound to a WAV file instead of the audio device,\n"
+                 "                paced by the frames' time steps\n"
                  "  --version     print the player version\n"
                  "  --help        print this help\n");
 }

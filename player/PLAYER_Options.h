@@ -12,6 +12,7 @@ struct PLAYER_Options {
     double m_fDeltaTime = 0; // 0: real time
     int m_iWidth = 800;
     int m_iHeight = 600;
+    std::string m_sAudioOut; // WAV file that captures the sound; empty: none
     std::vector<std::string> m_asDocuments;
 };
 

@@ -33,6 +33,10 @@ static bool play(const std::string &path, const PLAYER_Options &options)
 {
     // The controller owns the engine and deletes it.
     CTRL_Desktop controller(new LMP_ScriptEngine());
+    // Headless runs hear nothing unless they capture the sound.
+    if (!controller.openSound(!options.m_bHeadless,
+                              options.m_sAudioOut.empty() ? nullptr : options.m_sAudioOut.c_str()))
+        return false;
     bool opened = controller.openDocument(path.c_str());
     if (!opened && !controller.m_bHalted) {
         // An empty or unreadable file fails without a report; the user must

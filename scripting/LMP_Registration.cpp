@@ -15,9 +15,24 @@
 // Image, Polyline, Texture, Sample, Bone, Stream, Font, ModelsSet, Material,
 // Spring, Joint, CollisionVolume, AnimationData, Animation, Locator.
 static const LMP_RegistrationStep s_apfnClassSteps[] = {
-    LMP_registerScene, LMP_registerViewport,  LMP_registerObject,        LMP_registerMesh,      LMP_registerSound,
-    LMP_registerLamp,  LMP_registerCamera,    LMP_registerTexture,       LMP_registerSample,    LMP_registerStream,
-    LMP_registerFont,  LMP_registerModelsSet, LMP_registerAnimationData, LMP_registerAnimation,
+    LMP_registerScene,
+    LMP_registerViewport,
+    LMP_registerObject,
+    LMP_registerMesh,
+    LMP_registerRigidBody,
+    LMP_registerSound,
+    LMP_registerLamp,
+    LMP_registerCamera,
+    LMP_registerMike,
+    LMP_registerTexture,
+    LMP_registerSample,
+    LMP_registerStream,
+    LMP_registerFont,
+    LMP_registerModelsSet,
+    LMP_registerSpring,
+    LMP_registerJoint,
+    LMP_registerAnimationData,
+    LMP_registerAnimation,
     nullptr, // end of the list
 };
 

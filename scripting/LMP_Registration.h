@@ -35,14 +35,18 @@ void LMP_registerScene(lua_State *L);
 void LMP_registerViewport(lua_State *L);
 void LMP_registerObject(lua_State *L);
 void LMP_registerMesh(lua_State *L);
+void LMP_registerRigidBody(lua_State *L);
 void LMP_registerLamp(lua_State *L);
 void LMP_registerCamera(lua_State *L);
+void LMP_registerMike(lua_State *L);
 void LMP_registerSound(lua_State *L);
 void LMP_registerTexture(lua_State *L);
 void LMP_registerSample(lua_State *L);
 void LMP_registerStream(lua_State *L);
 void LMP_registerFont(lua_State *L);
 void LMP_registerModelsSet(lua_State *L);
+void LMP_registerSpring(lua_State *L);
+void LMP_registerJoint(lua_State *L);
 void LMP_registerAnimationData(lua_State *L);
 void LMP_registerAnimation(lua_State *L);
 

@@ -7,6 +7,7 @@
 #include "foundation/MTH_Matrix3x3.h"
 #include "foundation/MTH_Vector.h"
 #include "model/MDL_Camera.h"
+#include "model/MDL_Mike.h"
 #include "model/MDL_ObjectTypes.h"
 #include "model/MDL_Viewport.h"
 #include "scripting/LMP_ScriptEngine.h"
@@ -155,7 +156,7 @@ int LMP_Viewport::getMike(lua_State *L)
     MDL_Viewport *viewport = getViewport();
     if (viewport == nullptr || viewport->m_poMike == nullptr)
         return 0;
-    return LMP_iPushProxy(L, reinterpret_cast<MDL_Object *>(viewport->m_poMike));
+    return LMP_iPushProxy(L, viewport->m_poMike);
 }
 
 int LMP_Viewport::setBackgroundColor(lua_State *L)
@@ -210,7 +211,7 @@ int LMP_Viewport::setMike(lua_State *L)
     objectArgument(L, "newMike", OBJECT_MIKE, &mike);
     MDL_Viewport *viewport = getViewport();
     if (viewport != nullptr)
-        viewport->m_poMike = reinterpret_cast<MDL_Mike *>(mike);
+        viewport->m_poMike = static_cast<MDL_Mike *>(mike);
     return 0;
 }
 

@@ -10,12 +10,47 @@
 #include <cstring>
 
 #include "foundation/UTIL_Log.h"
+#include "view/desktop/VIEW_SdlSound.h"
+#include "view/desktop/VIEW_WavSound.h"
+#include "view/null/VIEW_NullSound.h"
 
 extern char **environ;
 
 CTRL_Desktop::CTRL_Desktop(CTRL_ScriptEngine *engine)
     : CTRL_Generic(engine, CTRL_PLATFORM_LINUX), m_iCursor(0), m_sOpenProgram("xdg-open")
 {
+}
+
+CTRL_Desktop::~CTRL_Desktop()
+{
+    delete m_poSound;
+    m_poSound = nullptr;
+}
+
+bool CTRL_Desktop::openSound(bool device, const char *capturePath)
+{
+    delete m_poSound;
+    m_poSound = nullptr;
+    if (capturePath != nullptr) {
+        VIEW_WavSound *capture = new VIEW_WavSound(capturePath);
+        if (!capture->isOpen()) {
+            delete capture;
+            return false;
+        }
+        m_poSound = capture;
+        return true;
+    }
+    if (device) {
+        VIEW_SdlSound *output = new VIEW_SdlSound();
+        if (output->isOpen()) {
+            m_poSound = output;
+            return true;
+        }
+        UTIL_warn("No audio device opened (%s): sound is mixed but not heard", output->getError());
+        delete output;
+    }
+    m_poSound = new VIEW_NullSound();
+    return true;
 }
 
 void CTRL_Desktop::setCursor(int kind)

@@ -7,6 +7,16 @@
 class CTRL_Desktop : public CTRL_Generic {
 public:
     explicit CTRL_Desktop(CTRL_ScriptEngine *engine);
+    // Deletes the sound output when there is one (a WAV capture is then
+    // complete), then the base.
+    ~CTRL_Desktop() override;
+
+    // Creates the sound output (replacing one made before): with a capture
+    // path, the WAV file output, false when that file cannot be written (no
+    // output is made then); else, when device is true, the default audio
+    // device, or the output that plays nothing when no device opens (said
+    // in one line); else the output that plays nothing.
+    bool openSound(bool device, const char *capturePath);
 
     // The cursor kind asked for last (0 arrow, 1 crosshair, 2 closed hand,
     // 3 open hand); the window shell shows it.

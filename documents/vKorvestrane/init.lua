@@ -15,6 +15,32 @@ local function update(dt)
   end
 end
 
+-- A chime rings from the first arm, heard through a microphone on the
+-- camera: it pans as the ring carries the arm round.
+local function ringChime()
+  viewport:setMike(newMike(viewport:getCamera()))
+  local chime = newSound(arms[1], newSample("chime.ogg"))
+  chime:setVolume(4) -- the camera is far from the ring
+end
+
+-- A small pile of crates and balls dropped inside the ring: they fall,
+-- knock into each other and come to rest on the floor, walled in by the
+-- scene's bounds.
+local function buildPile(scene)
+  scene:setBounds({-1.4, 1.4, -1.4, 1.4, 0, 1.7976931348623157e308})
+  local pile = {}
+  for i = 1, 8 do
+    local body = newRigidBody(scene, models:get(i % 2 == 0 and "ball" or "crate"))
+    body:setName("pile" .. i)
+    body:getChild():setScale(v3(0.25, 0.25, 0.25), REF_LOCAL)
+    body:computeMassAndInertia(1)
+    body:setPosition(v3(0.3 * ((i % 3) - 1), 0.3 * ((i % 2) - 0.5), 0.6 + 0.45 * i))
+    body:rotate(v3(1, 1, 0), 17 * i)
+    pile[i] = body
+  end
+  return pile
+end
+
 local function onResize(ratio)
   setAspectRatio(ratio)
 end
@@ -40,6 +66,9 @@ function startup()
     arm:setScale(v3(0.4, 0.4, 0.4))
     arms[i] = arm
   end
+
+  ringChime()
+  buildPile(scene)
 
   setCallback(CB_UPDATE, update)
   setCallback(CB_ASPECT_RATIO_CHANGED, onResize)

@@ -175,6 +175,64 @@ TEST(Sound, AdvancingLoopsOrEnds)
     EXPECT_EQ(queued.m_iPlayOffset, 0);
 }
 
+// The mixer reads whole runs of frames: each run gives exactly the single
+// values, wherever it starts (before the sample, across its end, far out)
+// and however the sound reads its sample.
+TEST(Sound, RunsOfValuesAreTheSingleValues)
+{
+    const int length = 10;
+    std::unique_ptr<MDL_Sample> sample = countingSample(length);
+    std::unique_ptr<MDL_Sample> empty = countingSample(0);
+    const int64_t firsts[] = {-25, -1, 0, 3, 8, 25, 2147483000};
+    const int offsets[] = {-3, 0, 4, 9, 2147483637};
+    for (MDL_Sample *source : {sample.get(), empty.get(), static_cast<MDL_Sample *>(nullptr)})
+        for (int mode = 0; mode < 4; mode++) // looping, then streamed, each off and on
+            for (int offset : offsets)
+                for (int64_t first : firsts) {
+                    MDL_Sound sound;
+                    sound.setSample(source);
+                    sound.m_iPlayOffset = offset;
+                    sound.setLooping((mode & 1) != 0);
+                    if (source != nullptr)
+                        source->m_bStreamed = (mode & 2) != 0;
+                    const int count = 37;
+                    float run[count], gathered[count];
+                    int64_t frames[count];
+                    for (int k = 0; k < count; k++)
+                        frames[k] = first + k;
+                    sound.getValues(first, count, run);
+                    sound.gatherValues(frames, count, gathered);
+                    for (int k = 0; k < count; k++) {
+                        EXPECT_EQ(run[k], sound.getValue(static_cast<int>(first + k)))
+                            << mode << " " << offset << " " << first << " " << k;
+                        EXPECT_EQ(gathered[k], run[k]);
+                    }
+                    if (source != nullptr)
+                        source->m_bStreamed = false;
+                }
+}
+
+// A sample without a rate cannot be timed: a sound of it ends at once
+// instead of never.
+TEST(Sound, ASampleWithoutARateEndsAtOnce)
+{
+    std::unique_ptr<MDL_Sample> sample = countingSample(10);
+    sample->m_iSampleRate = 0;
+    MDL_Sound ending;
+    ending.setSample(sample.get());
+    EXPECT_TRUE(ending.advance(4096, 44100));
+    EXPECT_EQ(ending.m_iPlayOffset, 10);
+    MDL_Sound looping;
+    looping.setSample(sample.get());
+    looping.setLooping(true);
+    looping.m_iPlayOffset = 3;
+    EXPECT_FALSE(looping.advance(4096, 44100));
+    EXPECT_EQ(looping.m_iPlayOffset, 0);
+    looping.seek(2.0);
+    EXPECT_EQ(looping.m_iPlayOffset, 0);
+    EXPECT_EQ(looping.getTime(), 0.0);
+}
+
 TEST(Sound, SeekAndTimeInSeconds)
 {
     std::unique_ptr<MDL_Sample> sample = countingSample(10, 44100);

@@ -17,8 +17,20 @@ TEST(PlayerCommandLine, UsageVersionAndHelp)
         int exitCode;
     };
     const Case cases[] = {
-        {{"--help"}, 0},      {{"--version"}, 0},    {{"--frames"}, 2},      {{"--frames", "x"}, 2}, {{"--dt", "0"}, 2},
-        {{"--dt", "nan"}, 2}, {{"--size", "10"}, 2}, {{"--size", "0x5"}, 2}, {{"--unknown"}, 2},
+        {{"--help"}, 0},
+        {{"--version"}, 0},
+        {{"--frames"}, 2},
+        {{"--frames", "x"}, 2},
+        {{"--dt", "0"}, 2},
+        {{"--dt", "nan"}, 2},
+        {{"--size", "10"}, 2},
+        {{"--size", "0x5"}, 2},
+        {{"--unknown"}, 2},
+        {{"--audio-out"}, 2},
+        {{"--audio-out", ""}, 2},
+        {{"--audio-out", "x.wav", "a.vk", "b.vk"}, 2},
+        // A capture that cannot be written plays nothing.
+        {{"--headless", "--audio-out", "/nonexistent-folder/x.wav"}, 1},
     };
     for (const Case &c : cases)
         EXPECT_EQ(player(c.arguments).m_iExitCode, c.exitCode) << c.arguments[0];

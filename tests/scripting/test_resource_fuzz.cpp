@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "model/MDL_CollisionVolume.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Texture.h"
 #include "tests/scripting/resource_test_support.h"
@@ -47,18 +48,117 @@ const std::vector<ClassMethods> &classes()
         {"newAnimation",
          {"play", "pause", "isPlaying", "seek", "getTime", "getDuration", "setSpeed", "getSpeed"},
          {"R.anim"}},
+        {"newRigidBody",
+         {"getAngularSpeed",
+          "getElasticity",
+          "getFriction",
+          "getInertia",
+          "getMass",
+          "getSpeed",
+          "getStill",
+          "getStillDelay",
+          "getVerticesGroundCollision",
+          "setAngularSpeed",
+          "setElasticity",
+          "setFriction",
+          "setInertia",
+          "setMass",
+          "setSpeed",
+          "setStill",
+          "setStillDelay",
+          "setVerticesGroundCollision",
+          "computeMassAndInertia",
+          "setDamping",
+          "setAngularDamping",
+          "getDamping",
+          "getAngularDamping",
+          "getForce",
+          "setForce",
+          "getTorque",
+          "setTorque",
+          "delete",
+          "setPosition",
+          "rotate",
+          "setParent",
+          "exist"},
+         {"R.body", "R.body2", "R.deadBody"}},
+        {"newSpring",
+         {"getDamping", "getPointA", "getPointB", "getRestPosition", "getStiffness", "setDamping", "setPointA",
+          "setPointB", "setRestPosition", "setStiffness"},
+         {"R.spring", "R.unboundSpring"}},
+        {"newJoint",
+         {"getAxisA", "getAxisB", "getPointA", "getPointB", "setAxisA", "setAxisB", "setPointA", "setPointB"},
+         {"R.joint", "R.unboundJoint"}},
     };
     return s_aClasses;
 }
 
 const char *const VALUES[] = {
-    "1",          "0",         "-1",           "3",          "5",         "2147483648",  "1e308",        "-1e308",
-    "0/0",        "1/0",       "-1/0",         "0.5",        "'tex.png'", "'sine.ogg'",  "'movie.ogv'",  "'set.xml'",
-    "'font.ttf'", "'Marker'",  "'walk'",       "'Beep'",     "'missing'", "''",          "nil",          "{}",
-    "true",       "false",     "v3(1, 2, 3)",  "scene",      "R.tex",     "R.font",      "R.set",        "R.sample",
-    "R.sound",    "R.stream",  "R.frame",      "R.audio",    "R.data",    "R.anim",      "R.obj",        "R.template",
-    "R.dead",     "R.unbound", "R.deadSample", "R.deadData", "print",     "OBJECT_MESH", "OBJECT_SOUND",
+    "1",
+    "0",
+    "-1",
+    "3",
+    "5",
+    "2147483648",
+    "1e308",
+    "-1e308",
+    "0/0",
+    "1/0",
+    "-1/0",
+    "0.5",
+    "'tex.png'",
+    "'sine.ogg'",
+    "'movie.ogv'",
+    "'set.xml'",
+    "'font.ttf'",
+    "'Marker'",
+    "'walk'",
+    "'Beep'",
+    "'missing'",
+    "''",
+    "nil",
+    "{}",
+    "true",
+    "false",
+    "v3(1, 2, 3)",
+    "scene",
+    "R.tex",
+    "R.font",
+    "R.set",
+    "R.sample",
+    "R.sound",
+    "R.stream",
+    "R.frame",
+    "R.audio",
+    "R.data",
+    "R.anim",
+    "R.obj",
+    "R.template",
+    "R.dead",
+    "R.unbound",
+    "R.deadSample",
+    "R.deadData",
+    "print",
+    "OBJECT_MESH",
+    "OBJECT_SOUND",
+    "R.body",
+    "R.body2",
+    "R.deadBody",
+    "R.spring",
+    "R.joint",
+    "REF_SELF",
+    "REF_LOCAL",
+    "v3(0/0, 0, 1)",
+    "v3(1e308, -1e308, 0)",
+    "v3(0, 0, 0)",
 };
+
+// The arguments of a spring or joint constructor, of the right shapes most
+// of the time: bodies (live, deleted, nil or of another class), points,
+// axes and reference ids.
+const char *const BODIES[] = {"R.body", "R.body2", "R.deadBody", "nil", "nil", "R.obj", "R.other"};
+const char *const VECTORS[] = {"v3(1, 2, 3)", "v3(0, 0, 0)", "v3(0/0, 1, 0)", "v3(0, 0, 1)", "v3(1e308, 0, 0)"};
+const char *const IDS[] = {"REF_GLOBAL", "REF_LOCAL", "REF_SELF", "0/0", "7"};
 
 template <size_t N> const char *pick(std::mt19937 &random, const char *const (&list)[N])
 {
@@ -79,7 +179,13 @@ const char *const REFILL =
     "if not live(R.sound, function(x) return x:getVolume() end) then R.sound = newSound(R.obj, R.sample) end "
     "R.template = R.set:get('Beep') "
     "R.data = R.set:getAnimationData('walk') "
-    "if not live(R.anim, function(x) return x:getTime() end) then R.anim = newAnimation(R.data, R.obj) end ";
+    "if not live(R.anim, function(x) return x:getTime() end) then R.anim = newAnimation(R.data, R.obj) end "
+    "if not R.body:exist() then R.body = newRigidBody(scene, R.set:get('Box')) R.body:setPosition(v3(0, 0, 1)) end "
+    "if not R.body2:exist() then R.body2 = newRigidBody(R.obj) R.body2:setPosition(v3(0.5, 0, 2)) end "
+    "if not live(R.spring, function(x) return x:getDamping() end) then "
+    "  R.spring = newSpring(R.body, v3(0, 0, 1), R.body2, v3(0, 0, 0)) end "
+    "if not live(R.joint, function(x) return x:getPointA() end) then "
+    "  R.joint = newJoint(JOINT_POINT_AXIS, R.body, v3(0, 0, 0), v3(1, 0, 0), nil, v3(0, 0, 3), v3(0, 0, 1)) end ";
 
 TEST(ResourceFuzz, RandomCallsKeepThePlayerUp)
 {
@@ -90,6 +196,11 @@ TEST(ResourceFuzz, RandomCallsKeepThePlayerUp)
                     "R.unbound = newTexture('missing') "
                     "R.deadSample = newSample('sine.ogg') R.deadSample:delete() "
                     "R.deadData = newAnimationData() "
+                    "R.body = newRigidBody(scene) R.body:delete() R.body2 = R.body "
+                    "R.deadBody = newRigidBody(scene) R.deadBody:delete() "
+                    "R.other = newRigidBody(newScene('other')) "
+                    "R.unboundSpring = newSpring(nil, v3(), nil, v3()) "
+                    "R.unboundJoint = newJoint(0, nil, v3(), v3(), nil, v3(), v3()) "
                     "PASSED = 0"),
               "");
     f.clearReport();
@@ -109,7 +220,20 @@ TEST(ResourceFuzz, RandomCallsKeepThePlayerUp)
         for (int a = 0; a < count; a++)
             arguments += std::string(", ") + pick(random, VALUES);
         std::string chunk;
-        if (c.methods.empty() || std::uniform_int_distribution<int>(0, 9)(random) == 0) {
+        bool link = std::string(c.klass) == "newSpring" || std::string(c.klass) == "newJoint";
+        if (link && std::uniform_int_distribution<int>(0, 5)(random) == 0) {
+            // A constructor call of nearly the right shape.
+            bool spring = std::string(c.klass) == "newSpring";
+            std::string a = std::string(pick(random, BODIES)) + ", " + pick(random, VECTORS);
+            std::string b = std::string(pick(random, BODIES)) + ", " + pick(random, VECTORS);
+            if (!spring) {
+                a += std::string(", ") + pick(random, VECTORS);
+                b += std::string(", ") + pick(random, VECTORS);
+            }
+            std::string kind = spring ? "" : std::to_string(std::uniform_int_distribution<int>(-1, 5)(random)) + ", ";
+            chunk = std::string("local ok = pcall(") + c.klass + ", " + kind + a + ", " + b + ", " + pick(random, IDS) +
+                    ", " + pick(random, IDS) + ")";
+        } else if (c.methods.empty() || std::uniform_int_distribution<int>(0, 9)(random) == 0) {
             chunk = std::string("local ok = pcall(") + c.klass + arguments + ")";
         } else {
             const char *method = c.methods[std::uniform_int_distribution<size_t>(0, c.methods.size() - 1)(random)];
@@ -134,7 +258,25 @@ TEST(ResourceFuzz, RandomCallsKeepThePlayerUp)
                     t++;
             }
             lua_gc(L, LUA_GCCOLLECT, 0);
-            scene->purgeDeleted();
+            // The physics runs over whatever the calls left: bodies get a
+            // volume, springs and joints are solved, contacts answered.
+            for (int b = 0; b < scene->m_oRigidBodies.m_iCount; b++) {
+                MDL_Object *body = scene->m_oRigidBodies.m_pData[b];
+                bool carries = false;
+                for (MDL_Object *c = body->getFirstChild(); c != nullptr; c = c->getNextSibling())
+                    carries = carries || c->getType() == OBJECT_COLLISION_VOLUME;
+                if (body->m_bDeleted || carries)
+                    continue;
+                MDL_CollisionVolume *volume = new MDL_CollisionVolume(1 + b % 3);
+                scene->addObject(volume);
+                volume->editGlobalFrame() = body->getGlobalFrame();
+                body->addChild(volume);
+            }
+            for (int k = 0; k < 5; k++)
+                scene->step(k == 4 ? 0 : 0.002, f.m_oController.m_poScriptEngine);
+            f.clearReport();
+            for (int k = 0; k < f.m_oController.m_oScenes.m_iCount; k++)
+                f.m_oController.m_oScenes.m_pData[k]->purgeDeleted();
             ASSERT_EQ(f.run(REFILL), "") << f.log();
             f.clearReport();
         }

@@ -10,6 +10,7 @@
 
 #include "foundation/MTH_Vector.h"
 #include "model/MDL_Camera.h"
+#include "model/MDL_Mike.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Viewport.h"
 #include "scripting/LMP_ScriptEngine.h"
@@ -145,6 +146,27 @@ TEST(ViewportBinding, NavigationInTheOrbitingModes)
     EXPECT_EQ(f.run("local p = v:fromScene(v:toScene(v3(0.25, 0.5, 0.5))) "
                     "return math.floor(p:x() * 1000 + 0.5), math.floor(p:y() * 1000 + 0.5)"),
               "250,500");
+}
+
+// A microphone made on the camera follows it and is what the viewport hears;
+// deleting it leaves the viewport without one.
+TEST(ViewportBinding, MicrophoneOnTheCamera)
+{
+    BindingFixture f;
+    ASSERT_EQ(f.run("v = newViewport(0, 0, 1, 1) s = newScene('x') c = newCamera(s) "
+                    "c:setPosition(v3(1, 2, 3)) m = newMike(c) v:setMike(m)"),
+              "");
+    EXPECT_EQ(f.run("return m:getType(), tostring(v:getMike() == m), tostring(m:getParent() == c), "
+                    "tostring(m:getPosition())"),
+              "11,true,true,v3(1,2,3)");
+    MDL_Viewport *viewport = lastViewport(f);
+    ASSERT_NE(viewport->m_poMike, nullptr);
+    EXPECT_EQ(viewport->m_poMike->m_fGain, 1.0);
+    // Microphones are not copied from templates: the copy is bound to nothing.
+    EXPECT_EQ(f.run("return select('#', newMike(s, m):getType())"), "0");
+    EXPECT_EQ(f.run("m:delete() return select('#', v:getMike())"), "0");
+    EXPECT_EQ(viewport->m_poMike, nullptr);
+    EXPECT_EQ(f.raised("v:setMike(c)"), "t:1: bad argument #1 to 'setMike' (newMike)");
 }
 
 TEST(ViewportBinding, DeleteRemovesTheViewport)

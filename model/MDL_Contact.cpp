@@ -1,0 +1,214 @@
+#include "model/MDL_Contact.h"
+
+#include <algorithm>
+#include <cfloat>
+
+#include "model/MDL_CollisionVolume.h"
+#include "model/MDL_RigidBody.h"
+#include "model/MDL_Scene.h"
+
+namespace {
+
+MTH_Vector3D product(const MTH_Vector3D &a, const MTH_Vector3D &b)
+{
+    return MTH_Vector3D(a.m_fX * b.m_fX, a.m_fY * b.m_fY, a.m_fZ * b.m_fZ);
+}
+
+// The rotational part of the inverse effective mass: sum of i (r x n)^2.
+double rotational(const MTH_Vector3D &r, const MTH_Vector3D &n, const MTH_Vector3D &i)
+{
+    MTH_Vector3D rn = r.cross(n);
+    return i.m_fX * rn.m_fX * rn.m_fX + i.m_fY * rn.m_fY * rn.m_fY + i.m_fZ * rn.m_fZ * rn.m_fZ;
+}
+
+double &component(MTH_Vector3D &v, int k)
+{
+    return k == 0 ? v.m_fX : (k == 1 ? v.m_fY : v.m_fZ);
+}
+
+// A body's state in its own frame at a contact point.
+struct BodyFrame {
+    MTH_Vector3D m_oR, m_oN, m_oSpeed, m_oMomentum;
+
+    BodyFrame(MDL_RigidBody *body, const MTH_Vector3D &point, const MTH_Vector3D &normal)
+        : m_oR(body->toBodyPoint(point)), m_oN(body->toBodyDirection(normal)),
+          m_oSpeed(body->toBodyDirection(body->getSpeed())),
+          m_oMomentum(body->toBodyDirection(body->getAngularMomentum()))
+    {
+    }
+};
+
+// The change of motion of an impulse J at world point P.
+void push(MDL_RigidBody *body, const MTH_Vector3D &P, const MTH_Vector3D &J)
+{
+    body->applyImpulse(P, J);
+}
+
+} // namespace
+
+double MDL_Contact::computePairImpulse(const MTH_Vector3D &rA, const MTH_Vector3D &rB, const MTH_Vector3D &nA,
+                                       const MTH_Vector3D &nB, const MTH_Vector3D &vA, const MTH_Vector3D &vB,
+                                       double mA, double mB, double c, const MTH_Vector3D &lA, const MTH_Vector3D &lB,
+                                       const MTH_Vector3D &iA, const MTH_Vector3D &iB)
+{
+    double K = mA + mB + rotational(rA, nA, iA) + rotational(rB, nB, iB);
+    if (K == 0)
+        return 0;
+    MTH_Vector3D wA = vA + product(iA, lA).cross(rA);
+    MTH_Vector3D wB = vB + product(iB, lB).cross(rB);
+    return (1 - c) * (nB.dot(wB) - nA.dot(wA)) / K;
+}
+
+double MDL_Contact::computeFixedImpulse(const MTH_Vector3D &r, const MTH_Vector3D &n, const MTH_Vector3D &v,
+                                        const MTH_Vector3D &l, const MTH_Vector3D &i, double m, double c)
+{
+    double K = m + rotational(r, n, i);
+    if (K == 0)
+        return 0;
+    MTH_Vector3D w = v + product(i, l).cross(r);
+    return -(1 - c) * n.dot(w) / K;
+}
+
+bool MDL_Contact::collideFixed(MDL_RigidBody *body, UTIL_EventHost *events, const MTH_Vector3D &P,
+                               const MTH_Vector3D &n, MDL_Object *volume, MDL_Object *otherVolume,
+                               double otherElasticity, double otherFriction)
+{
+    const BodyFrame f(body, P, n);
+    const MTH_Vector3D &i = body->getInverseInertia();
+    const double m = body->getInverseMass();
+    double j = computeFixedImpulse(f.m_oR, f.m_oN, f.m_oSpeed, f.m_oMomentum, i, m,
+                                   -(otherElasticity + body->getElasticity()) / 2);
+    if (!(j > 0))
+        return false;
+    push(body, P, n * j);
+    MDL_Scene *scene = body->getScene();
+    if (scene != nullptr) {
+        MDL_Object *none = nullptr;
+        scene->m_oProxyHandle.postEvent(events, EVENT_POST_COLLISION, &P, &n, j, static_cast<MDL_Object *>(body),
+                                        volume, none, otherVolume);
+    }
+    double mu = otherFriction + body->getFriction();
+    if (!(mu > 0))
+        return true;
+    MTH_Vector3D w = body->getPointVelocity(P);
+    MTH_Vector3D t = w - n * n.dot(w);
+    if (!(t.normalize() > 0))
+        return true;
+    double g = computeFixedImpulse(f.m_oR, body->toBodyDirection(t), f.m_oSpeed, f.m_oMomentum, i, m, 0);
+    if (!(g < 0))
+        return true;
+    // At most the mean friction, capped at 1, times the normal impulse.
+    double F = -std::min(-g, std::min(mu, 2.0) * j / 2);
+    push(body, P, t * F);
+    return true;
+}
+
+void MDL_Contact::resolvePenetration(MDL_RigidBody *body, const MTH_Vector3D &P, const MTH_Vector3D &n, double depth)
+{
+    double K = body->inverseEffectiveMass(body->toBodyPoint(P), body->toBodyDirection(n));
+    if (K == 0)
+        return;
+    body->applyDisplacement(P, n * (depth / K));
+}
+
+bool MDL_Contact::collideBounds(MDL_RigidBody *body, UTIL_EventHost *events, int axis, double minimum, double maximum,
+                                double elasticity, double friction)
+{
+    if (body->getStill() || body->getFirstChild() == nullptr || axis < 0 || axis > 2)
+        return false;
+    MTH_Vector3D lowest, highest;
+    component(lowest, axis) = DBL_MAX;
+    component(highest, axis) = -DBL_MAX;
+    MDL_Object *low = nullptr, *high = nullptr;
+    for (MDL_Object *child = body->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
+        if (body->getVerticesGroundCollision())
+            MDL_RigidBody::getExtentAlongAxis(child, axis, lowest, highest, low, high);
+        else
+            MDL_RigidBody::getVolumeExtentAlongAxis(child, axis, lowest, highest, low, high);
+    }
+    // The minimum side first; at most one side is handled per call.
+    MDL_Scene *scene = body->getScene();
+    MDL_Object *none = nullptr;
+    for (int side = 0; side < 2; side++) {
+        const bool isMin = side == 0;
+        if (isMin ? minimum == -DBL_MAX : maximum == DBL_MAX)
+            continue;
+        MTH_Vector3D &P = isMin ? lowest : highest;
+        MDL_Object *object = isMin ? low : high;
+        double depth = isMin ? minimum - component(P, axis) : component(P, axis) - maximum;
+        if (!(depth > 0))
+            continue;
+        MTH_Vector3D n;
+        component(n, axis) = isMin ? 1 : -1;
+        bool accepted =
+            scene != nullptr && (scene->m_oProxyHandle.postEvent(events, EVENT_PRE_COLLISION, &P, &n, depth,
+                                                                 static_cast<MDL_Object *>(body), object, none, none) &
+                                 0xFF) != 0;
+        if (!accepted)
+            continue;
+        collideFixed(body, events, P, n, object, nullptr, elasticity, friction);
+        if (body->getInverseMass() != 0)
+            resolvePenetration(body, P, n, depth);
+        return true;
+    }
+    return false;
+}
+
+void MDL_Contact::respond(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBody *a, MDL_CollisionVolume *A,
+                          MDL_RigidBody *b, MDL_CollisionVolume *B, const MTH_Vector3D &P, const MTH_Vector3D &n,
+                          double d)
+{
+    const MTH_Vector3D pB = P - n * d;
+    // Offsets and normal in each body's frame, before any change.
+    MTH_Vector3D rA, nA, rB, nB;
+    if (a != nullptr) {
+        rA = a->toBodyPoint(P);
+        nA = a->toBodyDirection(n);
+    }
+    if (b != nullptr) {
+        rB = b->toBodyPoint(pB);
+        nB = b->toBodyDirection(n);
+    }
+    if (a != nullptr && b != nullptr) {
+        const MTH_Vector3D vA = a->toBodyDirection(a->getSpeed()), lA = a->toBodyDirection(a->getAngularMomentum());
+        const MTH_Vector3D vB = b->toBodyDirection(b->getSpeed()), lB = b->toBodyDirection(b->getAngularMomentum());
+        const MTH_Vector3D &iA = a->getInverseInertia(), &iB = b->getInverseInertia();
+        const double mA = a->getInverseMass(), mB = b->getInverseMass();
+        double j = computePairImpulse(rA, rB, nA, nB, vA, vB, mA, mB, -(a->getElasticity() + b->getElasticity()) / 2,
+                                      lA, lB, iA, iB);
+        if (j < 0) {
+            push(a, P, n * j);
+            push(b, pB, n * -j);
+            scene.m_oProxyHandle.postEvent(events, EVENT_POST_COLLISION, &P, &n, -j, static_cast<MDL_Object *>(a),
+                                           static_cast<MDL_Object *>(A), static_cast<MDL_Object *>(b),
+                                           static_cast<MDL_Object *>(B));
+            // Friction along the sliding direction after the normal impulse,
+            // from the motion before it.
+            MTH_Vector3D u = b->getPointVelocity(pB) - a->getPointVelocity(P);
+            MTH_Vector3D t = u - n * n.dot(u);
+            if (t.normalize() > 0) {
+                double f = computePairImpulse(rA, rB, a->toBodyDirection(t), b->toBodyDirection(t), vA, vB, mA, mB, 0,
+                                              lA, lB, iA, iB);
+                if (f > 0) {
+                    f = std::min(f, -j * (a->getFriction() + b->getFriction()) / 2);
+                    push(a, P, t * f);
+                    push(b, pB, t * -f);
+                }
+            }
+        }
+    } else if (a != nullptr) {
+        collideFixed(a, events, P, -n, A, B, scene.getElasticity(), scene.getFriction());
+    } else if (b != nullptr) {
+        collideFixed(b, events, P, n, B, A, scene.getElasticity(), scene.getFriction());
+    }
+    // The whole penetration removed at once, in every case.
+    double D =
+        (a != nullptr ? a->inverseEffectiveMass(rA, nA) : 0) + (b != nullptr ? b->inverseEffectiveMass(rB, nB) : 0);
+    if (D == 0)
+        return;
+    double E = d / D;
+    if (a != nullptr)
+        a->applyDisplacement(P, n * -E);
+    if (b != nullptr)
+        b->applyDisplacement(pB, n * E);
+}

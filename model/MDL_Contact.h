@@ -1,0 +1,55 @@
+#pragma once
+
+#include "foundation/MTH_Vector.h"
+
+class MDL_CollisionVolume;
+class MDL_Object;
+class MDL_RigidBody;
+class MDL_Scene;
+class UTIL_EventHost;
+
+// Turning contacts into changes of motion: a normal impulse with
+// restitution, a friction impulse and a positional correction that removes
+// the penetration at once. A contact is a point P on the first volume's
+// surface, a unit normal n from the first volume towards the second and a
+// depth d > 0; the second volume's deepest point is P - d n.
+//
+// All vectors handed to the impulse formulas are in each body's own frame;
+// the inverse inertia is diagonal there.
+class MDL_Contact {
+public:
+    // The scene events posted from here (the scripts' CB_ values). Both carry
+    // (const MTH_Vector3D *point, const MTH_Vector3D *normal, double value,
+    // MDL_Object *firstBody, MDL_Object *firstVolume, MDL_Object
+    // *secondBody, MDL_Object *secondVolume); value is the depth for the
+    // first and the impulse magnitude for the second.
+    enum { EVENT_PRE_COLLISION = 9, EVENT_POST_COLLISION = 10 };
+
+    // The impulse magnitude along a direction between two bodies; negative
+    // when they approach. c is the restitution term. 0 when the effective
+    // mass is 0.
+    static double computePairImpulse(const MTH_Vector3D &rA, const MTH_Vector3D &rB, const MTH_Vector3D &nA,
+                                     const MTH_Vector3D &nB, const MTH_Vector3D &vA, const MTH_Vector3D &vB, double mA,
+                                     double mB, double c, const MTH_Vector3D &lA, const MTH_Vector3D &lB,
+                                     const MTH_Vector3D &iA, const MTH_Vector3D &iB);
+    // The same for one body against a fixed surface; positive when the body
+    // moves into it.
+    static double computeFixedImpulse(const MTH_Vector3D &r, const MTH_Vector3D &n, const MTH_Vector3D &v,
+                                      const MTH_Vector3D &l, const MTH_Vector3D &i, double m, double c);
+
+    // A body against a fixed surface at P; n points from the surface into
+    // the body. True when a normal impulse was applied.
+    static bool collideFixed(MDL_RigidBody *body, UTIL_EventHost *events, const MTH_Vector3D &P, const MTH_Vector3D &n,
+                             MDL_Object *volume, MDL_Object *otherVolume, double otherElasticity, double otherFriction);
+    // Moves the body along n by depth at P (weighted by its effective mass).
+    static void resolvePenetration(MDL_RigidBody *body, const MTH_Vector3D &P, const MTH_Vector3D &n, double depth);
+    // The body against the bound planes of one axis (0 x, 1 y, 2 z). True
+    // when a bound contact was handled.
+    static bool collideBounds(MDL_RigidBody *body, UTIL_EventHost *events, int axis, double minimum, double maximum,
+                              double elasticity, double friction);
+    // The response to a contact between volumes A and B of bodies a and b
+    // (either may be null for a fixed volume).
+    static void respond(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBody *a, MDL_CollisionVolume *A,
+                        MDL_RigidBody *b, MDL_CollisionVolume *B, const MTH_Vector3D &P, const MTH_Vector3D &n,
+                        double d);
+};
