@@ -181,8 +181,9 @@ double MDL_Polyline::distanceToPoint(const MTH_Vector2D &p) const
 
 bool MDL_Polyline::hitTest(const MTH_Vector2D &point)
 {
-    // The line: a thickness that draws nothing hits nothing either.
-    if (m_bLineVisible && m_fThickness > 0 && std::isfinite(m_fThickness) && distanceToPoint(point) < 0)
+    // The line: a line that draws nothing (no thickness, or a closed outline
+    // of fewer than three corners) hits nothing either.
+    if (m_bLineVisible && getStripVertices().m_iCount > 0 && distanceToPoint(point) < 0)
         return true;
     if (m_bFilled) {
         const UTIL_DynArray<int> &t = triangulate();

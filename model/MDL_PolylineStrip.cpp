@@ -231,9 +231,13 @@ void MDL_Polyline::buildStrip()
     if (m_bClosed)
         while (n > 1 && p[n - 1].m_fX == p[0].m_fX && p[n - 1].m_fY == p[0].m_fY)
             n--;
+    // A closed outline needs three corners: with fewer it has no inside and
+    // no turn to join, and draws nothing.
+    if (m_bClosed && n < 3)
+        return;
     Strip strip(m_oLinePositions, m_oLineUVs, m, k);
 
-    if (m_bClosed && n >= 3) {
+    if (m_bClosed) {
         // Joints at points 1, 2, ..., n - 1, 0 and 1 again: the first visit
         // of point 1 only sets up the corners that the second one closes.
         double arc = (p[1] - p[0]).length();

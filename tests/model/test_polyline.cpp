@@ -117,6 +117,7 @@ TEST(Polyline, HitTestOnTheLineAndInTheFill)
     const std::vector<P> cw = {P(0, 1), P(1, 1), P(1, 0), P(0, 0)};
     // An L: the notch at the upper right is outside the fill.
     const std::vector<P> ell = {P(0, 0), P(2, 0), P(2, 1), P(1, 1), P(1, 2), P(0, 2)};
+    const std::vector<P> two = {P(0, 0.05), P(1, 0.05)};
     struct Case {
         const char *name;
         const std::vector<P> &points;
@@ -128,6 +129,7 @@ TEST(Polyline, HitTestOnTheLineAndInTheFill)
         {"on the line", ccw, true, false, 0.1, P(0.5, 0.05), true},
         {"outside the line", ccw, true, false, 0.1, P(0.5, 0.2), false},
         {"the closing segment", ccw, true, false, 0.1, P(0.05, 0.5), true},
+        {"a closed outline of two points draws and hits nothing", two, true, false, 0.1, P(0.5, 0.05), false},
         {"hidden line", ccw, false, false, 0.1, P(0.5, 0.05), false},
         {"not filled", ccw, true, false, 0.1, P(0.5, 0.5), false},
         {"fill centre", ccw, false, true, 0.1, P(0.5, 0.5), true},
