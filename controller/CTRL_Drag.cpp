@@ -5,6 +5,7 @@
 #include "model/MDL_Bone.h"
 #include "model/MDL_Camera.h"
 #include "model/MDL_Object.h"
+#include "model/MDL_RigidBody.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Viewport.h"
 
@@ -131,4 +132,29 @@ void CTRL_Generic::applyDrag(MDL_Object *object, const MTH_Vector3D &velocity, d
     }
 }
 
-void CTRL_Generic::dragRigidBody(MDL_Object *, MDL_Object *, const MTH_Vector3D &) {}
+void CTRL_Generic::dragRigidBody(MDL_Object *object, MDL_Object *holder, const MTH_Vector3D &velocity)
+{
+    MDL_RigidBody *body = MDL_RigidBody::cast(object);
+    if (body == nullptr)
+        return;
+    MTH_Vector3D grab, local;
+    holder->getGlobalFrame().globalPoint(m_oGrabPoint, grab);
+    body->getGlobalFrame().localPoint(grab, local);
+    body->setStill(false);
+    body->setPointSpeed(local, velocity);
+    body->m_oProxyHandle.postEvent(m_poScriptEngine, CTRL_CB_MOVED);
+}
+
+MDL_Object *CTRL_Generic::draggedBody() const
+{
+    // The walk of applyDrag: up through bones and objects that cannot move,
+    // to the first movable object or rigid body.
+    for (MDL_Object *o = m_poGrabbedObject; o != nullptr; o = o->getParent()) {
+        int type = o->getType();
+        if (type == OBJECT_RIGID_BODY)
+            return o->hasState(STATE_MOVABLE) ? o : nullptr;
+        if (type != OBJECT_BONE && o->hasState(STATE_MOVABLE))
+            return nullptr;
+    }
+    return nullptr;
+}

@@ -286,6 +286,9 @@ public:
     // object that is not movable hands the drag to its parent. Nothing when
     // dt is not above 0.
     void applyDrag(MDL_Object *object, const MTH_Vector3D &velocity, double dt);
+    // The movable rigid body that the drag of the grabbed object reaches, or
+    // null. While it is dragged its friction is 0.7.
+    MDL_Object *draggedBody() const;
     // ---- end of input ----
 
     // The largest centred rectangle of the document's aspect ratio that fits

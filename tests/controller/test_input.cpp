@@ -7,6 +7,7 @@
 
 #include "model/MDL_AnimatedMesh.h"
 #include "model/MDL_Bone.h"
+#include "model/MDL_RigidBody.h"
 #include "model/MDL_VertexGroup.h"
 #include "tests/controller/input_test_support.h"
 #include "tests/support/TEST_Support.h"
@@ -560,4 +561,46 @@ TEST_F(Input, ASkinnedMeshIsHeldByTheBoneOfTheLargestWeight)
     // The skin goes before its groups and mesh data.
     m_oController.removeObject(skin);
     m_oController.frame(nullptr, nullptr, 0.02);
+}
+
+TEST_F(Input, ADraggedRigidBodyIsGivenTheSpeedAtThePointHeld)
+{
+    m_poScene->setGravity(MTH_Vector3D());
+    m_poScene->setBounds(-DBL_MAX, DBL_MAX, -DBL_MAX, DBL_MAX, -DBL_MAX, DBL_MAX);
+    MDL_RigidBody *body = new MDL_RigidBody();
+    ASSERT_TRUE(m_poScene->addObject(body));
+    body->setState(STATE_VISIBLE | STATE_MOVABLE, SCOPE_OBJECT);
+    body->setStill(true);
+    record(body, false);
+    double friction = body->getFriction();
+    // The mesh under the mouse belongs to the body: the drag climbs to it.
+    MDL_Mesh *crate = addCube(MTH_Vector3D(), ACTIVE, false, body);
+    m_oController.mouseDown(false, 100, 100);
+    ASSERT_EQ(m_oController.m_poGrabbedObject, crate);
+    EXPECT_EQ(m_oController.draggedBody(), body);
+    m_oController.mouseMove(false, false, 120, 100);
+    MTH_Vector3D target;
+    m_poViewport->toScene(m_oController.m_oViewportMouse, target);
+    m_oController.frame(nullptr, nullptr, 0.02);
+    // Woken, moving towards the mouse, its friction back as it was; told of
+    // every sub-step.
+    EXPECT_FALSE(body->getStill());
+    EXPECT_GT(body->getSpeed().dot(target), 0);
+    EXPECT_GT(body->getGlobalPosition().dot(target), 0);
+    EXPECT_EQ(body->getFriction(), friction);
+    std::vector<int> codes = m_oLog.codesOf(body);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), CTRL_CB_MOVED), 10);
+    m_oController.mouseUp(120, 100);
+
+    // Without STATE_MOVABLE the body stays where it is.
+    body->setState(STATE_VISIBLE, SCOPE_OBJECT);
+    body->setSpeed(MTH_Vector3D());
+    body->setAngularSpeed(MTH_Vector3D());
+    MTH_Vector3D place = body->getGlobalPosition();
+    m_oController.mouseDown(false, 100, 100);
+    EXPECT_EQ(m_oController.draggedBody(), nullptr);
+    m_oController.mouseMove(false, false, 80, 100);
+    m_oController.frame(nullptr, nullptr, 0.02);
+    expectNear(place, body->getGlobalPosition(), 1e-12);
+    m_oController.mouseUp(80, 100);
 }
