@@ -121,15 +121,21 @@ TEST(BuiltInDocument, RingsAChime)
     EXPECT_NE(left, right);
 }
 
-// The pile of the built-in document falls, collides and comes to rest on
-// the floor, as the frame loop steps it.
-TEST(BuiltInDocument, ThePileComesToRest)
+// The built-in document's members, from its folder.
+static TEST_DocumentBuilder builtInMembers()
 {
     TEST_DocumentBuilder document(false);
     const std::string folder = std::string(VEKTA_SOURCE_DIR) + "/documents/vKorvestrane/";
     for (const char *name : {"config.xml", "init.lua", "scene.xml", "chime.ogg"})
         document.add(name, TEST_readText(folder + name));
-    ScriptDocument player(document);
+    return document;
+}
+
+// The pile of the built-in document falls, collides and comes to rest on
+// the floor, as the frame loop steps it.
+TEST(BuiltInDocument, ThePileComesToRest)
+{
+    ScriptDocument player(builtInMembers());
     ASSERT_TRUE(player.m_bOpened) << player.log();
     ASSERT_TRUE(player.run()) << player.log();
     player.m_oController.m_bRunning = true;
@@ -159,15 +165,11 @@ TEST(BuiltInDocument, ThePileComesToRest)
 }
 
 // The mouse on the built-in document: a click makes an arm grow, a drag
-// carries a crate of the pile, a drag beside everything turns the camera
+// carries a body of the pile, a drag beside everything turns the camera
 // about the ring and the wheel brings it nearer.
 TEST(BuiltInDocument, ArmsAndThePileAnswerTheMouseAndTheCameraTurns)
 {
-    TEST_DocumentBuilder document(false);
-    const std::string folder = std::string(VEKTA_SOURCE_DIR) + "/documents/vKorvestrane/";
-    for (const char *name : {"config.xml", "init.lua", "scene.xml", "chime.ogg"})
-        document.add(name, TEST_readText(folder + name));
-    ScriptDocument player(document);
+    ScriptDocument player(builtInMembers());
     CTRL_Generic &controller = player.m_oController;
     controller.resize(800, 600);
     ASSERT_TRUE(player.m_bOpened) << player.log();
