@@ -330,6 +330,8 @@ void MDL_PickTree::build(const MTH_Vector3D *positions, int positionCount, const
 
 void MDL_PickTree::refit(const MTH_Vector3D *positions, int positionCount, const uint32_t *triangles)
 {
+    // Of the finite triangles only: a leaf that holds every point says
+    // nothing of the rounding its other triangles show.
     Box all;
     // Children stand after their parents: from the back, every child is
     // done before its parent.
@@ -342,6 +344,7 @@ void MDL_PickTree::refit(const MTH_Vector3D *positions, int positionCount, const
                 if (triangleBox(positions, positionCount, triangles + 3 * static_cast<int64_t>(m_oOrder[j]), b.m_afMin,
                                 b.m_afMax)) {
                     box.add(b);
+                    all.add(b);
                 } else {
                     // A corner went to infinity (or NaN): the leaf holds
                     // every point.
@@ -351,7 +354,6 @@ void MDL_PickTree::refit(const MTH_Vector3D *positions, int positionCount, const
                     }
                 }
             }
-            all.add(box);
         } else {
             for (int c = 0; c < 2; c++) {
                 const Node &child = m_oNodes[node.m_iFirst + c];

@@ -11,6 +11,7 @@
 #include "model/MDL_MeshData.h"
 #include "model/MDL_PickTree.h"
 #include "model/MDL_VertexGroup.h"
+#include "tests/support/TEST_ModelsSetWriter.h"
 
 namespace {
 
@@ -176,6 +177,35 @@ TEST(PickTree, FollowsVertexEditsAndPositionsThatAreNotFinite)
     std::vector<uint32_t> triangles(data.m_puiTriangles, data.m_puiTriangles + 3 * data.m_iNumTriangles);
     fill(data, positions, triangles);
     expectSameAnswers(mesh, random, 10, 1000);
+}
+
+TEST(PickTree, ARefitKeepsTheRoundingOfFarCorners)
+{
+    // A cube with one corner far out: its triangles' hits are rounded by
+    // the far corner's size. After an edit that makes another corner not
+    // finite, the refitted boxes must still be widened by that much.
+    TEST_MeshShape shape = TEST_cubeShape("cube", 0.5);
+    shape.m_iValueSize = 8;
+    shape.m_aoPositions[4].m_fX = 7.7625904615035447e230;
+    MDL_MeshData data;
+    ASSERT_TRUE(TEST_readMeshData(shape, data));
+    // As a file may give it: the box of the other corners.
+    data.m_oMin = V(-0.5, -0.5, -0.5);
+    data.m_oMax = V(0.5, 0.5, 0.5);
+    MDL_Mesh mesh;
+    mesh.setMeshData(&data);
+    const V from(0, 0, 100), to(0, 0, -200);
+    double t = 1, everyT = 1;
+    int triangle = -1, everyTriangle = -1;
+    mesh.pick(from, to, t, triangle);
+    mesh.setVertexPosition(0, V(1e3, -1e3, 0.5));
+    mesh.setVertexPosition(data.m_iNumVertices - 1, V(NAN, 0, 0));
+    t = 1;
+    // The plain loop finds a hit here (a rounded one: the corner is far).
+    ASSERT_TRUE(mesh.pickEveryTriangle(from, to, everyT, everyTriangle));
+    EXPECT_TRUE(mesh.pick(from, to, t, triangle));
+    EXPECT_EQ(t, everyT);
+    EXPECT_EQ(triangle, everyTriangle);
 }
 
 TEST(PickTree, RaysTheBoxesCannotBeTrustedWith)
