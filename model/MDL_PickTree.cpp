@@ -21,6 +21,9 @@ const int STACK_SIZE = 128;
 // How far boxes are widened at pick time, relative to the largest
 // coordinate involved: many times the rounding of the ray-triangle test.
 const double PAD = 1e-9;
+// The longest edges-to-area ratio of a triangle the tree holds in a box;
+// thinner ones are tested at every pick (see triangleBox).
+const double SLIVER = 1e4;
 
 const MTH_Vector3D ZERO;
 
@@ -54,7 +57,13 @@ struct Box {
     }
 };
 
-// A triangle's box; false when a corner is not finite.
+// A triangle's box; false when no widened box can be trusted to hold every
+// point the ray-triangle test may accept for it: a corner that is not
+// finite, a triangle without area (which no ray hits, but may gain one in a
+// refit), or a sliver. The test's rounding moves the points it accepts off
+// the triangle by about the rounding of its coordinates times the ratio of
+// the lengths of its two edges from the first corner to its area; up to
+// SLIVER that stays far inside the widening of the pick (PAD).
 bool triangleBox(const MTH_Vector3D *positions, int count, const uint32_t *v, double *min, double *max)
 {
     const MTH_Vector3D &a = position(positions, count, v[0]);
@@ -67,7 +76,11 @@ bool triangleBox(const MTH_Vector3D *positions, int count, const uint32_t *v, do
         if (!std::isfinite(p[0][k]) || !std::isfinite(p[1][k]) || !std::isfinite(p[2][k]))
             return false;
     }
-    return true;
+    const MTH_Vector3D ab = b - a, ac = c - a;
+    const MTH_Vector3D n = ab.cross(ac);
+    double area = std::fmax(std::fabs(n.m_fX), std::fmax(std::fabs(n.m_fY), std::fabs(n.m_fZ)));
+    double ratio = ab.length() * ac.length() / area;
+    return area > 0 && ratio <= SLIVER;
 }
 
 // Single precision, rounded down (for a minimum) or up (for a maximum), so
@@ -246,16 +259,18 @@ void MDL_PickTree::build(const MTH_Vector3D *positions, int positionCount, const
             }
         }
         int middle = -1;
-        if (count > MIN_LEAF && extent > 0 && std::isfinite(extent) && task.m_iDepth < SAH_DEPTH) {
+        if (count > MIN_LEAF && extent > 0 && std::isfinite(extent) && std::isfinite(BINS / extent) &&
+            task.m_iDepth < SAH_DEPTH) {
             // Binned surface-area heuristic along the widest axis of the
             // centres.
             int binCount[BINS] = {};
             Box binBox[BINS];
             const double scale = BINS / extent;
             const double origin = centreBox.m_afMin[axis];
+            // Clamped before the conversion (a NaN counts as the first bin).
             auto binOf = [&](int i) {
-                int b = static_cast<int>((centres[3 * i + axis] - origin) * scale);
-                return b < 0 ? 0 : (b >= BINS ? BINS - 1 : b);
+                double b = (centres[3 * i + axis] - origin) * scale;
+                return b >= BINS - 1 ? BINS - 1 : (b > 0 ? static_cast<int>(b) : 0);
             };
             for (int j = task.m_iBegin; j < task.m_iEnd; j++) {
                 int b = binOf(order[j]);
@@ -346,8 +361,8 @@ void MDL_PickTree::refit(const MTH_Vector3D *positions, int positionCount, const
                     box.add(b);
                     all.add(b);
                 } else {
-                    // A corner went to infinity (or NaN): the leaf holds
-                    // every point.
+                    // A corner went to infinity (or NaN), or the triangle
+                    // became a sliver: the leaf holds every point.
                     for (int k = 0; k < 3; k++) {
                         box.m_afMin[k] = -INFINITY;
                         box.m_afMax[k] = INFINITY;

@@ -51,8 +51,8 @@ public:
 private:
     UTIL_DynArray<Node> m_oNodes;
     UTIL_DynArray<int32_t> m_oOrder;
-    // Triangles with a position that is not finite: no box holds them, and
-    // every pick tests them one by one.
+    // Triangles that no box holds (a position that is not finite, no area,
+    // a sliver): every pick tests them one by one.
     UTIL_DynArray<int32_t> m_oUnbounded;
     int m_iTriangleCount;
     // The largest magnitude of any bounded coordinate: how much rounding the

@@ -70,6 +70,17 @@ void makeScene(MDL_MeshData &d, Random &random, int grid, int cloud)
         const uint32_t flipped[3] = {t[k], t[k + 2], t[k + 1]};
         t.insert(t.end(), flipped, flipped + 3);
     }
+    // Slivers across the grid, flat and steep, and triangles without area.
+    for (int k = 0; k < 4; k++) {
+        double y = 0.5 + k * grid / 4.0;
+        const V sliver[3] = {V(-1, y, 0.25 * k), V(grid + 1, y, 0.25 * k), V(grid + 1, y + 1e-3, 0.25 * k + 1e-3 * k)};
+        for (const V &corner : sliver) {
+            t.push_back(static_cast<uint32_t>(p.size()));
+            p.push_back(corner);
+        }
+        const uint32_t flat[3] = {t[0], t[0], t[1]};
+        t.insert(t.end(), flat, flat + 3);
+    }
     for (int k = 0; k < cloud; k++) {
         if (k % 5 == 0) {
             size_t copy = 3 * static_cast<size_t>(random.below(static_cast<int>(gridTriangles / 3)));
@@ -206,6 +217,35 @@ TEST(PickTree, ARefitKeepsTheRoundingOfFarCorners)
     EXPECT_TRUE(mesh.pick(from, to, t, triangle));
     EXPECT_EQ(t, everyT);
     EXPECT_EQ(triangle, everyTriangle);
+}
+
+TEST(PickTree, CentresSpreadTooLittleOrTooMuchToSort)
+{
+    // Triangles facing -x, apart along x by the smallest doubles (their
+    // centres' spread has no finite inverse), and from one end of the
+    // doubles to the other: the tree is built all the same.
+    for (double step : {1e-310, 1e307}) {
+        SCOPED_TRACE(step);
+        std::vector<V> p;
+        std::vector<uint32_t> t;
+        for (int k = -8; k < 8; k++) {
+            for (const V &corner : {V(k * step, 0, 0), V(k * step, 0, 1), V(k * step, 1, 0)}) {
+                t.push_back(static_cast<uint32_t>(p.size()));
+                p.push_back(corner);
+            }
+        }
+        MDL_MeshData data;
+        fill(data, p, t);
+        MDL_Mesh mesh;
+        mesh.setMeshData(&data);
+        double a = DBL_MAX, b = DBL_MAX;
+        int ta = -1, tb = -1;
+        const V from(-10, 0.25, 0.25), to(10, 0.25, 0.25);
+        EXPECT_TRUE(mesh.pick(from, to, a, ta));
+        EXPECT_EQ(mesh.pickEveryTriangle(from, to, b, tb), true);
+        EXPECT_EQ(a, b);
+        EXPECT_EQ(ta, tb);
+    }
 }
 
 TEST(PickTree, RaysTheBoxesCannotBeTrustedWith)
