@@ -156,7 +156,11 @@ TEST_F(RendererOverlays, ATranslucentLineIsBlendedTwice)
 {
     // A red line at alpha 0.5 over white: once in the layer loop and once
     // after it, which gives a quarter of the white; a translucent fill is
-    // blended once.
+    // blended once, also after an image whose texture turns the alpha test
+    // on.
+    MDL_Texture *cutOut = checker();
+    cutOut->m_bBinaryAlpha = true;
+    add(new MDL_Image(), 0.75, 0.5, 0.5, 0.1, 0.1)->setMaterial(m_oScene.shadeless(MTH_Vector4D(1, 1, 1, 1), cutOut));
     MDL_Polyline *line =
         polyline({P(0.1, 0.1), P(0.9, 0.1), P(0.9, 0.4)}, false, 0.03, m_oScene.shadeless(MTH_Vector4D(1, 0, 0, 0.5)));
     add(line, 0, 0, 1);
@@ -164,7 +168,7 @@ TEST_F(RendererOverlays, ATranslucentLineIsBlendedTwice)
     square->setLineVisible(false);
     square->setFilled(true);
     square->setFillColor(MTH_Vector4D(0, 0, 1, 0.5));
-    add(square, 0, 0, 1);
+    add(square, 0, 0, 0.8);
     UTIL_Bitmap picture;
     draw(picture);
     EXPECT_TRUE(VIEW_near({255, 63, 63}, VIEW_pixel(picture, 80, 16), 1));
