@@ -164,6 +164,17 @@ TEST_F(RendererText, ShadowedMessage)
     expectNoGLError("message");
     UTIL_Bitmap picture;
     readBack(picture);
+    // The black copy starts at (0.01, 0.03) of the frame's width from the
+    // frame's top left corner (20, 10): the "S" just right of x 23.6, on the
+    // baseline at y 20.8; the white copy a pixel up and to the left.
+    VIEW_Extent black = VIEW_inkExtent(picture, {255, 255, 255}, 191, 0, 0, 26, 40);
+    VIEW_Extent white = VIEW_inkExtent(picture, {0, 0, 0}, 191, 0, 0, 26, 40);
+    EXPECT_LE(24, black.m_iLeft);
+    EXPECT_GE(26, black.m_iLeft);
+    EXPECT_EQ(20, black.m_iBottom);
+    EXPECT_EQ(black.m_iLeft - 1, white.m_iLeft);
+    EXPECT_EQ(black.m_iTop - 1, white.m_iTop);
+    EXPECT_EQ(black.m_iBottom - 1, white.m_iBottom);
     VIEW_expectGolden(picture, "shadowed_message");
 }
 
