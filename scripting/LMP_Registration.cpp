@@ -13,11 +13,28 @@
 // LMP_Registration.h) and gets one row here, in this order: Scene, Viewport,
 // Object, Mesh, AnimatedMesh, RigidBody, Sound, Text, Lamp, Camera, Mike,
 // Image, Polyline, Texture, Sample, Bone, Stream, Font, ModelsSet, Material,
-// Spring, Joint, CollisionVolume, AnimationData, Animation, Locator.
+// Spring, Joint, CollisionVolume, AnimationData, Animation, Locator. That is
+// all a new class needs: the object look-up by type code and the object
+// argument test read the class's binding data.
 static const LMP_RegistrationStep s_apfnClassSteps[] = {
-    LMP_registerScene, LMP_registerViewport,  LMP_registerObject,        LMP_registerMesh,      LMP_registerSound,
-    LMP_registerLamp,  LMP_registerCamera,    LMP_registerTexture,       LMP_registerSample,    LMP_registerStream,
-    LMP_registerFont,  LMP_registerModelsSet, LMP_registerAnimationData, LMP_registerAnimation,
+    LMP_registerScene,
+    LMP_registerViewport,
+    LMP_registerObject,
+    LMP_registerMesh,
+    LMP_registerAnimatedMesh,
+    LMP_registerSound,
+    LMP_registerLamp,
+    LMP_registerCamera,
+    LMP_registerTexture,
+    LMP_registerSample,
+    LMP_registerBone,
+    LMP_registerStream,
+    LMP_registerFont,
+    LMP_registerModelsSet,
+    LMP_registerMaterial,
+    LMP_registerCollisionVolume,
+    LMP_registerAnimationData,
+    LMP_registerAnimation,
     nullptr, // end of the list
 };
 
