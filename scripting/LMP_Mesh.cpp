@@ -146,6 +146,13 @@ int LMP_Mesh::setDisplayMode(lua_State *L)
 
 // --- vertices, counted from 1 ---
 
+// The array index of vertex i of a script (from 1); -1, which the mesh
+// refuses, for an i below 1 (also the lowest integer, which has no i - 1).
+static int vertexIndex(int32_t i)
+{
+    return i >= 1 ? i - 1 : -1;
+}
+
 int LMP_Mesh::getNumVertices(lua_State *L)
 {
     MDL_Mesh *mesh = getMesh();
@@ -162,7 +169,7 @@ int LMP_Mesh::getVertexColor(lua_State *L)
         return 0;
     MDL_Mesh *mesh = getMesh();
     MTH_Vector4D color;
-    if (mesh == nullptr || !mesh->getVertexColor(index - 1, color))
+    if (mesh == nullptr || !mesh->getVertexColor(vertexIndex(index), color))
         return 0;
     *LMP_iPushColor(L) = color;
     return 1;
@@ -177,7 +184,7 @@ int LMP_Mesh::setVertexColor(lua_State *L)
     MDL_Mesh *mesh = getMesh();
     if (mesh == nullptr)
         return 0;
-    mesh->setVertexColor(index - 1, *color);
+    mesh->setVertexColor(vertexIndex(index), *color);
     return 0;
 }
 
@@ -199,7 +206,7 @@ int LMP_Mesh::getVertexPosition(lua_State *L)
         return 0;
     MDL_Mesh *mesh = getMesh();
     MTH_Vector3D position;
-    if (mesh == nullptr || !mesh->getVertexPosition(index - 1, position))
+    if (mesh == nullptr || !mesh->getVertexPosition(vertexIndex(index), position))
         return 0;
     *LMP_iPushV3(L) = position;
     return 1;
@@ -214,7 +221,7 @@ int LMP_Mesh::setVertexPosition(lua_State *L)
     MDL_Mesh *mesh = getMesh();
     if (mesh == nullptr)
         return 0;
-    mesh->setVertexPosition(index - 1, *position);
+    mesh->setVertexPosition(vertexIndex(index), *position);
     return 0;
 }
 

@@ -26,7 +26,9 @@ TEST(SurfaceBindings, MeshVerticesCountFromOne)
         {"return m:getNumVertices(), e:getNumVertices()", "3,0", nullptr},
         {"return R(m:getVertexPosition(1)), R(m:getVertexPosition(3))", "(0,0,0),(0,1,0)", nullptr},
         {"return select('#', m:getVertexPosition(0)), select('#', m:getVertexPosition(4))", "0,0", nullptr},
-        {"return select('#', m:getVertexPosition(-1)), select('#', m:getVertexPosition(0/0))", "0,0", nullptr},
+        {"return select('#', m:getVertexPosition(-1)), select('#', m:getVertexPosition(0/0)), "
+         "select('#', m:getVertexColor(-2147483648)), select('#', m:getVertexPosition(-1e308))",
+         "0,0,0,0", nullptr},
         {"return select('#', e:getVertexPosition(1)), select('#', e:getVertexColor(1))", "0,0", nullptr},
         // The mesh data is shared: a copy of the same template shows the edit.
         {"m:setVertexPosition(2, v3(5, 5, 5)) return R(m2:getVertexPosition(2))", "(5,5,5)", nullptr},
