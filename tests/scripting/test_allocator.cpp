@@ -199,3 +199,46 @@ TEST(Allocator, TheEngineAllocatesThroughItAndHonoursItsLimit)
 }
 
 } // namespace
+
+namespace {
+
+// Whatever allocation of a constructor or a method fails, a memory error is
+// raised and nothing is left behind (the leak checker of the sanitizer
+// build sees it at exit). The limit is raised a few bytes at a time, so that
+// every allocation of the call fails once.
+TEST(Allocator, CallsThatRunOutOfMemoryLeaveNothingBehind)
+{
+    TEST_LogCapture log;
+    LMP_ScriptEngine *engine = new LMP_ScriptEngine();
+    CTRL_Generic controller(engine, CTRL_PLATFORM_LINUX);
+    lua_State *L = engine->m_poLuaState;
+    ASSERT_EQ(luaL_dostring(L, "scene = newScene('s') o = newObject(scene)"), LUA_OK);
+    const char *const chunks[] = {
+        "return newMaterial()",         "return newBone(scene)",          "return newMesh(scene)",
+        "return newAnimatedMesh(o)",    "return newLamp(scene)",          "return newCamera(o)",
+        "return newCollisionVolume(o)", "return newSound(scene)",         "return newObject(o)",
+        "return newTexture('x')",       "return newSample('x')",          "return newStream('x')",
+        "return newFont('x')",          "return newModelsSet('x')",       "return newAnimationData()",
+        "return newScene('x')",         "return newViewport(0, 0, 1, 1)", "return o:getPosition()",
+    };
+    for (const char *chunk : chunks) {
+        ASSERT_EQ(luaL_loadstring(L, chunk), LUA_OK);
+        int failures = 0;
+        for (size_t extra = 0; extra < 3000; extra += 8) {
+            lua_gc(L, LUA_GCCOLLECT, 0);
+            engine->setMemoryLimit(engine->getAllocator()->getBytesInUse() + extra);
+            lua_pushvalue(L, -1);
+            if (lua_pcall(L, 0, 1, 0) != LUA_OK) {
+                EXPECT_STREQ(lua_tostring(L, -1), "not enough memory") << chunk;
+                failures++;
+            }
+            lua_pop(L, 1);
+            engine->setMemoryLimit(0);
+            controller.m_bHalted = false;
+        }
+        lua_pop(L, 1);
+        EXPECT_GT(failures, 0) << chunk;
+    }
+}
+
+} // namespace
