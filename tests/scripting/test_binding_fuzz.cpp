@@ -390,9 +390,10 @@ TEST(BindingFuzz, RandomCallsOfEveryMethodKeepThePlayerUp)
             f.clearReport();
         }
     }
-    printf("%s\n", f.run("prune() local t = {} for _, n in ipairs(CLASSES) do "
-                         "t[#t + 1] = n .. ' ' .. #POOLS[n] .. '+' .. #GONE[n] end return table.concat(t, ', ')")
-                       .c_str());
+    printf("instances at the end (live+gone): %s\n",
+           f.run("prune() local t = {} for _, n in ipairs(CLASSES) do "
+                 "t[#t + 1] = n .. ' ' .. #POOLS[n] .. '+' .. #GONE[n] end return table.concat(t, ', ')")
+               .c_str());
     EXPECT_EQ(f.run("return newObject(scene):exist(), dead:exist(), 6 * 7"), "true,false,42");
     // Every method of every class was called, and most calls got past the
     // checks that raise.
