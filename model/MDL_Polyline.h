@@ -19,9 +19,9 @@ class MDL_Material;
 // Segment i joins point i to point i + 1; a closed polyline also joins its
 // last point to the first. A closed outline whose last points repeat the
 // first is drawn as if they were not there (no segment of length 0), and a
-// closed outline of fewer than 3 distinct corners is drawn as the open line
-// through them. A thickness that is not a positive number draws no line and
-// hits nothing.
+// closed outline of fewer than 3 distinct corners has no line. A thickness
+// that is not a positive number draws no line either; a line that is not
+// drawn hits nothing.
 class MDL_Polyline : public MDL_Object {
 public:
     // No points, no material, fill colour (0, 0, 0, 0), closed, not filled,
