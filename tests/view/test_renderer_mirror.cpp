@@ -121,4 +121,31 @@ TEST_F(RendererMirror, MirrorWithoutGeometryReflectsNothing)
     }
 }
 
+TEST_F(RendererMirror, VertexBuffersDrawTheSameReflectionsAndShadows)
+{
+    // The mirror scene lit by a sun high to the right, whose shadow of the
+    // cube falls on the floor to its left: drawn from vertex buffers as from
+    // client arrays.
+    UTIL_Bitmap pictures[2];
+    for (int mode = 0; mode < 2; mode++) {
+        newRenderer(mode == 0 ? VIEW_RENDER_MODE_NONE : VIEW_RENDER_MODE_VBO);
+        MirrorScene scene;
+        scene.m_poCube->setMaterial(scene.lit(MTH_Vector4D(1, 0, 0, 1)));
+        scene.m_poMirror->m_bShadeless = false;
+        MDL_Lamp *sun = scene.addLamp(MDL_Lamp::LAMP_SUN, MTH_Vector3D(0, 0, 5));
+        MTH_Matrix3x3 &basis = sun->editGlobalBasis();
+        basis.row(0) = MTH_Vector3D(0.8, 0, -0.6);
+        basis.row(2) = MTH_Vector3D(0.6, 0, 0.8);
+        sun->m_bShadows = true;
+        scene.m_oScene.drawShadowVolumes(sun);
+        drawFrame(scene.m_oViewport);
+        picture(scene, pictures[mode]);
+    }
+    expectSame(pictures[0], pictures[1], "client arrays and vertex buffers");
+    // The shadow is on the floor: the floor's colour drawn there again,
+    // in the sun's shadow, over the reflection.
+    EXPECT_EQ(std::vector<int>({26, 26, 102}), VIEW_pixel(pictures[0], 70, 36));
+    EXPECT_EQ(std::vector<int>({32, 32, 89}), VIEW_pixel(pictures[0], 32, 36));
+}
+
 } // namespace

@@ -200,6 +200,10 @@ public:
     // left out of meshes that are not double-sided; in a mirrored view
     // (mirrored true) front faces wind the other way round on the screen.
     void drawTransparent(MDL_Scene *scene, bool mirrored);
+    // The output arrays of a sorting tree drawn as they are, in runs of one
+    // material, through the current projection: view-space triangles,
+    // blended over what is there without writing depth.
+    void drawSortedTriangles(const VIEW_TransparencyBSP &sorted);
     // Transforms triangle t of a mesh into view space by the modelview and
     // the normal matrix and inserts it into the sorting tree, unless it lies
     // wholly behind the eye or, for a single-sided mesh, faces away from it.

@@ -88,8 +88,12 @@ void VIEW_OpenGL::drawTransparent(MDL_Scene *scene, bool mirrored)
         for (int t = 4 * q; t < n; t++)
             appendTransparentTriangle(arrays, t, modelview, normalMatrix, material, doubleSided, mirrored);
     }
-    VIEW_TransparencyBSP &sorted = m_oTransparency;
-    sorted.buildArrays();
+    m_oTransparency.buildArrays();
+    drawSortedTriangles(m_oTransparency);
+}
+
+void VIEW_OpenGL::drawSortedTriangles(const VIEW_TransparencyBSP &sorted)
+{
     int triangles = sorted.m_oMaterials.m_iCount;
     if (triangles == 0)
         return;
