@@ -14,7 +14,8 @@
 
 // The built-in document's models set is made by the test writer: a cube
 // with a tiled texture, a sphere painted by its vertex colours and a plane of
-// one colour, with a camera and a lamp.
+// one colour, the pile's crates and balls, a camera, two lamps, a mirror
+// floor and two panes of glass.
 static std::string builtInScene()
 {
     // Terracotta and cream tiles, four pixels each.
@@ -32,6 +33,8 @@ static std::string builtInScene()
     writer.addMaterial(TEST_MaterialRecord("tiled").diffuse(1, 1, 1).texture("tiles"));
     writer.addMaterial(TEST_MaterialRecord("painted").diffuse(1, 1, 1));
     writer.addMaterial(TEST_MaterialRecord("lawn").diffuse(0.35, 0.7, 0.4));
+    // The pile's (its balls keep their vertex colours).
+    writer.addMaterial(TEST_MaterialRecord("red").diffuse(0.8, 0.22, 0.18));
     // The sphere's colours follow its normals: a hue for every direction.
     TEST_MeshShape sphere = TEST_sphereShape("sphere", 1.0, 16, 8);
     for (const MTH_Vector3D &n : sphere.m_aoNormals)
