@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/bench_drawing.h"
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_Camera.h"
 #include "model/MDL_Material.h"
@@ -33,18 +34,7 @@ const int CELLS = 224;
 
 VIEW_EglContext *context()
 {
-    static VIEW_EglContext *s_poContext = nullptr;
-    static bool s_bTried = false;
-    if (!s_bTried) {
-        s_bTried = true;
-        char error[256];
-        s_poContext = VIEW_EglContext::create(WIDTH, HEIGHT, error, sizeof(error));
-        if (s_poContext == nullptr)
-            fprintf(stderr, "no OpenGL: %s\n", error);
-    }
-    if (s_poContext != nullptr)
-        s_poContext->makeCurrent();
-    return s_poContext;
+    return BENCH_context(WIDTH, HEIGHT);
 }
 
 // A grid over [-1, 1]^2 in z = 0 facing +z, with normals, in front of a
@@ -52,26 +42,7 @@ VIEW_EglContext *context()
 struct GridScene {
     GridScene() : m_oViewport(MTH_Vector2D(0, 0), MTH_Vector2D(1, 0.75))
     {
-        int n = CELLS + 1;
-        m_oData.m_iNumVertices = m_oData.m_iNumNormals = n * n;
-        m_oData.m_poPositions = static_cast<MTH_Vector3D *>(MDL_allocateZeroed(n * n, sizeof(MTH_Vector3D)));
-        m_oData.m_poNormals = static_cast<MTH_Vector3D *>(MDL_allocateZeroed(n * n, sizeof(MTH_Vector3D)));
-        for (int y = 0; y < n; y++)
-            for (int x = 0; x < n; x++) {
-                m_oData.m_poPositions[y * n + x] = MTH_Vector3D(2.0 * x / CELLS - 1, 2.0 * y / CELLS - 1, 0);
-                m_oData.m_poNormals[y * n + x] = MTH_Vector3D(0, 0, 1);
-            }
-        m_oData.m_iNumTriangles = 2 * CELLS * CELLS;
-        m_oData.m_puiTriangles =
-            static_cast<uint32_t *>(MDL_allocateZeroed(3 * m_oData.m_iNumTriangles, sizeof(uint32_t)));
-        uint32_t *t = m_oData.m_puiTriangles;
-        for (int y = 0; y < CELLS; y++)
-            for (int x = 0; x < CELLS; x++) {
-                uint32_t a = y * n + x, b = a + 1, c = a + n + 1, d = a + n;
-                const uint32_t corners[6] = {a, b, c, a, c, d};
-                for (uint32_t corner : corners)
-                    *t++ = corner;
-            }
+        BENCH_grid(m_oData, CELLS, CELLS, 2.0 / CELLS, false);
         m_oMaterial.m_bShadeless = true;
         m_oMaterial.m_oDiffuse = MTH_Vector4D(0.7, 0.7, 0.7, 1);
         MDL_Mesh *mesh = new MDL_Mesh();

@@ -129,10 +129,16 @@ MDL_Object *MDL_Scene::getObject(const char *name) const
 
 MDL_Lamp *MDL_Scene::getShadowLamp() const
 {
-    for (int i = 0; i < m_oLamps.m_iCount; i++) {
+    // The lamp the renderer shadows: lamps that are off give no light, and
+    // only the first MAX_LIT_LAMPS lit ones light the scene.
+    int lit = 0;
+    for (int i = 0; i < m_oLamps.m_iCount && lit < MAX_LIT_LAMPS; i++) {
         MDL_Lamp *lamp = static_cast<MDL_Lamp *>(m_oLamps[i]);
+        if (!lamp->m_bOn)
+            continue;
         if (lamp->m_bShadows)
             return lamp;
+        lit++;
     }
     return nullptr;
 }

@@ -129,7 +129,10 @@ public:
     // The first object in list order whose name equals name without regard
     // to case; null when none (or name is null).
     MDL_Object *getObject(const char *name) const;
-    // The first lamp whose shadows flag is set, or null.
+    // How many lamps that are on light a scene (the first in list order).
+    static const int MAX_LIT_LAMPS = 8;
+    // The first lamp that is on and has its shadows flag set, among the
+    // first MAX_LIT_LAMPS lamps that are on; null for none.
     MDL_Lamp *getShadowLamp() const;
     // Sorts the overlays by the z of their global position, ascending (a NaN
     // z sorts first); equal z keep their order.

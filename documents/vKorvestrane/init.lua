@@ -26,10 +26,10 @@ local function ringChime()
 end
 
 -- A small pile of crates and balls dropped inside the ring: they fall,
--- knock into each other and come to rest on the floor, walled in by the
--- scene's bounds.
+-- knock into each other and come to rest on the mirror floor, walled in
+-- by the scene's bounds.
 local function buildPile(scene)
-  scene:setBounds({-1.4, 1.4, -1.4, 1.4, 0, 1.7976931348623157e308})
+  scene:setBounds({-1.4, 1.4, -1.4, 1.4, -1, 1.7976931348623157e308})
   local pile = {}
   for i = 1, 8 do
     local body = newRigidBody(scene, models:get(i % 2 == 0 and "ball" or "crate"))
@@ -104,13 +104,13 @@ function startup()
   scene = newScene("korvestrane")
   viewport = newViewport(0, 0, 1, getAspectRatio())
   models = newModelsSet("scene.xml")
-  local camera = newCamera(scene, models:get("camera"))
-  camera:setFOV(60)
-  viewport:setCamera(camera)
-  -- The set's lamp has no colour of its own: a warm light that casts shadows.
-  local lamp = newLamp(scene, models:get("lamp"))
-  lamp:setColor(color(1, 0.95, 0.85, 1))
-  lamp:setShadow(true)
+  viewport:setCamera(newCamera(scene, models:get("camera")))
+  newLamp(scene, models:get("lamp"))
+  newLamp(scene, models:get("fill"))
+  -- A mirror floor, and two panes of glass over it.
+  for _, name in ipairs({"floor", "bluePane", "redPane"}) do
+    newMesh(scene, models:get(name))
+  end
 
   -- A ring of the set's meshes around a pivot, each in a colour of its own
   -- (the set's material stays as it is).

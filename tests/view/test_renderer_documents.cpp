@@ -1,6 +1,8 @@
 // Documents played by the controller and drawn by the OpenGL renderer: the
 // letterboxed document frame, several viewports, the splash while loading
 // and the failure message.
+#include <algorithm>
+
 #include "tests/support/TEST_ModelsSetWriter.h"
 #include "tests/view/view_test_support.h"
 
@@ -150,6 +152,36 @@ TEST_F(RendererDocuments, FailureMessage)
     EXPECT_GE(7, e.m_iLeft);
     EXPECT_EQ(13, e.m_iBottom);
     VIEW_expectGolden(picture, "failure_message");
+}
+
+TEST_F(RendererDocuments, BuiltInDocumentShowsItsShadowsReflectionsAndGlass)
+{
+    // The built-in document's lamp shadows the meshes on its floor, which
+    // mirrors them, and its glass is sorted and drawn.
+    TEST_DocumentBuilder document(false);
+    const std::string folder = std::string(VEKTA_SOURCE_DIR) + "/documents/vKorvestrane/";
+    for (const char *name : {"config.xml", "init.lua", "scene.xml", "chime.ogg"})
+        document.add(name, TEST_readText(folder + name));
+    PlayedDocument played(document);
+    ASSERT_TRUE(played.m_bOpened);
+    ASSERT_TRUE(m_poContext->resize(192, 144));
+    m_iWidth = 192;
+    m_iHeight = 144;
+    played.frames(m_poRenderer, 192, 144, 20);
+    expectNoGLError("frames");
+    ASSERT_FALSE(played.m_oController.m_bHalted);
+    ASSERT_EQ(1, played.m_oController.m_oScenes.m_iCount);
+    MDL_Scene *scene = played.m_oController.m_oScenes.m_pData[0];
+    MTH_Vector3D point, normal;
+    EXPECT_NE(nullptr, m_poRenderer->findMirror(scene, point, normal));
+    ASSERT_NE(nullptr, scene->getShadowLamp());
+    int volumes = 0;
+    for (int i = 0; i < scene->m_oMeshes.m_iCount; i++)
+        volumes += static_cast<MDL_Mesh *>(scene->m_oMeshes.m_pData[i])->m_oShadowSides.m_iCount > 0;
+    EXPECT_GT(volumes, 5);
+    EXPECT_GT(m_poRenderer->m_oTransparency.m_oMaterials.m_iCount, 0);
+    std::vector<unsigned char> stencil = readStencilValues();
+    EXPECT_GT(std::count_if(stencil.begin(), stencil.end(), [](unsigned char v) { return v != 0; }), 100);
 }
 
 } // namespace

@@ -6,16 +6,6 @@ namespace {
 
 class RendererScenes : public DrawingTest {
 protected:
-    // Draws a viewport over the whole framebuffer in one frame.
-    void drawFrame(MDL_Viewport &viewport, const MTH_Vector4D &clear = MTH_Vector4D(0, 0, 0, 1))
-    {
-        m_poRenderer->beginFrame(nullptr, false);
-        m_poRenderer->clear(clear);
-        m_poRenderer->renderViewport(&viewport, MTH_Vector2D(0, 0), MTH_Vector2D(m_iWidth, m_iHeight));
-        m_poRenderer->present(nullptr);
-        expectNoGLError("frame");
-    }
-
     // A red square on the left and a textured one on the right: the texture
     // a 2 x 2 RGB checker (rows of 6 bytes: the upload must not assume
     // 4-byte rows) sampled nearest.

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "scripting/LMP_ScriptEngine.h"
+#include "tests/support/TEST_ModelsSetWriter.h"
 #include "view/opengl/VIEW_GL.h"
 
 void DrawingTest::SetUp()
@@ -43,6 +44,23 @@ void DrawingTest::newRenderer(int renderMode)
     m_poRenderer = new VIEW_OpenGL();
     m_poRenderer->m_iRenderMode = renderMode;
     m_poRenderer->start();
+}
+
+void DrawingTest::drawFrame(MDL_Viewport &viewport, const MTH_Vector4D &clear)
+{
+    m_poRenderer->beginFrame(nullptr, false);
+    m_poRenderer->clear(clear);
+    m_poRenderer->renderViewport(&viewport, MTH_Vector2D(0, 0), MTH_Vector2D(m_iWidth, m_iHeight));
+    m_poRenderer->present(nullptr);
+    expectNoGLError("frame");
+}
+
+std::vector<unsigned char> DrawingTest::readStencilValues()
+{
+    std::vector<unsigned char> values(static_cast<size_t>(m_iWidth) * m_iHeight);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, m_iWidth, m_iHeight, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, values.data());
+    return values;
 }
 
 void DrawingTest::readBack(UTIL_Bitmap &out)
@@ -226,6 +244,40 @@ MDL_MeshData *TestScene::square(double h)
     return data;
 }
 
+MDL_MeshData *TestScene::shape(const TEST_MeshShape &shape)
+{
+    MDL_MeshData *data = new MDL_MeshData();
+    EXPECT_TRUE(TEST_readMeshData(shape, *data)) << shape.m_sName;
+    m_apoData.push_back(data);
+    return data;
+}
+
+void TestScene::lookAt(const MTH_Vector3D &eye, const MTH_Vector3D &target)
+{
+    MTH_Vector3D z = eye - target;
+    z.normalize();
+    MTH_Vector3D x = MTH_Vector3D(0, 0, 1).cross(z);
+    if (x.normalize() == 0)
+        x = MTH_Vector3D(1, 0, 0);
+    MTH_Frame &frame = m_poCamera->editGlobalFrame();
+    frame.m_oPosition = eye;
+    frame.m_oBasis.row(0) = x;
+    frame.m_oBasis.row(1) = z.cross(x);
+    frame.m_oBasis.row(2) = z;
+    frame.invalidateInverse();
+}
+
+MDL_Lamp *TestScene::addLamp(int kind, const MTH_Vector3D &position)
+{
+    MDL_Lamp *lamp = new MDL_Lamp();
+    lamp->m_iLampType = kind;
+    lamp->m_oColor = MTH_Vector4D(1, 1, 1, 1);
+    lamp->m_bNoSpecular = true;
+    lamp->editGlobalPosition() = position;
+    m_oScene.addObject(lamp);
+    return lamp;
+}
+
 MDL_Mesh *TestScene::addMesh(MDL_MeshData *data, MDL_Material *material, double x, double y, double z)
 {
     MDL_Mesh *mesh = new MDL_Mesh();
@@ -245,6 +297,16 @@ MDL_Material *TestScene::shadeless(const MTH_Vector4D &color, MDL_Texture *textu
         material->addLayer(texture);
         m_apoTextures.push_back(texture);
     }
+    m_apoMaterials.push_back(material);
+    return material;
+}
+
+MDL_Material *TestScene::lit(const MTH_Vector4D &diffuse)
+{
+    MDL_Material *material = new MDL_Material();
+    material->m_oDiffuse = diffuse;
+    material->m_oAmbient = MTH_Vector4D(0, 0, 0, 1);
+    material->m_oSpecular = MTH_Vector4D(0, 0, 0, 1);
     m_apoMaterials.push_back(material);
     return material;
 }

@@ -16,6 +16,7 @@
 #include "controller/CTRL_Generic.h"
 #include "foundation/UTIL_Bitmap.h"
 #include "model/MDL_Camera.h"
+#include "model/MDL_Lamp.h"
 #include "model/MDL_Material.h"
 #include "model/MDL_Mesh.h"
 #include "model/MDL_MeshData.h"
@@ -25,6 +26,8 @@
 #include "tests/support/TEST_Document.h"
 #include "view/desktop/VIEW_EglContext.h"
 #include "view/opengl/VIEW_OpenGL.h"
+
+struct TEST_MeshShape;
 
 // How far a drawn picture may stray from its reference image, per channel:
 // every pixel of each must lie within this of the other's pixel at the
@@ -44,6 +47,11 @@ protected:
 
     // A new renderer in the given render mode, replacing the current one.
     void newRenderer(int renderMode);
+    // One frame: the framebuffer cleared to a colour, the viewport over all
+    // of it, and no OpenGL error after it.
+    void drawFrame(MDL_Viewport &viewport, const MTH_Vector4D &clear = MTH_Vector4D(0, 0, 0, 1));
+    // The stencil values of the framebuffer as they are (rows bottom-up).
+    std::vector<unsigned char> readStencilValues();
     // The whole framebuffer, read through the renderer (RGB, rows bottom-up).
     void readBack(UTIL_Bitmap &out);
     // Fails the test with the OpenGL errors pending (and clears them).
@@ -95,11 +103,22 @@ struct TestScene {
     // A mesh data of a square from (-h, -h) to (h, h) in z = 0 facing +z,
     // with normals and UVs 0..1 (owned by the scene).
     MDL_MeshData *square(double h);
+    // A mesh data read from a shape of the models-set writer (owned by the
+    // scene).
+    MDL_MeshData *shape(const TEST_MeshShape &shape);
+    // The camera at eye looking at target, its y axis upwards (towards +z).
+    void lookAt(const MTH_Vector3D &eye, const MTH_Vector3D &target);
+    // A lamp of a kind (MDL_Lamp::LAMP_...) at a position, white, energy 1,
+    // without specular light, added to the scene.
+    MDL_Lamp *addLamp(int kind, const MTH_Vector3D &position);
     // A mesh of data at (x, y, z) in the scene, with material (may be null).
     MDL_Mesh *addMesh(MDL_MeshData *data, MDL_Material *material, double x, double y, double z);
     // A shadeless material of a colour, with a texture layer when given
     // (owned by the scene).
     MDL_Material *shadeless(const MTH_Vector4D &color, MDL_Texture *texture = nullptr);
+    // A lit material of a diffuse colour (alpha included) without ambient
+    // or specular colour (owned by the scene).
+    MDL_Material *lit(const MTH_Vector4D &diffuse);
 
     MDL_Scene m_oScene;
     MDL_Camera *m_poCamera;

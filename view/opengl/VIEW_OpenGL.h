@@ -8,6 +8,7 @@
 #include "foundation/UTIL_HashMap.h"
 #include "model/MDL_MeshData.h"
 #include "view/VIEW_Generic.h"
+#include "view/opengl/VIEW_TransparencyBSP.h"
 
 class MDL_Camera;
 class MDL_Font;
@@ -20,7 +21,10 @@ class MDL_Polyline;
 class MDL_Scene;
 class MDL_Text;
 class MDL_Texture;
+class MTH_Frame;
+class MTH_Matrix3x3;
 struct FT_Bitmap_;
+struct VIEW_MeshArrays;
 
 // Render modes: how meshes reach OpenGL.
 enum {
@@ -151,13 +155,44 @@ public:
     bool setupMaterial(MDL_Material *material, int layer, bool overlay, bool forceBlend);
     // Loads the object's modelview: its global frame, then the view.
     void loadModelview(MDL_Object *object);
+    // The object's modelview (a sprite keeps its own basis relative to the
+    // eye).
+    void getModelview(MDL_Object *object, MTH_Matrix4x4 &out);
     // Sets the OpenGL viewport and scissor box to the rectangle (pixels,
     // origin at the lower left) and loads a camera's projection, or the 2D
     // projection (pixels from the upper left corner, y downwards) for a
-    // null camera. False, nothing set, for a rectangle that rounds to no
-    // pixels, a camera whose clip distances are equal, or a size that is not
-    // a finite number.
-    bool setProjection(MDL_Camera *camera, const MTH_Vector2D &position, const MTH_Vector2D &size);
+    // null camera. The view is taken from eye when given (the mirrored
+    // camera of a mirror), else from the camera's global frame. False,
+    // nothing set, for a rectangle that rounds to no pixels, a camera whose
+    // clip distances are equal, or a size that is not a finite number.
+    bool setProjection(MDL_Camera *camera, const MTH_Vector2D &position, const MTH_Vector2D &size,
+                       const MTH_Frame *eye = nullptr);
+    // Lights a scene's lamps, in list order, as OpenGL's lights 0 to 7 (a
+    // lamp that is off takes no light); positions and directions go through
+    // the view loaded by the last projection. Returns the first lamp lit
+    // with shadows (null for none) and its light index (-1 for none).
+    MDL_Lamp *setupLights(MDL_Scene *scene, int &lightIndex);
+    // The mirror of a scene: the last visible mesh in its list with a
+    // mirror material and geometry to reflect in (a first vertex, and a
+    // normal there or a first face with an area); null for none. The
+    // mirror's plane (a point and a unit normal, scene coordinates) goes to
+    // point and normal.
+    MDL_Mesh *findMirror(MDL_Scene *scene, MTH_Vector3D &point, MTH_Vector3D &normal);
+    // The transparent surfaces of a scene sorted back to front and drawn
+    // through the current projection. Faces turned away from the eye are
+    // left out of meshes that are not double-sided; in a mirrored view
+    // (mirrored true) front faces wind the other way round on the screen.
+    void drawTransparent(MDL_Scene *scene, bool mirrored);
+    // The output arrays of a sorting tree drawn as they are, in runs of one
+    // material, through the current projection: view-space triangles,
+    // blended over what is there without writing depth.
+    void drawSortedTriangles(const VIEW_TransparencyBSP &sorted);
+    // Transforms triangle t of a mesh into view space by the modelview and
+    // the normal matrix and inserts it into the sorting tree, unless it lies
+    // wholly behind the eye or, for a single-sided mesh, faces away from it.
+    void appendTransparentTriangle(const VIEW_MeshArrays &arrays, int t, const MTH_Matrix4x4 &modelview,
+                                   const MTH_Matrix3x3 &normalMatrix, MDL_Material *material, bool doubleSided,
+                                   bool mirrored);
     // The state of 2D drawing over a rectangle: the 2D projection, no depth,
     // culling, stencil or lighting, texturing and blending on. False for a
     // rectangle without pixels.
@@ -201,16 +236,23 @@ public:
     // Buffer names of destroyed mesh data, deleted at the next beginFrame
     // (when the context is current).
     UTIL_DynArray<uint32_t> m_oOrphanBuffers;
+    // The transparent triangles of the current pass, sorted back to front.
+    VIEW_TransparencyBSP m_oTransparency;
 
 protected:
     // The vertex buffers of a mesh made or dropped as its data changed
     // (render mode 1, plain meshes only).
     void refreshBuffers(MDL_Mesh *mesh);
-    // The lights of a scene's lamps; returns the lamp that casts stencil
-    // shadows (null for none) and its light index.
-    MDL_Lamp *setupLights(MDL_Scene *scene, int &lightIndex);
-    // The transparent surfaces of a scene, back to front.
-    void drawTransparent(MDL_Camera *camera, MDL_Scene *scene);
+    // The scene reflected in the mirror's plane, then the mirror's surface
+    // over it, then the opaque pass.
+    void drawMirror(MDL_Viewport *viewport, MDL_Mesh *mirror, const MTH_Vector3D &point, const MTH_Vector3D &normal,
+                    const MTH_Vector2D &position, const MTH_Vector2D &size);
+    // The stencil shadows of a lamp (lit as light lightIndex) over what the
+    // opaque pass drew; the mirror (may be null) is drawn again over the
+    // shadowed pixels.
+    void drawShadows(MDL_Viewport *viewport, MDL_Lamp *lamp, int lightIndex, MDL_Mesh *mirror);
+    // The shadow volumes' stencil counts, by the lamp's shadow type.
+    void countShadowVolumes(MDL_Scene *scene, MDL_Lamp *lamp);
     // The overlays of a scene in depth order.
     void drawOverlays(MDL_Scene *scene);
     // Delete every texture of a cache and empty it (the buckets stay).

@@ -59,7 +59,8 @@ void VIEW_OpenGL::clear(const MTH_Vector4D &color)
     }
 }
 
-bool VIEW_OpenGL::setProjection(MDL_Camera *camera, const MTH_Vector2D &position, const MTH_Vector2D &size)
+bool VIEW_OpenGL::setProjection(MDL_Camera *camera, const MTH_Vector2D &position, const MTH_Vector2D &size,
+                                const MTH_Frame *eye)
 {
     double w = size.m_fX, h = size.m_fY;
     // Both sides at least one pixel once rounded (NaN fails too), and small
@@ -78,7 +79,7 @@ bool VIEW_OpenGL::setProjection(MDL_Camera *camera, const MTH_Vector2D &position
         projection.set(2, 2, (far + n) / (n - far));
         projection.set(2, 3, -1);
         projection.set(3, 2, 2 * far * n / (n - far));
-        camera->getGlobalFrame().getMatrix4x4(m_oViewMatrix);
+        (eye != nullptr ? *eye : camera->getGlobalFrame()).getMatrix4x4(m_oViewMatrix);
         m_oViewMatrix.getInverse(m_oViewMatrix);
     } else {
         projection.set(0, 0, 2 / w);
@@ -104,25 +105,6 @@ bool VIEW_OpenGL::setProjection(MDL_Camera *camera, const MTH_Vector2D &position
     return true;
 }
 
-MDL_Lamp *VIEW_OpenGL::setupLights(MDL_Scene *, int &lightIndex)
-{
-    // The scene's lamps are not turned into lights yet: every light is off
-    // and there is no global ambient light, so lit surfaces show what their
-    // material gives without a lamp, and no lamp casts stencil shadows.
-    for (int i = 0; i < 8; i++)
-        glDisable(GL_LIGHT0 + i);
-    const GLfloat none[4] = {0, 0, 0, 0};
-    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
-    lightIndex = -1;
-    return nullptr;
-}
-
-void VIEW_OpenGL::drawTransparent(MDL_Camera *, MDL_Scene *)
-{
-    // Transparent surfaces are drawn back to front by a sorted pass of
-    // their own, which is not built yet: until then they are not drawn.
-}
-
 void VIEW_OpenGL::renderViewport(MDL_Viewport *viewport, const MTH_Vector2D &position, const MTH_Vector2D &size)
 {
     MDL_Camera *camera = viewport != nullptr ? viewport->m_poCamera : nullptr;
@@ -132,6 +114,8 @@ void VIEW_OpenGL::renderViewport(MDL_Viewport *viewport, const MTH_Vector2D &pos
     scene->sortOverlays();
     for (int i = 0; i < scene->m_oMeshes.m_iCount; i++)
         refreshBuffers(static_cast<MDL_Mesh *>(scene->m_oMeshes.m_pData[i]));
+    MTH_Vector3D mirrorPoint, mirrorNormal;
+    MDL_Mesh *mirror = findMirror(scene, mirrorPoint, mirrorNormal);
 
     if (!setProjection(camera, position, size))
         return;
@@ -151,17 +135,16 @@ void VIEW_OpenGL::renderViewport(MDL_Viewport *viewport, const MTH_Vector2D &pos
     }
     glDisable(GL_SCISSOR_TEST);
 
-    // A visible mirror surface would be drawn here by a mirror pass that
-    // ends with the opaque pass; mirrors have no pass yet (their material
-    // passes neither the opaque nor the transparent test), so the opaque
-    // pass runs alone.
+    if (mirror != nullptr) {
+        drawMirror(viewport, mirror, mirrorPoint, mirrorNormal, position, size);
+    } else {
+        glDisable(GL_STENCIL_TEST);
+        drawOpaque(scene);
+    }
+    if (shadowLamp != nullptr)
+        drawShadows(viewport, shadowLamp, lightIndex, mirror);
     glDisable(GL_STENCIL_TEST);
-    drawOpaque(scene);
-    // The stencil shadows of the shadow lamp come here; setupLights
-    // chooses none yet.
-    (void)shadowLamp;
-    glDisable(GL_STENCIL_TEST);
-    drawTransparent(camera, scene);
+    drawTransparent(scene, false);
 
     if (beginOverlay(position, size))
         drawOverlays(scene);

@@ -2,13 +2,11 @@
 // object.
 #include "view/opengl/VIEW_OpenGL.h"
 
-#include <algorithm>
-
 #include "foundation/MTH_Frame.h"
 #include "model/MDL_Material.h"
 #include "model/MDL_Mesh.h"
 #include "model/MDL_Texture.h"
-#include "view/opengl/VIEW_GL.h"
+#include "view/opengl/VIEW_OpenGLDrawing.h"
 
 namespace {
 
@@ -22,14 +20,6 @@ void setMaterialColor(GLenum which, const MTH_Vector4D &c)
     const GLfloat values[4] = {static_cast<GLfloat>(c.m_fX), static_cast<GLfloat>(c.m_fY), static_cast<GLfloat>(c.m_fZ),
                                static_cast<GLfloat>(c.m_fW)};
     glMaterialfv(GL_FRONT_AND_BACK, which, values);
-}
-
-void enable(GLenum capability, bool on)
-{
-    if (on)
-        glEnable(capability);
-    else
-        glDisable(capability);
 }
 
 MTH_Vector4D product(const MTH_Vector4D &a, const MTH_Vector4D &b)
@@ -52,7 +42,7 @@ bool VIEW_OpenGL::setupMaterial(MDL_Material *material, int layer, bool overlay,
             setMaterialColor(GL_AMBIENT, MTH_Vector4D(0.5, 0.5, 0.5, 1));
             glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 50);
         }
-        enable(GL_BLEND, forceBlend);
+        VIEW_enable(GL_BLEND, forceBlend);
         glDisable(GL_ALPHA_TEST);
         glDisable(GL_TEXTURE_2D);
         return false;
@@ -101,28 +91,36 @@ bool VIEW_OpenGL::setupMaterial(MDL_Material *material, int layer, bool overlay,
         setMaterialColor(GL_DIFFUSE, color);
         setMaterialColor(GL_AMBIENT, material->m_oAmbient);
         setMaterialColor(GL_SPECULAR, material->m_oSpecular);
-        glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS,
-                    static_cast<GLfloat>(std::min(MAX_SHININESS, material->m_fShininess * SHININESS_SCALE)));
+        // Capped at OpenGL's largest exponent; a negative (or NaN) one,
+        // which OpenGL refuses, gives 0.
+        glMaterialf(
+            GL_FRONT_AND_BACK, GL_SHININESS,
+            static_cast<GLfloat>(VIEW_clampToRange(material->m_fShininess * SHININESS_SCALE, 0, MAX_SHININESS)));
     }
-    enable(GL_BLEND, forceBlend || blend || color.m_fW < 1);
-    enable(GL_ALPHA_TEST, alphaTest);
-    enable(GL_TEXTURE_2D, texturing);
+    VIEW_enable(GL_BLEND, forceBlend || blend || color.m_fW < 1);
+    VIEW_enable(GL_ALPHA_TEST, alphaTest);
+    VIEW_enable(GL_TEXTURE_2D, texturing);
     return texturing;
 }
 
-void VIEW_OpenGL::loadModelview(MDL_Object *object)
+void VIEW_OpenGL::getModelview(MDL_Object *object, MTH_Matrix4x4 &out)
 {
-    MTH_Matrix4x4 matrix;
     MDL_Mesh *mesh = object->getType() == OBJECT_MESH ? static_cast<MDL_Mesh *>(object) : nullptr;
     if (mesh != nullptr && mesh->getDisplayMode() == DISPLAY_MODE_SPRITE) {
         // A sprite keeps its own basis relative to the eye: only its
         // position goes through the view.
         MTH_Frame frame(object->getGlobalFrame());
         m_oViewMatrix.transformPoint(frame.m_oPosition);
-        frame.getMatrix4x4(matrix);
+        frame.getMatrix4x4(out);
     } else {
-        object->getGlobalFrame().getMatrix4x4(matrix);
-        m_oViewMatrix.multiply(matrix, matrix);
+        object->getGlobalFrame().getMatrix4x4(out);
+        m_oViewMatrix.multiply(out, out);
     }
+}
+
+void VIEW_OpenGL::loadModelview(MDL_Object *object)
+{
+    MTH_Matrix4x4 matrix;
+    getModelview(object, matrix);
     glLoadMatrixd(matrix.data());
 }

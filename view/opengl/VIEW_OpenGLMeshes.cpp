@@ -9,24 +9,9 @@
 #include "model/MDL_Mesh.h"
 #include "model/MDL_MeshData.h"
 #include "model/MDL_Scene.h"
-#include "view/opengl/VIEW_GL.h"
+#include "view/opengl/VIEW_OpenGLDrawing.h"
 
 namespace {
-
-// The arrays a mesh is drawn from, each with its element count: an
-// animated mesh's deformed positions and normals, else its data's. OpenGL
-// reads vertex arrays on the CPU with some drivers, so an array is only
-// used when it covers every vertex, and a mesh only drawn when every
-// triangle index names a vertex.
-struct MeshArrays {
-    int m_iNumVertices;
-    const MTH_Vector3D *m_poPositions;
-    const MTH_Vector3D *m_poNormals; // null: none or too short
-    const MTH_Vector4D *m_poColors;
-    const MTH_Vector2D *m_poUVs;
-    int m_iNumTriangles;
-    const uint32_t *m_puiTriangles;
-};
 
 template <typename T> const T *covering(const T *array, int count, int vertices)
 {
@@ -43,7 +28,9 @@ bool indicesWithin(const uint32_t *indices, int triangles, int vertices)
     return n == 0 || largest < static_cast<uint32_t>(vertices);
 }
 
-bool meshArrays(MDL_Mesh *mesh, MeshArrays &out)
+} // namespace
+
+bool VIEW_getMeshArrays(MDL_Mesh *mesh, VIEW_MeshArrays &out)
 {
     const MDL_MeshData *data = mesh->getMeshData();
     if (data == nullptr || data->m_iNumVertices <= 0 || data->m_iNumTriangles <= 0 || data->m_puiTriangles == nullptr)
@@ -72,7 +59,21 @@ bool meshArrays(MDL_Mesh *mesh, MeshArrays &out)
     return out.m_poPositions != nullptr && indicesWithin(out.m_puiTriangles, out.m_iNumTriangles, vertices);
 }
 
-void enableArray(GLenum array, bool on)
+int VIEW_layerPasses(const MDL_Material *material)
+{
+    int layers = material != nullptr ? material->getLayerCount() : 0;
+    return layers > 1 ? layers : 1;
+}
+
+void VIEW_enable(GLenum capability, bool on)
+{
+    if (on)
+        glEnable(capability);
+    else
+        glDisable(capability);
+}
+
+void VIEW_enableArray(GLenum array, bool on)
 {
     if (on)
         glEnableClientState(array);
@@ -80,31 +81,37 @@ void enableArray(GLenum array, bool on)
         glDisableClientState(array);
 }
 
-// Vertex colours replace the material's diffuse colour.
-void enableColors(bool on)
+void VIEW_enableColors(bool on)
 {
-    enableArray(GL_COLOR_ARRAY, on);
-    if (on)
-        glEnable(GL_COLOR_MATERIAL);
-    else
-        glDisable(GL_COLOR_MATERIAL);
+    VIEW_enableArray(GL_COLOR_ARRAY, on);
+    VIEW_enable(GL_COLOR_MATERIAL, on);
 }
 
-void cullFor(const MDL_Mesh *mesh)
+void VIEW_cullFor(const MDL_Mesh *mesh)
 {
-    if (mesh->isDoubleSided())
-        glDisable(GL_CULL_FACE);
-    else
-        glEnable(GL_CULL_FACE);
+    VIEW_enable(GL_CULL_FACE, !mesh->isDoubleSided());
 }
 
-int layerPasses(const MDL_Material *material)
+double VIEW_clampToRange(double value, double low, double high)
 {
-    int layers = material != nullptr ? material->getLayerCount() : 0;
-    return layers > 1 ? layers : 1;
+    if (!(value >= low))
+        return low;
+    return value > high ? high : value;
 }
 
-} // namespace
+void VIEW_drawScreenQuad(double z)
+{
+    const double corners[6][3] = {{-1, -1, z}, {1, -1, z}, {1, 1, z}, {-1, -1, z}, {1, 1, z}, {-1, 1, z}};
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    VIEW_enableColors(false);
+    glVertexPointer(3, GL_DOUBLE, 0, corners);
+    glDrawArrays(GL_TRIANGLES, 0, 6);
+}
 
 void VIEW_OpenGL::deleteBuffers(VIEW_MeshBuffers &buffers)
 {
@@ -156,8 +163,8 @@ void VIEW_OpenGL::refreshBuffers(MDL_Mesh *mesh)
         node = nullptr;
         mesh->m_bGeometryEdited = false;
     }
-    MeshArrays arrays;
-    if (node != nullptr || mesh->getDisplayMode() == DISPLAY_MODE_SPRITE || !meshArrays(mesh, arrays))
+    VIEW_MeshArrays arrays;
+    if (node != nullptr || mesh->getDisplayMode() == DISPLAY_MODE_SPRITE || !VIEW_getMeshArrays(mesh, arrays))
         return;
     VIEW_MeshBuffers buffers;
     buffers.m_iNumVertices = arrays.m_iNumVertices;
@@ -201,14 +208,14 @@ void VIEW_OpenGL::refreshBuffers(MDL_Mesh *mesh)
 
 void VIEW_OpenGL::drawMesh(MDL_Mesh *mesh)
 {
-    MeshArrays arrays;
-    if (!meshArrays(mesh, arrays))
+    VIEW_MeshArrays arrays;
+    if (!VIEW_getMeshArrays(mesh, arrays))
         return;
     loadModelview(mesh);
-    cullFor(mesh);
+    VIEW_cullFor(mesh);
     MDL_Material *material = mesh->getMaterial();
     bool shadeless = material != nullptr && material->m_bShadeless;
-    int passes = layerPasses(material);
+    int passes = VIEW_layerPasses(material);
 
     // Buffers are kept for plain meshes only: an animated mesh draws its
     // deformed arrays.
@@ -226,15 +233,15 @@ void VIEW_OpenGL::drawMesh(MDL_Mesh *mesh)
         glVertexPointer(3, GL_DOUBLE, 0, reinterpret_cast<const void *>(offset));
         offset += static_cast<uintptr_t>(buffers.m_iNumVertices) * 24;
         bool normals = buffers.m_iNumNormals > 0 && !shadeless;
-        enableArray(GL_NORMAL_ARRAY, normals);
+        VIEW_enableArray(GL_NORMAL_ARRAY, normals);
         if (normals)
             glNormalPointer(GL_DOUBLE, 0, reinterpret_cast<const void *>(offset));
         offset += static_cast<uintptr_t>(buffers.m_iNumNormals) * 24;
-        enableColors(buffers.m_iNumColors > 0);
+        VIEW_enableColors(buffers.m_iNumColors > 0);
         if (buffers.m_iNumColors > 0)
             glColorPointer(4, GL_DOUBLE, 0, reinterpret_cast<const void *>(offset));
         offset += static_cast<uintptr_t>(buffers.m_iNumColors) * 32;
-        enableArray(GL_TEXTURE_COORD_ARRAY, buffers.m_iNumUVs > 0);
+        VIEW_enableArray(GL_TEXTURE_COORD_ARRAY, buffers.m_iNumUVs > 0);
         if (buffers.m_iNumUVs > 0)
             glTexCoordPointer(2, GL_DOUBLE, 0, reinterpret_cast<const void *>(offset));
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers.m_uiElementBuffer);
@@ -250,13 +257,13 @@ void VIEW_OpenGL::drawMesh(MDL_Mesh *mesh)
 
     glVertexPointer(3, GL_DOUBLE, 0, arrays.m_poPositions);
     bool normals = arrays.m_poNormals != nullptr && !shadeless;
-    enableArray(GL_NORMAL_ARRAY, normals);
+    VIEW_enableArray(GL_NORMAL_ARRAY, normals);
     if (normals)
         glNormalPointer(GL_DOUBLE, 0, arrays.m_poNormals);
-    enableColors(arrays.m_poColors != nullptr);
+    VIEW_enableColors(arrays.m_poColors != nullptr);
     if (arrays.m_poColors != nullptr)
         glColorPointer(4, GL_DOUBLE, 0, arrays.m_poColors);
-    enableArray(GL_TEXTURE_COORD_ARRAY, arrays.m_poUVs != nullptr);
+    VIEW_enableArray(GL_TEXTURE_COORD_ARRAY, arrays.m_poUVs != nullptr);
     if (arrays.m_poUVs != nullptr)
         glTexCoordPointer(2, GL_DOUBLE, 0, arrays.m_poUVs);
     for (int j = 0; j < passes; j++) {
@@ -287,15 +294,15 @@ void VIEW_OpenGL::drawOpaque(MDL_Scene *scene)
     glDisable(GL_ALPHA_TEST);
     glDisable(GL_TEXTURE_2D);
     glDisableClientState(GL_NORMAL_ARRAY);
-    enableColors(false);
+    VIEW_enableColors(false);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     for (int i = 0; i < meshes.m_iCount; i++) {
         MDL_Mesh *mesh = static_cast<MDL_Mesh *>(meshes.m_pData[i]);
-        MeshArrays arrays;
-        if (!mesh->isFullyTransparent() || !meshArrays(mesh, arrays))
+        VIEW_MeshArrays arrays;
+        if (!mesh->isFullyTransparent() || !VIEW_getMeshArrays(mesh, arrays))
             continue;
         loadModelview(mesh);
-        cullFor(mesh);
+        VIEW_cullFor(mesh);
         glVertexPointer(3, GL_DOUBLE, 0, arrays.m_poPositions);
         glDrawElements(GL_TRIANGLES, arrays.m_iNumTriangles * 3, GL_UNSIGNED_INT, arrays.m_puiTriangles);
     }
