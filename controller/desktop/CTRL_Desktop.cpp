@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "foundation/UTIL_Log.h"
+#include "view/desktop/VIEW_SdlCursor.h"
 #include "view/desktop/VIEW_SdlSound.h"
 #include "view/desktop/VIEW_WavSound.h"
 #include "view/null/VIEW_NullSound.h"
@@ -56,6 +57,8 @@ bool CTRL_Desktop::openSound(bool device, const char *capturePath)
 void CTRL_Desktop::setCursor(int kind)
 {
     m_iCursor = kind;
+    // Only a controller with a window has a pointer to show it on.
+    VIEW_SdlCursor::show(kind);
 }
 
 void CTRL_Desktop::openExternal(const char *address)

@@ -19,7 +19,8 @@ public:
     bool openSound(bool device, const char *capturePath);
 
     // The cursor kind asked for last (0 arrow, 1 crosshair, 2 closed hand,
-    // 3 open hand); the window shell shows it.
+    // 3 open hand), shown at once while SDL's video runs; the window shell
+    // shows it again when the pointer enters the controller's window.
     int m_iCursor;
     void setCursor(int kind) override;
 

@@ -1,24 +1,16 @@
 #include "controller/desktop/CTRL_WindowHost.h"
 
-#include <SDL.h>
-
 #include "controller/CTRL_Generic.h"
-#include "controller/desktop/CTRL_Interrupt.h"
 #include "foundation/UTIL_Bitmap.h"
 #include "view/desktop/VIEW_SdlWindow.h"
 
-// A display refresh, for pacing frames where swapping does not wait for one.
-static const Uint32 REFRESH_MS = 16;
-
 CTRL_WindowHost::CTRL_WindowHost(CTRL_Generic *controller)
-    : m_poController(controller), m_poWindow(nullptr), m_oDrawing(controller), m_bClosed(false)
+    : m_poWindow(nullptr), m_oDrawing(controller)
 {
-    CTRL_Interrupt::setEngine(m_poController->m_poScriptEngine);
 }
 
 CTRL_WindowHost::~CTRL_WindowHost()
 {
-    CTRL_Interrupt::setEngine(nullptr);
     if (m_poWindow == nullptr)
         return;
     m_poWindow->makeCurrent();
@@ -33,51 +25,32 @@ bool CTRL_WindowHost::open(const char *title, int width, int height, char *error
     return m_poWindow != nullptr;
 }
 
-bool CTRL_WindowHost::handleEvents()
-{
-    SDL_Event event;
-    bool open = true;
-    while (SDL_PollEvent(&event)) {
-        if (event.type == SDL_QUIT)
-            open = false;
-        else if (event.type == SDL_WINDOWEVENT && event.window.windowID == m_poWindow->id() &&
-                 event.window.event == SDL_WINDOWEVENT_CLOSE)
-            open = false;
-        // A new size needs nothing here: every frame takes the drawing size
-        // of the window as it is.
-    }
-    return open;
-}
-
-long CTRL_WindowHost::run(long frames, double deltaTime, UTIL_Bitmap *lastFrame)
+bool CTRL_WindowHost::frame(double deltaTime, CTRL_Overlay *overlay, UTIL_Bitmap *lastFrame)
 {
     if (lastFrame != nullptr)
         lastFrame->clear();
     if (m_poWindow == nullptr || !m_poWindow->makeCurrent())
-        return 0;
-    m_poController->m_bRunning = true;
-    // Without a frame count, any frame may turn out to be the last one: each
-    // is read back while it is still in the back buffer.
-    bool readEvery = lastFrame != nullptr && frames < 0;
-    long done = 0;
-    while ((frames < 0 || done < frames) && CTRL_Interrupt::signal() == 0) {
-        if (!handleEvents()) {
-            m_bClosed = true;
-            break;
-        }
-        Uint32 start = SDL_GetTicks();
-        int width = 0, height = 0;
-        m_poWindow->drawableSize(width, height);
-        m_oDrawing.refresh(m_poWindow, width, height, deltaTime);
-        done++;
-        if (lastFrame != nullptr && (readEvery || done == frames))
-            m_oDrawing.readFrame(m_poWindow, *lastFrame);
-        m_poWindow->swap();
-        if (!m_poWindow->synchronised() || m_poWindow->hidden()) {
-            Uint32 spent = SDL_GetTicks() - start;
-            if (spent < REFRESH_MS)
-                SDL_Delay(REFRESH_MS - spent);
-        }
-    }
-    return done;
+        return false;
+    int width = 0, height = 0;
+    m_poWindow->drawableSize(width, height);
+    m_oDrawing.refresh(m_poWindow, width, height, deltaTime, overlay);
+    if (lastFrame != nullptr)
+        m_oDrawing.readFrame(m_poWindow, *lastFrame);
+    m_poWindow->swap();
+    return true;
+}
+
+unsigned int CTRL_WindowHost::id() const
+{
+    return m_poWindow != nullptr ? m_poWindow->id() : 0;
+}
+
+double CTRL_WindowHost::pixelScale() const
+{
+    if (m_poWindow == nullptr)
+        return 1;
+    int drawWidth = 0, drawHeight = 0, width = 0, height = 0;
+    m_poWindow->drawableSize(drawWidth, drawHeight);
+    m_poWindow->windowSize(width, height);
+    return width > 0 && drawWidth > 0 ? static_cast<double>(drawWidth) / width : 1;
 }

@@ -188,6 +188,9 @@ public:
                     double size);
     // The glyphs of a run, with kerning, tab stops and new lines.
     void drawTextRun(const VIEW_TextRun &run);
+    // A rectangle of one colour, blended by its alpha, in the current 2D
+    // projection: its corner and size in pixels, y downwards.
+    void fillRectangle(const MTH_Vector2D &corner, const MTH_Vector2D &size, const MTH_Vector4D &color);
 
     // A mesh data is going away: its buffers are deleted at the next frame.
     void meshDataDestroyed(MDL_MeshData *data) override;
