@@ -15,8 +15,8 @@ class CTRL_WindowHost;
 struct CTRL_ShellSettings {
     int m_iWidth = 800; // of a new window
     int m_iHeight = 600;
-    long m_iFrames = -1;     // frames of each window before it closes itself; -1: until closed
-    double m_fDeltaTime = 0; // 0: real time
+    long m_iFrames = -1;       // frames of each window before it closes itself; -1: until closed
+    double m_fDeltaTime = 0;   // 0: real time
     std::string m_sScreenshot; // PNG file for the last frame of the first document's window; empty: none
     std::string m_sAudioOut;   // WAV file for the first document's sound; empty: the audio device
     std::string m_sLanguage;   // the language given to every controller; empty: the user's locale

@@ -4,10 +4,7 @@
 #include "foundation/UTIL_Bitmap.h"
 #include "view/desktop/VIEW_SdlWindow.h"
 
-CTRL_WindowHost::CTRL_WindowHost(CTRL_Generic *controller)
-    : m_poWindow(nullptr), m_oDrawing(controller)
-{
-}
+CTRL_WindowHost::CTRL_WindowHost(CTRL_Generic *controller) : m_poWindow(nullptr), m_oDrawing(controller) {}
 
 CTRL_WindowHost::~CTRL_WindowHost()
 {
