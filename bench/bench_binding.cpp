@@ -2,12 +2,15 @@
 // plain host function returning a number, in the same run. Each benchmark
 // runs a Lua loop of 1000 calls; items per second are calls per second.
 // Read the ratios, not the times: the empty loop shows the loop's own share.
+// Every loop runs twice, in an interpreter on the system allocator ("system")
+// and in one on the engine's pooled allocator ("pooled").
 #include <benchmark/benchmark.h>
 
 #include <lua.hpp>
 
 #include "controller/CTRL_Generic.h"
 #include "model/MDL_Object.h"
+#include "scripting/LMP_Allocator.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_Luna.h"
@@ -78,9 +81,9 @@ struct BindingBench {
     MDL_Object *m_poObject;
     bool m_bReady = false;
 
-    BindingBench()
+    explicit BindingBench(LMP_Allocator::Mode mode)
     {
-        m_poController = new CTRL_Generic(new LMP_ScriptEngine(), CTRL_PLATFORM_LINUX);
+        m_poController = new CTRL_Generic(new LMP_ScriptEngine(mode), CTRL_PLATFORM_LINUX);
         L = LMP_ScriptEngine::of(m_poController)->m_poLuaState;
         m_poObject = new MDL_Object();
         m_poObject->m_iType = 30;
@@ -109,15 +112,16 @@ struct BindingBench {
     }
 };
 
-BindingBench &bench()
+BindingBench &bench(LMP_Allocator::Mode mode)
 {
-    static BindingBench instance;
-    return instance;
+    static BindingBench system(LMP_Allocator::SYSTEM);
+    static BindingBench pooled(LMP_Allocator::POOLED);
+    return mode == LMP_Allocator::POOLED ? pooled : system;
 }
 
-void run(benchmark::State &state, const char *function)
+void run(benchmark::State &state, const char *function, LMP_Allocator::Mode mode)
 {
-    BindingBench &b = bench();
+    BindingBench &b = bench(mode);
     if (!b.m_bReady) {
         state.SkipWithError("the script did not load");
         return;
@@ -128,34 +132,39 @@ void run(benchmark::State &state, const char *function)
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * CALLS);
 }
 
-void BM_EmptyLoop(benchmark::State &state)
+void BM_EmptyLoop(benchmark::State &state, LMP_Allocator::Mode mode)
 {
-    run(state, "benchEmpty");
+    run(state, "benchEmpty", mode);
 }
-BENCHMARK(BM_EmptyLoop);
+BENCHMARK_CAPTURE(BM_EmptyLoop, system, LMP_Allocator::SYSTEM);
+BENCHMARK_CAPTURE(BM_EmptyLoop, pooled, LMP_Allocator::POOLED);
 
-void BM_PlainHostCallReturningNumber(benchmark::State &state)
+void BM_PlainHostCallReturningNumber(benchmark::State &state, LMP_Allocator::Mode mode)
 {
-    run(state, "benchPlain");
+    run(state, "benchPlain", mode);
 }
-BENCHMARK(BM_PlainHostCallReturningNumber);
+BENCHMARK_CAPTURE(BM_PlainHostCallReturningNumber, system, LMP_Allocator::SYSTEM);
+BENCHMARK_CAPTURE(BM_PlainHostCallReturningNumber, pooled, LMP_Allocator::POOLED);
 
-void BM_BoundMethodGetPosition(benchmark::State &state)
+void BM_BoundMethodGetPosition(benchmark::State &state, LMP_Allocator::Mode mode)
 {
-    run(state, "benchBound");
+    run(state, "benchBound", mode);
 }
-BENCHMARK(BM_BoundMethodGetPosition);
+BENCHMARK_CAPTURE(BM_BoundMethodGetPosition, system, LMP_Allocator::SYSTEM);
+BENCHMARK_CAPTURE(BM_BoundMethodGetPosition, pooled, LMP_Allocator::POOLED);
 
-void BM_BoundMethodReturningBoolean(benchmark::State &state)
+void BM_BoundMethodReturningBoolean(benchmark::State &state, LMP_Allocator::Mode mode)
 {
-    run(state, "benchBoundNoAlloc");
+    run(state, "benchBoundNoAlloc", mode);
 }
-BENCHMARK(BM_BoundMethodReturningBoolean);
+BENCHMARK_CAPTURE(BM_BoundMethodReturningBoolean, system, LMP_Allocator::SYSTEM);
+BENCHMARK_CAPTURE(BM_BoundMethodReturningBoolean, pooled, LMP_Allocator::POOLED);
 
-void BM_V3Add(benchmark::State &state)
+void BM_V3Add(benchmark::State &state, LMP_Allocator::Mode mode)
 {
-    run(state, "benchAdd");
+    run(state, "benchAdd", mode);
 }
-BENCHMARK(BM_V3Add);
+BENCHMARK_CAPTURE(BM_V3Add, system, LMP_Allocator::SYSTEM);
+BENCHMARK_CAPTURE(BM_V3Add, pooled, LMP_Allocator::POOLED);
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "controller/CTRL_MemberIndex.h"
+#include "controller/CTRL_OverlayForget.h"
 #include "foundation/UTIL_Log.h"
 #include "controller/CTRL_ScriptEngine.h"
 #include "view/VIEW_Sound.h"
@@ -27,6 +28,7 @@ CTRL_Generic::CTRL_Generic(CTRL_ScriptEngine *engine, int platform)
     if (m_poScriptEngine != nullptr)
         m_poScriptEngine->setController(this);
     createDefaultFont();
+    CTRL_registerOverlayForgetting();
     memset(m_abKeys, 0, sizeof(m_abKeys));
     memset(m_abPreviousKeys, 0, sizeof(m_abPreviousKeys));
 }

@@ -56,9 +56,9 @@ private:
     mutable bool m_bSorted;
 };
 
-// Lets an object of a kind the controller does not know (texts, images,
-// polylines, rigid bodies: their classes register one per type code) let go
-// of what a removal takes away; true when it held any of it.
+// Lets an object of a kind other than meshes (texts, images, polylines,
+// rigid bodies: one per type code) let go of what a removal takes away; true
+// when it held any of it.
 typedef bool (*CTRL_ForgetFunction)(MDL_Object *object, const CTRL_ResourceRemoval &removal);
 // ---- end of resource lists ----
 
@@ -151,9 +151,11 @@ public:
     // - a texture or a movie's frame texture: every material layer that
     //   shows it is left without a texture;
     // - a sample: every sound that plays it falls silent (no sample);
-    // - a font: every text that uses it takes the default font.
-    // Kinds the controller does not know (texts, images, polylines) let go
-    // through the forget function their class registers.
+    // - a font: every text that uses it takes the default font;
+    // - a material: every polyline that shows it is left without one.
+    // Objects other than meshes let go through the forget function of their
+    // type code: the controller registers those of texts and polylines
+    // (CTRL_OverlayForget.h), other kinds register their own.
     // When users had to let go, the diagnostic log says so: the script
     // deleted something that was still in use.
     MDL_Scene *addScene(const char *name);

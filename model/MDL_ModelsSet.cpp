@@ -15,6 +15,7 @@
 #include "model/MDL_Camera.h"
 #include "model/MDL_CollisionVolume.h"
 #include "model/MDL_Lamp.h"
+#include "model/MDL_Locator.h"
 #include "model/MDL_Material.h"
 #include "model/MDL_Mesh.h"
 #include "model/MDL_MeshData.h"
@@ -284,8 +285,7 @@ void MDL_ModelsSet::createObjects(const TiXmlDocument &document, UTIL_DynArray<R
             break;
         }
         case OBJECT_LOCATOR:
-            // Locators are made here once their class exists; until then
-            // the record is passed over like the kinds below.
+            object = new MDL_Locator;
             break;
         case OBJECT_RIGID_BODY:
         case OBJECT_TEXT:

@@ -59,8 +59,8 @@ public:
     // list in the reverse of their document order; a link that would make an
     // object its own ancestor is refused), "mesh" and "material", (8) skin
     // binding of animated meshes to vertex groups and bones, worked out with
-    // the bones in their rest pose. Object kinds without a class here (rigid
-    // bodies, texts, "RtfText", images, microphones, polylines, locators) and
+    // the bones in their rest pose. Object kinds that scripts make (rigid
+    // bodies, texts, "RtfText", images, microphones, polylines) and
     // object records without a known kind's data are passed over; a
     // collision volume whose "volume_type" is none of "sphere", "box",
     // "cylinder" ends the objects pass at that record (the links still run).

@@ -60,9 +60,8 @@ public:
     virtual void collideBounds(MDL_Object *, UTIL_EventHost *, int, double, double, double, double) {}
 };
 
-// Makes a copy of an object of a kind the scene cannot copy by itself (rigid
-// bodies and locators: their classes register these). Null when no copy can
-// be made.
+// Makes a copy of a rigid body in place of the body's own copy. Null when no
+// copy can be made.
 typedef MDL_Object *(*MDL_CopyFunction)(const MDL_Object &source);
 
 // Told of the objects a purge removes, once per purge that removes any:
@@ -120,10 +119,9 @@ public:
     // Copies a template object and its subtree into the scene and returns
     // the copy of the template; null when the template's kind has no copy.
     // Kinds copied: plain objects, lamps, cameras, meshes, sound objects,
-    // bones, animated meshes, collision volumes, rigid bodies (through their
-    // copy function when one is registered), and locators when their copy
-    // function is registered. A child of a kind
-    // without a copy is left out with its subtree. The copies keep their
+    // bones, animated meshes, texts, polylines, collision volumes, locators
+    // and rigid bodies (through their copy function when one is registered).
+    // A child of a kind without a copy is left out with its subtree. The copies keep their
     // local frames, children stay in order, and each animated mesh is bound
     // to the copies of its bones; a bone outside the subtree is copied too,
     // as a root of the scene. Work is proportional to the subtree only.
@@ -221,9 +219,10 @@ public:
     // The physics every new scene takes (null at start); not owned.
     static void setDefaultPhysics(MDL_ScenePhysics *physics);
     static MDL_ScenePhysics *getDefaultPhysics();
-    // Registers how instantiate copies objects of type 4 (rigid body) or 14
-    // (locator); null unregisters. False for any other type: the others are
-    // copied by the scene itself or never.
+    // Registers a copy function that replaces how instantiate copies objects
+    // of type 4 (rigid body); null gives back the rigid body's own copy.
+    // False for any other type: the others are copied by the scene itself or
+    // never.
     static bool setCopyFunction(int type, MDL_CopyFunction copy);
 
     // --- fields, in order ---

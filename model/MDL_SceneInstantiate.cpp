@@ -1,4 +1,6 @@
 // Copying a template object and its subtree into a scene.
+#include <typeinfo>
+
 #include "foundation/UTIL_DynArray.h"
 #include "foundation/UTIL_HashMap.h"
 #include "model/MDL_AnimatedMesh.h"
@@ -6,18 +8,28 @@
 #include "model/MDL_Camera.h"
 #include "model/MDL_CollisionVolume.h"
 #include "model/MDL_Lamp.h"
+#include "model/MDL_Locator.h"
 #include "model/MDL_Mesh.h"
 #include "model/MDL_Object.h"
+#include "model/MDL_Polyline.h"
 #include "model/MDL_RigidBody.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Sound.h"
+#include "model/MDL_Text.h"
 
 namespace {
 
-// Copy functions that replace the copy of rigid bodies, and that copy
-// locators, whose class lives elsewhere.
+// A copy function that replaces the copy of rigid bodies.
 MDL_CopyFunction s_pfnCopyRigidBody = nullptr;
-MDL_CopyFunction s_pfnCopyLocator = nullptr;
+
+// A copy through T's copy constructor, only when source is a T: another
+// object that carries T's type code has no copy.
+template <typename T> MDL_Object *copyAs(const MDL_Object &source)
+{
+    if (typeid(source) != typeid(T))
+        return nullptr;
+    return new T(static_cast<const T &>(source));
+}
 
 // A copy by type code through the copy constructor of the kind; null for
 // kinds that have no copy.
@@ -40,10 +52,14 @@ MDL_Object *copyOf(const MDL_Object &source)
         return new MDL_Bone(static_cast<const MDL_Bone &>(source));
     case OBJECT_ANIMATED_MESH:
         return new MDL_AnimatedMesh(static_cast<const MDL_AnimatedMesh &>(source));
+    case OBJECT_TEXT:
+        return copyAs<MDL_Text>(source);
+    case OBJECT_POLYLINE:
+        return copyAs<MDL_Polyline>(source);
     case OBJECT_COLLISION_VOLUME:
         return new MDL_CollisionVolume(static_cast<const MDL_CollisionVolume &>(source));
     case OBJECT_LOCATOR:
-        return s_pfnCopyLocator != nullptr ? s_pfnCopyLocator(source) : nullptr;
+        return copyAs<MDL_Locator>(source);
     default:
         return nullptr;
     }
@@ -158,16 +174,10 @@ private:
 
 bool MDL_Scene::setCopyFunction(int type, MDL_CopyFunction copy)
 {
-    switch (type) {
-    case OBJECT_RIGID_BODY:
-        s_pfnCopyRigidBody = copy;
-        return true;
-    case OBJECT_LOCATOR:
-        s_pfnCopyLocator = copy;
-        return true;
-    default:
+    if (type != OBJECT_RIGID_BODY)
         return false;
-    }
+    s_pfnCopyRigidBody = copy;
+    return true;
 }
 
 MDL_Object *MDL_Scene::instantiate(MDL_Object *source)

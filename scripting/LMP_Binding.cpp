@@ -451,6 +451,35 @@ int LMP_iPushUserdata(lua_State *L, const LMP_ClassInfo *info, LMP_Proxy *proxy)
     return 1;
 }
 
+// The push of LMP_iPushNewProxy, run protected: the class info and the
+// proxy are its two light userdata arguments.
+static int pushProtected(lua_State *L)
+{
+    const LMP_ClassInfo *info = static_cast<const LMP_ClassInfo *>(lua_touserdata(L, 1));
+    LMP_Proxy *proxy = static_cast<LMP_Proxy *>(lua_touserdata(L, 2));
+    lua_settop(L, 0);
+    return LMP_iPushUserdata(L, info, proxy);
+}
+
+int LMP_iPushNewProxy(lua_State *L, const LMP_ClassInfo *info, LMP_Proxy *proxy)
+{
+    if (!lua_checkstack(L, 3)) {
+        delete proxy;
+        return luaL_error(L, "stack overflow");
+    }
+    // A light function and light userdata take no memory; what the call
+    // itself needs is met inside the protection.
+    lua_pushcfunction(L, pushProtected);
+    lua_pushlightuserdata(L, const_cast<LMP_ClassInfo *>(info));
+    lua_pushlightuserdata(L, proxy);
+    int status = lua_pcall(L, 2, 1, 0);
+    if (proxy->m_iRefCount == 0)
+        delete proxy;
+    if (status != LUA_OK)
+        return lua_error(L); // the error value is on top
+    return 1;
+}
+
 int LMP_iPushProxy(lua_State *L, MDL_Object *object)
 {
     if (object == nullptr) {

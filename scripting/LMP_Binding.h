@@ -111,6 +111,10 @@ LMP_Proxy *LMP_poProxyOfClass(lua_State *L, int index, const LMP_ClassInfo *info
 // Pushes the class's one userdata for proxy (creating it with a reference of
 // its own when the script holds none); nil for null. Returns 1.
 int LMP_iPushUserdata(lua_State *L, const LMP_ClassInfo *info, LMP_Proxy *proxy);
+// The same for a new proxy that nothing owns (its count is 0): when the push
+// fails (out of memory, an interrupt), or leaves the proxy without its
+// userdata, the proxy is deleted; a failure is raised again.
+int LMP_iPushNewProxy(lua_State *L, const LMP_ClassInfo *info, LMP_Proxy *proxy);
 // Registration steps 1 to 5 and the class's records: leaves the metatable and
 // the class table on the stack (class table on top) and returns true; false
 // (nothing left on the stack, a diagnostic written) when the class name or

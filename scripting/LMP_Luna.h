@@ -67,11 +67,15 @@ public:
     }
 
     // __call of the class table and its "new": the first slot (the class
-    // table) is dropped, the rest are the constructor's arguments.
+    // table) is dropped, the rest are the constructor's arguments. A new
+    // proxy that nothing owns yet (one bound to no engine object) is pushed
+    // so that a failing push deletes it.
     static int new_el(lua_State *L)
     {
         lua_remove(L, 1);
         T *proxy = T::create(L);
+        if (proxy != nullptr && proxy->m_iRefCount == 0)
+            return LMP_iPushNewProxy(L, info(), proxy);
         return push(L, proxy);
     }
 

@@ -13,12 +13,15 @@
 // LMP_Registration.h) and gets one row here, in this order: Scene, Viewport,
 // Object, Mesh, AnimatedMesh, RigidBody, Sound, Text, Lamp, Camera, Mike,
 // Image, Polyline, Texture, Sample, Bone, Stream, Font, ModelsSet, Material,
-// Spring, Joint, CollisionVolume, AnimationData, Animation, Locator.
+// Spring, Joint, CollisionVolume, AnimationData, Animation, Locator. That is
+// all a new class needs: the object look-up by type code and the object
+// argument test read the class's binding data.
 static const LMP_RegistrationStep s_apfnClassSteps[] = {
     LMP_registerScene,
     LMP_registerViewport,
     LMP_registerObject,
     LMP_registerMesh,
+    LMP_registerAnimatedMesh,
     LMP_registerRigidBody,
     LMP_registerSound,
     LMP_registerLamp,
@@ -26,11 +29,14 @@ static const LMP_RegistrationStep s_apfnClassSteps[] = {
     LMP_registerMike,
     LMP_registerTexture,
     LMP_registerSample,
+    LMP_registerBone,
     LMP_registerStream,
     LMP_registerFont,
     LMP_registerModelsSet,
+    LMP_registerMaterial,
     LMP_registerSpring,
     LMP_registerJoint,
+    LMP_registerCollisionVolume,
     LMP_registerAnimationData,
     LMP_registerAnimation,
     nullptr, // end of the list

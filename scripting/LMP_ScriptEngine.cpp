@@ -10,6 +10,7 @@
 #include "foundation/MTH_Vector.h"
 #include "foundation/UTIL_Log.h"
 #include "foundation/UTIL_Timer.h"
+#include "scripting/LMP_Allocator.h"
 #include "scripting/LMP_ScriptLibraries.h"
 #include "scripting/LMP_Registration.h"
 
@@ -99,16 +100,21 @@ LMP_ScriptEngine *LMP_ScriptEngine::of(const CTRL_Generic *controller)
     return dynamic_cast<LMP_ScriptEngine *>(controller->m_poScriptEngine);
 }
 
-LMP_ScriptEngine::LMP_ScriptEngine()
-    : m_poLuaState(nullptr), m_bInterrupted(false), m_poRunningThread(nullptr), m_iCallDepth(0)
+LMP_ScriptEngine::LMP_ScriptEngine(int allocatorMode)
+    : m_poLuaState(nullptr), m_poAllocator(nullptr), m_bInterrupted(false), m_poRunningThread(nullptr), m_iCallDepth(0)
 {
     for (int &reference : m_aiCallbackRefs)
         reference = 0;
-    m_poLuaState = luaL_newstate();
+    LMP_Allocator::Mode mode = LMP_Allocator::defaultMode();
+    if (allocatorMode == LMP_Allocator::SYSTEM || allocatorMode == LMP_Allocator::POOLED)
+        mode = static_cast<LMP_Allocator::Mode>(allocatorMode);
+    m_poAllocator = new LMP_Allocator(mode);
+    m_poLuaState = lua_newstate(LMP_Allocator::allocate, m_poAllocator);
     if (m_poLuaState == nullptr)
         return;
     lua_State *L = m_poLuaState;
-    LMP_setController(L, nullptr); // the slot exists from now on
+    lua_atpanic(L, LMP_iScriptPanic); // as luaL_newstate would, before anything can fail
+    LMP_setController(L, nullptr);    // the slot exists from now on
     lua_pushcfunction(L, fillState);
     if (lua_pcall(L, 0, 0, 0) != LUA_OK) {
         const char *text = lua_tostring(L, -1);
@@ -119,8 +125,16 @@ LMP_ScriptEngine::LMP_ScriptEngine()
 
 LMP_ScriptEngine::~LMP_ScriptEngine()
 {
+    // Closing frees every block; the allocator's chunks go after.
     if (m_poLuaState != nullptr)
         lua_close(m_poLuaState);
+    delete m_poAllocator;
+}
+
+void LMP_ScriptEngine::setMemoryLimit(size_t bytes)
+{
+    if (m_poAllocator != nullptr)
+        m_poAllocator->setLimit(bytes);
 }
 
 void LMP_ScriptEngine::setController(CTRL_Generic *controller)

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 
 #include "controller/CTRL_ScriptEngine.h"
 #include "foundation/UTIL_DynArray.h"
 
 struct lua_State;
 class CTRL_Generic;
+class LMP_Allocator;
 
 // A value crossing the generic host interface.
 struct LMP_ScriptValue {
@@ -42,7 +44,9 @@ struct LMP_HostLibrary {
 // every call into the document's scripts, always protected.
 class LMP_ScriptEngine : public CTRL_ScriptEngine {
 public:
-    LMP_ScriptEngine();
+    // The interpreter allocates through an LMP_Allocator of the given mode
+    // (an LMP_Allocator::Mode; its default when negative).
+    explicit LMP_ScriptEngine(int allocatorMode = -1);
     virtual ~LMP_ScriptEngine();
 
     LMP_ScriptEngine(const LMP_ScriptEngine &) = delete;
@@ -80,6 +84,11 @@ public:
     bool pcall(int arguments, int results);
 
     lua_State *getLuaState() const { return m_poLuaState; }
+    // The interpreter's allocator (null when it could not be made).
+    LMP_Allocator *getAllocator() const { return m_poAllocator; }
+    // The interpreter may hold at most this many bytes (0: no limit); an
+    // allocation beyond it fails with Lua's memory error.
+    void setMemoryLimit(size_t bytes);
     // The Lua engine of a controller (null when it has none, or another
     // kind of engine).
     static LMP_ScriptEngine *of(const CTRL_Generic *controller);
@@ -117,6 +126,7 @@ private:
     // call writes it to the log, nothing is reported.
     void reportTopError();
 
+    LMP_Allocator *m_poAllocator;
     std::atomic<bool> m_bInterrupted;
     // The coroutine being resumed, or null while the main thread runs.
     std::atomic<lua_State *> m_poRunningThread;

@@ -20,14 +20,9 @@ public:
     static LMP_Sound *create(lua_State *L);
     const char *getClassName() const override { return "newSound"; }
 
-    // The bound sound while it is alive and not flagged deleted.
-    MDL_Sound *getSound() const
-    {
-        MDL_Object *object = getLiveObject();
-        if (object == nullptr || object->m_iType != OBJECT_SOUND)
-            return nullptr;
-        return static_cast<MDL_Sound *>(object);
-    }
+    // The bound sound while it is alive and not flagged deleted (null for
+    // an object of another kind).
+    MDL_Sound *getSound() const { return dynamic_cast<MDL_Sound *>(getLiveObject()); }
 
     int setSample(lua_State *L);
     int getVolume(lua_State *L);

@@ -102,6 +102,14 @@ int LMP_Texture::destroy(lua_State *L)
     return 0;
 }
 
+LMP_Texture *LMP_iCheckTexture(lua_State *L, int index)
+{
+    LMP_Texture *texture = LMP_Luna<LMP_Texture>::toProxy(L, index);
+    if (texture == nullptr)
+        LMP_iArgError(L, index, "newTexture");
+    return texture;
+}
+
 static const LMP_Method<LMP_Texture> s_aoMethods[] = {
     {"getBinaryAlpha", &LMP_Texture::getBinaryAlpha},
     {"setBinaryAlpha", &LMP_Texture::setBinaryAlpha},

@@ -30,3 +30,8 @@ public:
 };
 
 void LMP_registerTexture(lua_State *L);
+
+// The "newTexture" proxy at index (a userdata of exactly that class holding
+// its proxy; the proxy may be unbound), else the standard argument error
+// naming "newTexture" is raised: never null.
+LMP_Texture *LMP_iCheckTexture(lua_State *L, int index);

@@ -200,7 +200,7 @@ int LMP_Viewport::setCamera(lua_State *L)
     objectArgument(L, "newCamera", OBJECT_CAMERA, &camera);
     MDL_Viewport *viewport = getViewport();
     if (viewport != nullptr)
-        viewport->m_poCamera = static_cast<MDL_Camera *>(camera);
+        viewport->m_poCamera = dynamic_cast<MDL_Camera *>(camera); // null for an object of another kind
     return 0;
 }
 

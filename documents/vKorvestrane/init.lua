@@ -3,6 +3,7 @@
 
 local scene, viewport, models
 local pivot, arms = nil, {}
+local checker -- the first arm's own material, whose checker pattern turns
 local time = 0
 
 local function update(dt)
@@ -13,6 +14,7 @@ local function update(dt)
     local p = arm:getPosition(REF_LOCAL)
     arm:setPosition(v3(p:x(), p:y(), 0.5 * math.sin(2 * time + i)), REF_LOCAL)
   end
+  checker:rotate(0, v2(0.5, 0.5), 90 * dt)
 end
 
 -- A chime rings from the first arm, heard through a microphone on the
@@ -51,10 +53,16 @@ function startup()
   scene = newScene("korvestrane")
   viewport = newViewport(0, 0, 1, getAspectRatio())
   models = newModelsSet("scene.xml")
-  viewport:setCamera(newCamera(scene, models:get("camera")))
-  newLamp(scene, models:get("lamp"))
+  local camera = newCamera(scene, models:get("camera"))
+  camera:setFOV(60)
+  viewport:setCamera(camera)
+  -- The set's lamp has no colour of its own: a warm light that casts shadows.
+  local lamp = newLamp(scene, models:get("lamp"))
+  lamp:setColor(color(1, 0.95, 0.85, 1))
+  lamp:setShadow(true)
 
-  -- A ring of the set's meshes around a pivot.
+  -- A ring of the set's meshes around a pivot, each in a colour of its own
+  -- (the set's material stays as it is).
   pivot = newObject(scene)
   pivot:setName("pivot")
   local shapes = {"cube", "sphere", "plane"}
@@ -64,8 +72,10 @@ function startup()
     arm:setName("arm" .. i)
     arm:setPosition(v3(2 * math.cos(angle), 2 * math.sin(angle), 0), REF_LOCAL)
     arm:setScale(v3(0.4, 0.4, 0.4))
+    arm:setColor(color(0.6 + 0.4 * math.cos(angle), 0.6 + 0.4 * math.cos(angle + 2.1), 0.6 + 0.4 * math.cos(angle + 4.2), 1))
     arms[i] = arm
   end
+  checker = arms[1]:getMaterial()
 
   ringChime()
   buildPile(scene)

@@ -16,10 +16,12 @@
 #include "model/MDL_Material.h"
 #include "model/MDL_Mesh.h"
 #include "model/MDL_ModelsSet.h"
+#include "model/MDL_Polyline.h"
 #include "model/MDL_Sample.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Sound.h"
 #include "model/MDL_Stream.h"
+#include "model/MDL_Text.h"
 #include "model/MDL_Texture.h"
 #include "model/MDL_Viewport.h"
 #include "tests/support/TEST_Document.h"
@@ -292,52 +294,70 @@ TEST(Resources, RemovingASampleSilencesTheSoundsThatPlayIt)
     EXPECT_FALSE(sound->advance(512, 44100));
 }
 
-namespace {
-
-// A stand-in for the text kind: an overlay that holds a font.
-class FontUser : public MDL_Object {
-public:
-    explicit FontUser(MDL_Font *font) : m_poFont(font) { m_iType = OBJECT_TEXT; }
-    MDL_Font *m_poFont;
-};
-
-bool forgetFont(MDL_Object *object, const CTRL_ResourceRemoval &removal)
-{
-    auto *user = static_cast<FontUser *>(object);
-    if (!removal.contains(user->m_poFont))
-        return false;
-    user->m_poFont = removal.m_poReplacementFont;
-    return true;
-}
-
-} // namespace
-
-TEST(Resources, RemovingAFontGivesItsUsersTheDefaultFont)
+TEST(Resources, RemovingAFontGivesItsTextsTheDefaultFont)
 {
     TEST_DocumentBuilder b;
     b.add("a.ttf", std::string("font bytes")).add("b.ttf", std::string("more font bytes"));
     Player p(b);
     CTRL_Generic &c = p.m_oController;
+    TEST_LogCapture log;
     MDL_Font *a = c.addFont("a.ttf");
     MDL_Font *other = c.addFont("b.ttf");
     ASSERT_NE(a, nullptr);
     MDL_Scene *scene = c.addScene("world");
-    auto *user = new FontUser(a);
-    auto *bystander = new FontUser(other);
+    auto *user = new MDL_Text;
+    auto *bystander = new MDL_Text;
+    user->setFont(a);
+    user->setText("gone");
+    bystander->setFont(other);
     scene->addObject(user);
     scene->addObject(bystander);
 
-    EXPECT_FALSE(CTRL_Generic::setForgetFunction(OBJECT_MESH, forgetFont));
-    EXPECT_FALSE(CTRL_Generic::setForgetFunction(MDL_TYPE_COUNT, forgetFont));
-    ASSERT_TRUE(CTRL_Generic::setForgetFunction(OBJECT_TEXT, forgetFont));
-    TEST_LogCapture log;
+    EXPECT_FALSE(CTRL_Generic::setForgetFunction(OBJECT_MESH, nullptr));
+    EXPECT_FALSE(CTRL_Generic::setForgetFunction(MDL_TYPE_COUNT, nullptr));
     EXPECT_TRUE(c.removeFont(a));
-    CTRL_Generic::setForgetFunction(OBJECT_TEXT, nullptr);
-    EXPECT_EQ(user->m_poFont, c.m_poDefaultFont);
-    EXPECT_EQ(bystander->m_poFont, other);
+    EXPECT_EQ(user->getFont(), c.m_poDefaultFont);
+    EXPECT_EQ(bystander->getFont(), other);
+    // Laid out again with the default font.
+    EXPECT_TRUE(user->m_bLayoutDirty);
+    EXPECT_EQ(user->getGlyphCount(), 4);
     EXPECT_TRUE(log.contains("Font a.ttf deleted while in use: 1 users took the default font")) << log.joined();
     ASSERT_EQ(c.m_oFonts.m_iCount, 1);
     EXPECT_EQ(c.m_oFonts[0], other);
+}
+
+TEST(Resources, PolylinesLetGoOfMaterialsAndTexturesThatGo)
+{
+    TEST_DocumentBuilder b;
+    b.add("set.xml", TEST_ModelsSetWriter::sample().text()).add("tex.png", png());
+    Player p(b);
+    CTRL_Generic &c = p.m_oController;
+    MDL_ModelsSet *set = c.addModelsSet("set.xml");
+    ASSERT_NE(set, nullptr);
+    MDL_Texture *texture = c.addTexture("tex.png");
+    ASSERT_NE(texture, nullptr);
+    MDL_Scene *scene = c.addScene("world");
+    auto *sharing = new MDL_Polyline;
+    auto *owning = new MDL_Polyline;
+    for (MDL_Polyline *line : {sharing, owning}) {
+        line->addPoint(MTH_Vector2D(0, 0));
+        line->addPoint(MTH_Vector2D(1, 0));
+        line->setClosed(false);
+        scene->addObject(line);
+    }
+    sharing->setMaterial(set->getMaterial("glass"));
+    owning->makeOwnMaterial()->addLayer(texture);
+    const double texturedU = owning->getStripUVs()[5].m_fX;
+
+    TEST_LogCapture log;
+    EXPECT_TRUE(c.removeTexture(texture));
+    EXPECT_EQ(owning->getMaterial()->getLayerTexture(0), nullptr);
+    // The line's texture coordinates follow: u runs at -1 per unit again.
+    EXPECT_NE(owning->getStripUVs()[5].m_fX, texturedU);
+    EXPECT_TRUE(c.removeModelsSet(set));
+    EXPECT_EQ(sharing->getMaterial(), nullptr);
+    EXPECT_NE(owning->getMaterial(), nullptr);
+    EXPECT_TRUE(log.contains("Texture tex.png deleted while in use: 1 users lost it")) << log.joined();
 }
 
 TEST(Resources, TexturesAndMovieFramesLeaveTheMaterialsThatShowThem)

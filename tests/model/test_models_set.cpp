@@ -351,7 +351,7 @@ TEST(ModelsSet, ObjectKindsByTypeName)
         {"Image", "", -1},
         {"Mike", "", -1},
         {"Polyline", "", -1},
-        {"Locator", "", -1},
+        {"Locator", "", OBJECT_LOCATOR},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.type != nullptr ? c.type : "no type");

@@ -67,7 +67,7 @@ std::vector<Seed> seeds()
     TEST_ObjectRecord odd = object("CollisionVolume", "odd");
     odd.m_sExtra = "<volume_type>cone</volume_type>";
     links.addObject(sphere).addObject(odd).addObject(object("None", "after", "a"));
-    out.push_back({"links.xml", links.text(), 5});
+    out.push_back({"links.xml", links.text(), 6});
 
     TEST_ModelsSetWriter motion;
     motion.addAnimation("walk", {{0, {0, 0, 0}, {0, 0, 0}, {1, 1, 1}}, {1.5, {1, 2, 3}, {0.1, 0.2, 0.3}, {1, 1, 1}}});

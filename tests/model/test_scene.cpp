@@ -13,10 +13,13 @@
 #include "model/MDL_Camera.h"
 #include "model/MDL_CollisionVolume.h"
 #include "model/MDL_Lamp.h"
+#include "model/MDL_Locator.h"
 #include "model/MDL_Material.h"
 #include "model/MDL_Mesh.h"
 #include "model/MDL_MeshData.h"
+#include "model/MDL_Polyline.h"
 #include "model/MDL_Scene.h"
+#include "model/MDL_Text.h"
 #include "model/MDL_VertexGroup.h"
 #include "tests/support/TEST_ModelsSetWriter.h"
 
@@ -161,7 +164,7 @@ TEST(Scene, LookupsAndOverlayOrder)
 }
 
 // A template tree: root (object) -> mesh "m", camera "c" -> image "i" ->
-// lamp "deep"; the camera and the lamp below the image are left out.
+// lamp "deep", locator "l"; the image and the lamp below it are left out.
 TEST(Scene, InstantiateCopiesTheSubtreeInOrder)
 {
     MDL_MeshData data;
@@ -179,8 +182,8 @@ TEST(Scene, InstantiateCopiesTheSubtreeInOrder)
     image.m_iType = OBJECT_IMAGE;
     MDL_Lamp deep;
     deep.setName("deep");
-    MDL_Object locator;
-    locator.m_iType = OBJECT_LOCATOR;
+    MDL_Locator locator;
+    locator.setName("l");
     ASSERT_TRUE(root.addChild(&mesh));
     ASSERT_TRUE(root.addChild(&camera));
     ASSERT_TRUE(root.addChild(&locator));
@@ -192,21 +195,22 @@ TEST(Scene, InstantiateCopiesTheSubtreeInOrder)
     MDL_Object *copy = scene.instantiate(&root);
     ASSERT_NE(nullptr, copy);
     ASSERT_NE(&root, copy);
-    // Listed in walk order; the image and its subtree, and the locator (no
-    // copy function registered), are left out.
-    ASSERT_EQ(3, scene.m_oObjects.m_iCount);
+    // Listed in walk order; the image and its subtree are left out.
+    ASSERT_EQ(4, scene.m_oObjects.m_iCount);
     EXPECT_EQ(copy, scene.m_oObjects[0]);
     EXPECT_STREQ("m", scene.m_oObjects[1]->getName());
     EXPECT_STREQ("c", scene.m_oObjects[2]->getName());
+    EXPECT_STREQ("l", scene.m_oObjects[3]->getName());
+    EXPECT_EQ(OBJECT_LOCATOR, scene.m_oObjects[3]->getType());
     EXPECT_EQ(1, scene.m_oMeshes.m_iCount);
     MDL_Object *meshCopy = copy->getFirstChild();
     ASSERT_NE(nullptr, meshCopy);
     EXPECT_EQ(scene.m_oObjects[1], meshCopy);
     EXPECT_EQ(scene.m_oObjects[2], meshCopy->getNextSibling());
-    EXPECT_EQ(nullptr, meshCopy->getNextSibling()->getNextSibling());
+    EXPECT_EQ(scene.m_oObjects[3], meshCopy->getNextSibling()->getNextSibling());
     EXPECT_EQ(nullptr, meshCopy->getNextSibling()->getFirstChild());
     EXPECT_EQ(copy, meshCopy->getParent());
-    for (int i = 0; i < 3; i++)
+    for (int i = 0; i < 4; i++)
         EXPECT_EQ(&scene, scene.m_oObjects[i]->getScene());
     // Frames: local frames kept, so the copies sit where the templates sit.
     EXPECT_EQ(V(1, 2, 8), meshCopy->getGlobalPosition());
@@ -219,27 +223,68 @@ TEST(Scene, InstantiateCopiesTheSubtreeInOrder)
     // A root of a kind without a copy gives nothing.
     EXPECT_EQ(nullptr, scene.instantiate(&image));
     EXPECT_EQ(nullptr, scene.instantiate(nullptr));
-    EXPECT_EQ(3, scene.m_oObjects.m_iCount);
+    EXPECT_EQ(4, scene.m_oObjects.m_iCount);
 }
 
-MDL_Object *copyLocator(const MDL_Object &source)
+// Overlays and locators are copied with their settings; an object that only
+// carries an overlay's type code has no copy.
+TEST(Scene, InstantiateCopiesTextsPolylinesAndLocators)
+{
+    MDL_Locator root;
+    root.setName("group");
+    MDL_Text text;
+    text.setText("label");
+    text.setTabSize(3);
+    MDL_Polyline line;
+    line.addPoint(MTH_Vector2D(0, 0));
+    line.addPoint(MTH_Vector2D(1, 1));
+    line.makeOwnMaterial()->m_fShininess = 7;
+    MDL_Object standIn;
+    standIn.m_iType = OBJECT_TEXT;
+    ASSERT_TRUE(root.addChild(&text));
+    ASSERT_TRUE(root.addChild(&line));
+    ASSERT_TRUE(root.addChild(&standIn));
+
+    MDL_Scene scene;
+    MDL_Object *copy = scene.instantiate(&root);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getType(), OBJECT_LOCATOR);
+    ASSERT_EQ(scene.m_oObjects.m_iCount, 3);
+    ASSERT_EQ(scene.m_oOverlays.m_iCount, 2);
+    auto *textCopy = static_cast<MDL_Text *>(scene.m_oOverlays[0]);
+    auto *lineCopy = static_cast<MDL_Polyline *>(scene.m_oOverlays[1]);
+    EXPECT_EQ(copy->getFirstChild(), textCopy);
+    EXPECT_EQ(textCopy->getNextSibling(), lineCopy);
+    EXPECT_EQ(lineCopy->getNextSibling(), nullptr);
+    EXPECT_STREQ(textCopy->getText(), "label");
+    EXPECT_EQ(textCopy->getTabSize(), 3);
+    EXPECT_EQ(lineCopy->getPointsCount(), 2);
+    ASSERT_TRUE(lineCopy->ownsMaterial());
+    EXPECT_NE(lineCopy->getMaterial(), line.getMaterial());
+    EXPECT_EQ(lineCopy->getMaterial()->m_fShininess, 7);
+    EXPECT_EQ(scene.instantiate(&standIn), nullptr);
+}
+
+MDL_Object *copyBody(const MDL_Object &source)
 {
     return new MDL_Object(source);
 }
 
 TEST(Scene, CopyFunctionsForKindsDefinedElsewhere)
 {
-    EXPECT_FALSE(MDL_Scene::setCopyFunction(OBJECT_IMAGE, copyLocator));
-    EXPECT_FALSE(MDL_Scene::setCopyFunction(OBJECT_MESH, copyLocator));
-    ASSERT_TRUE(MDL_Scene::setCopyFunction(OBJECT_LOCATOR, copyLocator));
-    MDL_Object locator;
-    locator.m_iType = OBJECT_LOCATOR;
+    EXPECT_FALSE(MDL_Scene::setCopyFunction(OBJECT_IMAGE, copyBody));
+    EXPECT_FALSE(MDL_Scene::setCopyFunction(OBJECT_MESH, copyBody));
+    EXPECT_FALSE(MDL_Scene::setCopyFunction(OBJECT_LOCATOR, copyBody));
+    ASSERT_TRUE(MDL_Scene::setCopyFunction(OBJECT_RIGID_BODY, copyBody));
+    MDL_Object body;
+    body.m_iType = OBJECT_RIGID_BODY;
     MDL_Scene scene;
-    MDL_Object *copy = scene.instantiate(&locator);
-    EXPECT_TRUE(MDL_Scene::setCopyFunction(OBJECT_LOCATOR, nullptr));
+    MDL_Object *copy = scene.instantiate(&body);
+    EXPECT_TRUE(MDL_Scene::setCopyFunction(OBJECT_RIGID_BODY, nullptr));
     ASSERT_NE(nullptr, copy);
-    EXPECT_EQ(OBJECT_LOCATOR, copy->getType());
-    EXPECT_EQ(nullptr, scene.instantiate(&locator));
+    EXPECT_EQ(OBJECT_RIGID_BODY, copy->getType());
+    EXPECT_EQ(1, scene.m_oRigidBodies.m_iCount);
+    EXPECT_EQ(nullptr, scene.instantiate(&body));
 }
 
 // A template skeleton with two skinned meshes: one before the bones in walk

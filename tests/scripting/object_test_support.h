@@ -1,15 +1,15 @@
 #pragma once
 
 // A binding fixture with one scene made by the script as the global
-// "scene", the spatial, state and callback constants, and a helper R(x) that
-// prints numbers, v3 values and tables of numbers rounded to 6 decimals (so
-// that 6e-17 reads as 0).
+// "scene", the spatial, state and callback constants, and the helper R(x) of
+// TEST_roundingHelpers.
 
 #include <string>
 
 #include <lua.hpp>
 
 #include "model/MDL_Scene.h"
+#include "tests/scripting/script_test_support.h"
 #include "tests/scripting/test_binding_example.h"
 
 struct ObjectFixture : BindingFixture {
@@ -26,16 +26,8 @@ struct ObjectFixture : BindingFixture {
             "INTERPOL_LINEAR = INTERPOL_LINEAR or 0 INTERPOL_SIN = INTERPOL_SIN or 1 "
             "INTERPOL_BEGSIN = INTERPOL_BEGSIN or 2 INTERPOL_ENDSIN = INTERPOL_ENDSIN or 3 "
             "CB_MOUSE_DOWN = CB_MOUSE_DOWN or 3 CB_MOUSE_UP = CB_MOUSE_UP or 4 CB_MOUSE_CLICK = CB_MOUSE_CLICK or 5 "
-            "CB_MOVED = CB_MOVED or 6 CB_MECHA = CB_MECHA or 7 "
-            "local function n(x) x = math.floor(x * 1e6 + 0.5) / 1e6 if x == 0 then x = 0 end "
-            "  return string.format('%.6g', x) end "
-            "function R(x) "
-            "  if type(x) == 'number' then return n(x) end "
-            "  if type(x) == 'table' then local t = {} for i, v in ipairs(x) do t[i] = n(v) end "
-            "    return table.concat(t, ',') end "
-            "  if getmetatable(x) == getmetatable(v3()) then "
-            "    return '(' .. n(x:x()) .. ',' .. n(x:y()) .. ',' .. n(x:z()) .. ')' end "
-            "  return tostring(x) end");
+            "CB_MOVED = CB_MOVED or 6 CB_MECHA = CB_MECHA or 7");
+        run(TEST_roundingHelpers());
     }
 
     bool reported() const { return m_poController->m_bHalted; }

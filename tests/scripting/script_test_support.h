@@ -11,6 +11,24 @@
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_Log.h"
 
+// Lua helpers for exact tables of results: R(x) prints numbers, v3 and color
+// values and tables of numbers rounded to 6 decimals (so that 6e-17 reads as
+// 0): "0.5", "(1,0,0)", "(1,0,0,1)", "1,2,3".
+inline const char *TEST_roundingHelpers()
+{
+    return "local function n(x) x = math.floor(x * 1e6 + 0.5) / 1e6 if x == 0 then x = 0 end "
+           "  return string.format('%.6g', x) end "
+           "function R(x) "
+           "  if type(x) == 'number' then return n(x) end "
+           "  if type(x) == 'table' then local t = {} for i, v in ipairs(x) do t[i] = n(v) end "
+           "    return table.concat(t, ',') end "
+           "  if getmetatable(x) == getmetatable(v3()) then "
+           "    return '(' .. n(x:x()) .. ',' .. n(x:y()) .. ',' .. n(x:z()) .. ')' end "
+           "  if getmetatable(x) == getmetatable(color()) then "
+           "    return '(' .. n(x:r()) .. ',' .. n(x:g()) .. ',' .. n(x:b()) .. ',' .. n(x:a()) .. ')' end "
+           "  return tostring(x) end";
+}
+
 // A document written to a fresh folder and opened by a controller that owns
 // a script engine, with the log captured from the start.
 struct ScriptDocument {

@@ -122,6 +122,12 @@ TEST_F(RendererDocuments, SplashShowsTheLogoAndTheCaption)
     UTIL_Bitmap picture;
     readBack(picture);
     EXPECT_EQ(std::vector<int>({255, 255, 255}), VIEW_pixel(picture, 5, 5));
+    // The caption starts at (0.4, 0.26) of the frame's width: the "L"
+    // just right of x 192, its foot on the baseline at y 124.8.
+    VIEW_Extent caption = VIEW_inkExtent(picture, {255, 255, 255}, 64, 150, 110, 197, 140);
+    EXPECT_LE(192, caption.m_iLeft);
+    EXPECT_GE(194, caption.m_iLeft);
+    EXPECT_EQ(124, caption.m_iBottom);
     VIEW_expectGolden(picture, "splash");
 }
 
@@ -137,6 +143,12 @@ TEST_F(RendererDocuments, FailureMessage)
     UTIL_Bitmap picture;
     readBack(picture);
     EXPECT_EQ(std::vector<int>({255, 255, 255}), VIEW_pixel(picture, 470, 110));
+    // The text starts at (0.01, 0.03) of the frame's width: the "E" just
+    // right of x 4.8, its foot on the baseline at y 14.4.
+    VIEW_Extent e = VIEW_inkExtent(picture, {255, 255, 255}, 64, 0, 0, 10, 18);
+    EXPECT_LE(5, e.m_iLeft);
+    EXPECT_GE(7, e.m_iLeft);
+    EXPECT_EQ(13, e.m_iBottom);
     VIEW_expectGolden(picture, "failure_message");
 }
 

@@ -68,6 +68,24 @@ std::vector<int> VIEW_pixel(const UTIL_Bitmap &bitmap, int x, int y)
     return rgb;
 }
 
+::testing::AssertionResult VIEW_near(const std::vector<int> &expected, const std::vector<int> &pixel, int tolerance)
+{
+    bool near = expected.size() == pixel.size();
+    for (size_t c = 0; near && c < pixel.size(); c++)
+        near = std::abs(expected[c] - pixel[c]) <= tolerance;
+    if (near)
+        return ::testing::AssertionSuccess();
+    std::ostringstream out;
+    out << "pixel (";
+    for (size_t c = 0; c < pixel.size(); c++)
+        out << (c > 0 ? ", " : "") << pixel[c];
+    out << ") is not within " << tolerance << " of (";
+    for (size_t c = 0; c < expected.size(); c++)
+        out << (c > 0 ? ", " : "") << expected[c];
+    out << ")";
+    return ::testing::AssertionFailure() << out.str();
+}
+
 int VIEW_nearestDifference(const UTIL_Bitmap &a, const UTIL_Bitmap &b, int x, int y)
 {
     std::vector<int> pixel = VIEW_pixel(a, x, y);
@@ -83,6 +101,26 @@ int VIEW_nearestDifference(const UTIL_Bitmap &a, const UTIL_Bitmap &b, int x, in
             best = std::min(best, difference);
         }
     return best;
+}
+
+VIEW_Extent VIEW_inkExtent(const UTIL_Bitmap &bitmap, const std::vector<int> &background, int threshold, int left,
+                           int top, int right, int bottom)
+{
+    VIEW_Extent e{right + 1, bottom + 1, left - 1, top - 1};
+    for (int y = top; y <= bottom; y++)
+        for (int x = left; x <= right; x++) {
+            std::vector<int> pixel = VIEW_pixel(bitmap, x, y);
+            bool ink = false;
+            for (size_t c = 0; c < pixel.size() && c < background.size(); c++)
+                ink = ink || std::abs(pixel[c] - background[c]) > threshold;
+            if (!ink)
+                continue;
+            e.m_iLeft = std::min(e.m_iLeft, x);
+            e.m_iRight = std::max(e.m_iRight, x);
+            e.m_iTop = std::min(e.m_iTop, y);
+            e.m_iBottom = std::max(e.m_iBottom, y);
+        }
+    return e;
 }
 
 void VIEW_expectGolden(const UTIL_Bitmap &picture, const std::string &name)

@@ -58,9 +58,23 @@ protected:
 // Picture helpers.
 // The RGB value of pixel (x, y) counted from the top left.
 std::vector<int> VIEW_pixel(const UTIL_Bitmap &bitmap, int x, int y);
+// Whether every channel of a pixel lies within tolerance of the expected
+// value (for blends, which the rasterisers may round either way).
+::testing::AssertionResult VIEW_near(const std::vector<int> &expected, const std::vector<int> &pixel, int tolerance);
 // The smallest largest-channel difference between pixel (x, y) of a and
 // the pixels of b at (x, y) and around it.
 int VIEW_nearestDifference(const UTIL_Bitmap &a, const UTIL_Bitmap &b, int x, int y);
+// The smallest rectangle (pixels from the top left, edges included) that
+// holds every pixel of the area from (left, top) to (right, bottom) whose
+// channels stray more than threshold from the background colour.
+struct VIEW_Extent {
+    int m_iLeft, m_iTop, m_iRight, m_iBottom;
+    bool empty() const { return m_iRight < m_iLeft; }
+    int width() const { return m_iRight - m_iLeft + 1; }
+    int height() const { return m_iBottom - m_iTop + 1; }
+};
+VIEW_Extent VIEW_inkExtent(const UTIL_Bitmap &bitmap, const std::vector<int> &background, int threshold, int left,
+                           int top, int right, int bottom);
 // Compares a picture with tests/data/golden/NAME.png (or writes it on
 // request). On a difference the picture is written beside the build for a
 // look, and the test fails with the largest difference and where it is.

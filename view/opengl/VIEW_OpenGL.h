@@ -16,7 +16,9 @@ class MDL_Lamp;
 class MDL_Material;
 class MDL_Mesh;
 class MDL_Object;
+class MDL_Polyline;
 class MDL_Scene;
+class MDL_Text;
 class MDL_Texture;
 struct FT_Bitmap_;
 
@@ -60,25 +62,6 @@ struct VIEW_GlyphTexture {
     double m_fAdvance;
     int m_iGlyphIndex;
     int m_iByteSize;
-};
-
-// A run of text to draw, in the pixels of the 2D projection (y downwards):
-// where the pen starts, the on-screen axes of the text (each of length
-// m_fScale: a text scaled by 2 draws from a font twice the size), the font,
-// the UTF-8 text, its colour and size (in units of the viewport's width),
-// the tab stop width in spaces and the distance between lines in units of
-// the viewport's width.
-struct VIEW_TextRun {
-    MTH_Vector2D m_oOrigin;
-    MTH_Vector2D m_oXAxis;
-    MTH_Vector2D m_oYAxis;
-    double m_fScale;
-    MDL_Font *m_poFont;
-    const char *m_sText;
-    MTH_Vector4D m_oColor;
-    double m_fSize;
-    int m_iTabSize;
-    double m_fLineScale;
 };
 
 // The OpenGL version as major x 10 + minor from a GL_VERSION string
@@ -181,16 +164,21 @@ public:
     bool beginOverlay(const MTH_Vector2D &position, const MTH_Vector2D &size);
     // An overlay image of the current 2D projection.
     void drawImage(MDL_Image *image);
+    // An overlay text of the current 2D projection: its background box, then
+    // its glyphs where its layout places them, rendered from its font at its
+    // size times the viewport's width times the length of its X axis.
+    void drawText(MDL_Text *text);
     // A text of the current 2D projection at (x, y) in units of the
-    // viewport's width, with the identity basis, a new text's tab size and
-    // no background.
+    // viewport's width: a new text there, with the identity basis, the font,
+    // text, colour and size given and no background.
     void drawTextAt(const MTH_Vector2D &position, MDL_Font *font, const char *text, const MTH_Vector4D &color,
                     double size);
-    // The glyphs of a run, with kerning, tab stops and new lines.
-    void drawTextRun(const VIEW_TextRun &run);
     // A rectangle of one colour, blended by its alpha, in the current 2D
     // projection: its corner and size in pixels, y downwards.
     void fillRectangle(const MTH_Vector2D &corner, const MTH_Vector2D &size, const MTH_Vector4D &color);
+    // An overlay polyline of the current 2D projection: its fill, then its
+    // line with each layer of its material.
+    void drawPolyline(MDL_Polyline *polyline);
 
     // A mesh data is going away: its buffers are deleted at the next frame.
     void meshDataDestroyed(MDL_MeshData *data) override;

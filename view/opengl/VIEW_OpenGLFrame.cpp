@@ -166,15 +166,3 @@ void VIEW_OpenGL::renderViewport(MDL_Viewport *viewport, const MTH_Vector2D &pos
     if (beginOverlay(position, size))
         drawOverlays(scene);
 }
-
-void VIEW_OpenGL::drawOverlays(MDL_Scene *scene)
-{
-    for (int i = 0; i < scene->m_oOverlays.m_iCount; i++) {
-        MDL_Object *overlay = scene->m_oOverlays.m_pData[i];
-        if (!overlay->hasState(STATE_VISIBLE))
-            continue;
-        // Texts and polylines join here with their object kinds.
-        if (overlay->getType() == OBJECT_IMAGE)
-            drawImage(static_cast<MDL_Image *>(overlay));
-    }
-}

@@ -1,21 +1,16 @@
-// Texts over the 3D view: runs of glyphs from the glyph cache, and the
-// renderer's own texts (the timed message, the splash, the failure
-// message).
+// Texts over the 3D view: their glyphs from the glyph cache where their
+// layout places them, and the renderer's own texts (the timed message, the
+// splash, the failure message).
 #include "view/opengl/VIEW_OpenGL.h"
 
 #include <cmath>
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-
-#include "foundation/UTIL_UTF8.h"
+#include "foundation/MTH_Frame.h"
 #include "model/MDL_Font.h"
+#include "model/MDL_Text.h"
 #include "view/opengl/VIEW_GL.h"
 
 namespace {
-
-// The tab stop width of a new text, in spaces.
-const int NEW_TEXT_TAB_SIZE = 8;
 
 // Where the renderer's texts start, in units of the frame's width, their
 // colours and sizes (single-precision constants).
@@ -28,127 +23,98 @@ const double CAPTION_SIZE = static_cast<double>(0.02f);
 const MTH_Vector4D CAPTION_COLOR(static_cast<double>(0.58f), static_cast<double>(0.784f), static_cast<double>(0.239f),
                                  1);
 
-// The distance between lines of a font at a text size, in the same units
-// as the size: the face's line height at that size.
-double lineScale(MDL_Font *font, double size)
-{
-    FT_Face face = font->getFace();
-    if (face == nullptr || face->units_per_EM == 0)
-        return 0;
-    return 64 * size * face->height / (static_cast<double>(face->units_per_EM) * 72);
-}
-
 MTH_Vector2D floorHalf(const MTH_Vector2D &v)
 {
     return MTH_Vector2D(std::floor(v.m_fX + 0.5), std::floor(v.m_fY + 0.5));
 }
 
-// Two triangles of a quad from its corner along two edges, with texture
-// coordinates from (0, 0) to (u, v).
-void drawQuad(const MTH_Vector2D &corner, const MTH_Vector2D &across, const MTH_Vector2D &down, double u, double v)
+// Two triangles of a quad from its corner along two edges; with texture
+// coordinates from (0, 0) to (u, v) when textured.
+void drawQuad(const MTH_Vector2D &corner, const MTH_Vector2D &across, const MTH_Vector2D &down, bool textured,
+              double u = 1, double v = 1)
 {
     MTH_Vector2D right = corner + across, far = right + down, below = corner + down;
     const double vertices[12] = {corner.m_fX, corner.m_fY, right.m_fX, right.m_fY, far.m_fX,   far.m_fY,
                                  corner.m_fX, corner.m_fY, far.m_fX,   far.m_fY,   below.m_fX, below.m_fY};
     const double coordinates[12] = {0, 0, u, 0, u, v, 0, 0, u, v, 0, v};
     glVertexPointer(2, GL_DOUBLE, 0, vertices);
-    glTexCoordPointer(2, GL_DOUBLE, 0, coordinates);
+    if (textured)
+        glTexCoordPointer(2, GL_DOUBLE, 0, coordinates);
     glDrawArrays(GL_TRIANGLES, 0, 6);
 }
 
 } // namespace
 
-bool VIEW_OpenGL::beginOverlay(const MTH_Vector2D &position, const MTH_Vector2D &size)
+void VIEW_OpenGL::drawText(MDL_Text *text)
 {
-    if (!setProjection(nullptr, position, size))
-        return false;
-    glDepthMask(GL_FALSE);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_LIGHTING);
-    glEnable(GL_TEXTURE_2D);
+    const MTH_Frame &frame = text->getGlobalFrame();
+    const MTH_Vector3D &position = frame.m_oPosition, &row0 = frame.m_oBasis.getRow(0),
+                       &row1 = frame.m_oBasis.getRow(1);
+    const double w = m_fViewportWidth, s = row0.length();
+    // The text's origin and axes on the screen; a point (x, y) of its layout
+    // lies at origin + w (x X + y Y).
+    const MTH_Vector2D origin(w * position.m_fX, w * position.m_fY), x(row0.m_fX, row0.m_fY), y(row1.m_fX, row1.m_fY);
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glDisable(GL_ALPHA_TEST);
+
+    const MTH_Vector4D &background = text->getBackgroundColor();
+    if (background.m_fW > 0) {
+        double x0, y0, x1, y1;
+        text->getBoundingBox(x0, y0, x1, y1);
+        glDisable(GL_TEXTURE_2D);
+        glColor4d(background.m_fX, background.m_fY, background.m_fZ, background.m_fW);
+        if (background.m_fW == 1)
+            glDisable(GL_BLEND);
+        else
+            glEnable(GL_BLEND);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        drawQuad(origin + (x * x0 + y * y0) * w, x * ((x1 - x0) * w), y * ((y1 - y0) * w), false);
+    }
+
+    // A text without a font, or along an X axis without length, has no
+    // glyphs to draw, and no size to render them at.
+    MDL_Font *font = text->getFont();
+    if (text->getText() == nullptr || !(text->getSize() > 0) || font == nullptr || !font->isValid() || !(s > 0) ||
+        !std::isfinite(s))
+        return;
+    if (!font->setSize(text->getSize() * w * s))
+        return;
     glEnable(GL_BLEND);
-    glDisableClientState(GL_NORMAL_ARRAY);
-    glDisableClientState(GL_COLOR_ARRAY);
-    return true;
+    glEnable(GL_TEXTURE_2D);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    int count = text->getGlyphCount();
+    const MDL_TextGlyph *glyphs = text->getGlyphs();
+    if (count == 0)
+        return;
+    const MTH_Vector4D &color = text->getColor();
+    glColor4d(color.m_fX, color.m_fY, color.m_fZ, color.m_fW);
+    // A glyph's bitmap is in pixels of the rendered font, which is s times
+    // the text's size: along the axes divided by s it keeps its size on the
+    // screen.
+    const MTH_Vector2D across = x * (1 / s), down = y * (1 / s);
+    for (int i = 0; i < count; i++) {
+        const MDL_TextGlyph &g = glyphs[i];
+        VIEW_GlyphTexture *glyph = getGlyphTexture(font, static_cast<int>(g.m_uiCode));
+        if (glyph->m_uiTexture == 0)
+            continue;
+        MTH_Vector2D pen = origin + (x * g.m_fX + y * g.m_fY) * w;
+        MTH_Vector2D corner = floorHalf(pen + across * glyph->m_iLeft - down * glyph->m_iTop);
+        drawQuad(corner, across * glyph->m_iWidth, down * glyph->m_iRows, true, glyph->m_fUScale, glyph->m_fVScale);
+    }
 }
 
 void VIEW_OpenGL::drawTextAt(const MTH_Vector2D &position, MDL_Font *font, const char *text, const MTH_Vector4D &color,
                              double size)
 {
-    glMatrixMode(GL_TEXTURE);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glDisable(GL_ALPHA_TEST);
-    VIEW_TextRun run;
-    run.m_oOrigin = position * m_fViewportWidth;
-    run.m_oXAxis = MTH_Vector2D(1, 0);
-    run.m_oYAxis = MTH_Vector2D(0, 1);
-    run.m_fScale = 1;
-    run.m_poFont = font;
-    run.m_sText = text;
-    run.m_oColor = color;
-    run.m_fSize = size;
-    run.m_iTabSize = NEW_TEXT_TAB_SIZE;
-    run.m_fLineScale = font != nullptr ? lineScale(font, size) : 0;
-    drawTextRun(run);
-}
-
-void VIEW_OpenGL::drawTextRun(const VIEW_TextRun &run)
-{
-    MDL_Font *font = run.m_poFont;
-    double w = m_fViewportWidth, s = run.m_fScale;
-    if (font == nullptr || !font->isValid() || run.m_sText == nullptr || !(run.m_fSize > 0) || !(s > 0))
-        return;
-    if (!font->setSize(run.m_fSize * w * s))
-        return;
-    glEnable(GL_BLEND);
-    glEnable(GL_TEXTURE_2D);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glColor4d(run.m_oColor.m_fX, run.m_oColor.m_fY, run.m_oColor.m_fZ, run.m_oColor.m_fW);
-    const MTH_Vector2D &x = run.m_oXAxis, &y = run.m_oYAxis;
-    MTH_Vector2D pen = run.m_oOrigin;
-    int previous = 0, lines = 0;
-    const char *at = run.m_sText;
-    while (*at != '\0') {
-        uint64_t codePoint = 0;
-        int used = UTIL_decodeUTF8(&codePoint, at);
-        if (used < 0) {
-            at++; // a sequence cut short by the end of the text
-            continue;
-        }
-        at += used;
-        int code = static_cast<int>(codePoint);
-        if (code == '\t') {
-            double stop = run.m_iTabSize * getGlyphTexture(font, ' ')->m_fAdvance;
-            double travelled = (pen - run.m_oOrigin).dot(x) / s;
-            if (stop > 0) {
-                double next = std::ceil(travelled / stop) * stop;
-                if (next == travelled)
-                    next += stop;
-                pen = pen + x * ((next - travelled) / s);
-            }
-            previous = 0;
-        } else if (code == '\n') {
-            lines++;
-            pen = run.m_oOrigin + y * (lines * run.m_fLineScale * w * s);
-            previous = 0;
-        } else {
-            VIEW_GlyphTexture *glyph = getGlyphTexture(font, code);
-            if (glyph->m_uiTexture != 0) {
-                FT_Vector kerning = {0, 0};
-                FT_Get_Kerning(font->getFace(), static_cast<FT_UInt>(previous),
-                               static_cast<FT_UInt>(glyph->m_iGlyphIndex), FT_KERNING_UNFITTED, &kerning);
-                pen = pen + (x * static_cast<double>(kerning.x) + y * static_cast<double>(kerning.y)) * (1 / (64 * s));
-                MTH_Vector2D corner = floorHalf(pen + (x * glyph->m_iLeft - y * glyph->m_iTop) * (1 / s));
-                drawQuad(corner, x * (glyph->m_iWidth / s), y * (glyph->m_iRows / s), glyph->m_fUScale,
-                         glyph->m_fVScale);
-            }
-            pen = pen + x * (glyph->m_fAdvance / s);
-            previous = glyph->m_iGlyphIndex;
-        }
-    }
+    MDL_Text run;
+    run.editGlobalPosition() = MTH_Vector3D(position.m_fX, position.m_fY, 0);
+    run.setFont(font);
+    run.setSize(size);
+    run.setColor(color);
+    run.setText(text);
+    drawText(&run);
 }
 
 void VIEW_OpenGL::drawShadowedText(const MTH_Vector2D &position, const MTH_Vector2D &size, const char *text,

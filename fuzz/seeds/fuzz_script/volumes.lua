@@ -1,0 +1,12 @@
+-- Collision volumes and the object tree.
+box:setCollisionLayer(6)
+box:setCollisionMask(-1)
+ball:setCollisionMask(4294967295)
+ball:setCollisionLayer(0x80000000)
+print(box:getCollisionLayer(), box:getCollisionMask(), ball:getCollisionLayer(), ball:getCollisionMask())
+box:setScale(v3(2, 1, 1))
+ball:setParent(box)
+local child = newObject(ball)
+print(child:getParent() == ball, ball:isDescendant(box), box:getChildrenCount())
+box:delete()
+print(ball:exist(), child:exist())
