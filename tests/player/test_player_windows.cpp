@@ -3,6 +3,7 @@
 // player with its last window.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,33 @@ TEST_F(PlayerWindows, TheLanguageOptionIsEveryWindowsLanguage)
         TEST_run(VEKTA_PLAYER_EXE, {"--headless", "--language=RU", "--frames", "2", a}, m_aEnvironment);
     EXPECT_EQ(headless.m_iExitCode, 0) << headless.m_sErr;
     EXPECT_NE(headless.m_sErr.find("alpha starts in RU\n"), std::string::npos) << headless.m_sErr;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PlayerWindows, AFailedDocumentShowsItsMessageInItsWindow)
+{
+    // The window shows the message while it is open; the player says it on
+    // standard error as the window closes, and fails.
+    TEST_ProcessResult result = TEST_run(
+        VEKTA_PLAYER_EXE, {"--frames", "3", "--size", "64x48", m_oDir.path("none.vk"), sayingDocument(m_oDir, "ok")},
+        m_aEnvironment);
+    EXPECT_EQ(result.m_iExitCode, 1) << result.m_sErr;
+    EXPECT_NE(result.m_sErr.find("Error opening the file, the file is corrupted."), std::string::npos) << result.m_sErr;
+    EXPECT_NE(result.m_sErr.find("ok starts in DE"), std::string::npos) << result.m_sErr;
+}
+
+TEST_F(PlayerWindows, ASignalClosesEveryWindow)
+{
+    TEST_RunningProcess player(VEKTA_PLAYER_EXE,
+                               {"--size", "64x48", sayingDocument(m_oDir, "alpha"), sayingDocument(m_oDir, "beta")},
+                               m_aEnvironment);
+    ASSERT_TRUE(m_oServer.waitForWindowCount(" - Vekta", 2, 60)) << player.errorSoFar();
+    player.signal(SIGTERM);
+    TEST_ProcessResult ended = player.finish(60);
+    EXPECT_EQ(ended.m_iExitCode, 128 + SIGTERM) << ended.m_sErr;
 }
 
 } // namespace
