@@ -61,6 +61,11 @@ void CTRL_Desktop::setCursor(int kind)
     VIEW_SdlCursor::show(kind);
 }
 
+void CTRL_Desktop::deliverInput(const SDL_Event &, double)
+{
+    // The keyboard, mouse and wheel reach the controller here.
+}
+
 void CTRL_Desktop::openExternal(const char *address)
 {
     if (address == nullptr || address[0] == '\0')

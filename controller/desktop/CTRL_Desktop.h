@@ -2,6 +2,8 @@
 
 #include "controller/CTRL_Generic.h"
 
+union SDL_Event;
+
 // The controller of this platform (Linux desktop). Its window and sound
 // output come with the window shell; headless, it has neither.
 class CTRL_Desktop : public CTRL_Generic {
@@ -30,6 +32,11 @@ public:
     // The chosen language, or else the user's locale: two upper-case
     // letters ("FR"), "US" when the locale names no language.
     void getLanguage(char *output) override;
+
+    // A keyboard, mouse or wheel event of the controller's window, as SDL
+    // gives it (mouse positions in window units, scale drawing pixels per
+    // unit), turned into the controller's input calls.
+    virtual void deliverInput(const SDL_Event &event, double scale);
 
     // The program that opens addresses, looked up on the PATH; "xdg-open"
     // unless changed (tests put a harmless program here).

@@ -145,6 +145,16 @@ bool CTRL_Shell::openWindow(const std::string &path, Origin origin, int width, i
     return true;
 }
 
+unsigned int CTRL_Shell::windowId(int index) const
+{
+    return index >= 0 && index < windowCount() ? m_apoWindows[static_cast<size_t>(index)]->m_poHost->id() : 0;
+}
+
+CTRL_Desktop *CTRL_Shell::controller(int index) const
+{
+    return index >= 0 && index < windowCount() ? m_apoWindows[static_cast<size_t>(index)]->m_poController : nullptr;
+}
+
 CTRL_Shell::Window *CTRL_Shell::windowOf(unsigned int id) const
 {
     for (Window *window : m_apoWindows)
@@ -273,9 +283,9 @@ void CTRL_Shell::dispatch(Window &window, const SDL_Event &event)
         chooseLanguage(window, CTRL_LanguageChooser::code(choice));
 }
 
-void CTRL_Shell::deliverInput(Window &, const SDL_Event &)
+void CTRL_Shell::deliverInput(Window &window, const SDL_Event &event)
 {
-    // The keyboard, mouse and wheel reach the controller here.
+    window.m_poController->deliverInput(event, window.m_poHost->pixelScale());
 }
 
 void CTRL_Shell::chooseLanguage(Window &window, const char *code)

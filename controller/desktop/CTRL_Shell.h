@@ -62,6 +62,10 @@ public:
     // Runs a frame in every window, then closes those that are done.
     void runFrames();
     int windowCount() const { return static_cast<int>(m_apoWindows.size()); }
+    // The SDL identifier and the controller of the window at index, in the
+    // order the windows opened (0 and null past the last).
+    unsigned int windowId(int index) const;
+    CTRL_Desktop *controller(int index) const;
     // The language chosen so far ("" for none).
     const std::string &language() const { return m_sLanguage; }
 

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +26,8 @@ TEST_XServer::TEST_XServer() : m_iPid(0)
     pid_t pid = fork();
     if (pid == 0) {
         close(pipeEnds[0]);
+        // The server goes with the test program, however that ends.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         int quiet = open("/dev/null", O_WRONLY);
         dup2(quiet, 1);
         dup2(quiet, 2);
