@@ -20,18 +20,19 @@ struct Option {
 // it.
 const Option OPTIONS[] = {
     {HEADLESS, "--headless", nullptr, nullptr,
-     "draw off-screen, without a window or display; several\n"
-     "documents then play one after another"},
-    {FRAMES, "--frames", nullptr, "N", "run N frames, then stop (a window closes itself)"},
-    {DT, "--dt", nullptr, "SECONDS", "fixed time step of each frame (default: real time)"},
-    {SIZE, "--size", nullptr, "WxH", "window or off-screen size in pixels (default 800x600)"},
+     "draw off-screen, without a window or display;\n"
+     "several documents then play one after another"},
+    {FRAMES, "--frames", nullptr, "N", "run N frames, then stop (a window closes\nitself)"},
+    {DT, "--dt", nullptr, "SECONDS", "fixed time step of each frame (default: real\ntime)"},
+    {SIZE, "--size", nullptr, "WxH", "window or off-screen size in pixels (default\n800x600)"},
     {LANGUAGE, "--language", nullptr, "CODE",
-     "the language documents are told: FR, DE, IT, ES, RU, ZH\n"
-     "or US (default: the one of the locale)"},
-    {SCREENSHOT, "--screenshot", nullptr, "FILE.png", "after the last frame, write what it drew (one document)"},
+     "the language documents are told: FR, DE, IT,\n"
+     "ES, RU, ZH or US (default: the locale's)"},
+    {SCREENSHOT, "--screenshot", nullptr, "FILE.png", "after the last frame, write what it drew (one\ndocument)"},
     {AUDIO_OUT, "--audio-out", nullptr, "FILE.wav",
-     "write the sound to a WAV file instead of the audio\n"
-     "device, paced by the frames' time steps (one document)"},
+     "write the sound to a WAV file instead of the\n"
+     "audio device, paced by the frames' time steps\n"
+     "(one document)"},
     {HELP, "--help", "-h", nullptr, "print this help and exit"},
     {VERSION, "--version", nullptr, nullptr, "print the player's version and exit"},
 };
@@ -195,7 +196,7 @@ void PLAYER_printUsage(FILE *out)
         while (*line != '\0') {
             const char *end = strchr(line, '\n');
             int length = static_cast<int>(end != nullptr ? end - line : strlen(line));
-            fprintf(out, "  %-23s%.*s\n", firstLine ? name.c_str() : "", length, line);
+            fprintf(out, "  %-27s%.*s\n", firstLine ? name.c_str() : "", length, line);
             firstLine = false;
             line += length + (end != nullptr ? 1 : 0);
         }
