@@ -7,6 +7,7 @@
 #include "foundation/UTIL_Log.h"
 #include "model/MDL_Camera.h"
 #include "model/MDL_Object.h"
+#include "model/MDL_RigidBody.h"
 #include "model/MDL_Viewport.h"
 #include "controller/CTRL_ScriptEngine.h"
 #include "view/VIEW_Generic.h"
@@ -16,6 +17,9 @@ static const double MAX_DELTA_TIME = static_cast<double>(0.1f);
 // Integration steps below this are treated as missing: a frame would need
 // more than ten thousand sub-steps.
 static const double MIN_INTEGRATION_STEP = 1e-5;
+// The friction of a rigid body while the mouse drags it (the
+// single-precision 0.7).
+static const double DRAG_FRICTION = static_cast<double>(0.7f);
 // The text size of the timed message (the single-precision 0.01725).
 static const double MESSAGE_TEXT_SIZE = static_cast<double>(0.01725f);
 
@@ -86,6 +90,14 @@ void CTRL_Generic::update(double deltaTime)
     m_oFrameTimer.start();
 
     if (m_fDeltaTime > 0) {
+        // The grabbed object follows the mouse in each sub-step of its scene;
+        // a body dragged along slides more easily while it is held.
+        MTH_Vector3D drag;
+        bool dragging = dragVelocity(m_fDeltaTime, drag);
+        MDL_RigidBody *body = MDL_RigidBody::cast(dragging ? draggedBody() : nullptr);
+        double friction = body != nullptr ? body->getFriction() : 0;
+        if (body != nullptr)
+            body->setFriction(DRAG_FRICTION);
         for (int i = 0; i < m_oScenes.m_iCount && !m_bHalted; i++) {
             MDL_Scene *scene = m_oScenes.m_pData[i];
             if (!CTRL_sceneSimulates(scene))
@@ -102,9 +114,16 @@ void CTRL_Generic::update(double deltaTime)
             if (n == 0)
                 continue;
             double subStep = m_fDeltaTime / static_cast<double>(n);
-            for (long k = 0; k < n && !m_bHalted; k++)
+            for (long k = 0; k < n && !m_bHalted; k++) {
+                // Scripts called by the step may end the grab.
+                if (dragging && m_poGrabbedObject != nullptr && m_poGrabbedObject->getScene() == scene)
+                    applyDrag(m_poGrabbedObject, drag, subStep);
                 CTRL_stepScene(this, scene, subStep);
+            }
         }
+        // A body deleted meanwhile is still there: the purge comes below.
+        if (body != nullptr)
+            body->setFriction(friction);
         if (!m_bHalted && m_poScriptEngine != nullptr)
             m_poScriptEngine->update(m_fDeltaTime);
     }

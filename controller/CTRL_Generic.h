@@ -11,6 +11,7 @@ class TiXmlDocument;
 class VIEW_Generic;
 class VIEW_Sound;
 class CTRL_ScriptEngine;
+struct CTRL_ScriptEvent;
 class CTRL_MemberIndex;
 class MDL_Object;
 class MDL_Font;
@@ -61,6 +62,24 @@ private:
 // when it held any of it.
 typedef bool (*CTRL_ForgetFunction)(MDL_Object *object, const CTRL_ResourceRemoval &removal);
 // ---- end of resource lists ----
+
+// Object and viewport event codes posted through proxy handles (the values
+// of the scripts' CB_ constants).
+enum {
+    CTRL_CB_EVENT = 2,
+    CTRL_CB_MOUSE_DOWN = 3,
+    CTRL_CB_MOUSE_UP = 4,
+    CTRL_CB_MOUSE_CLICK = 5,
+    CTRL_CB_MOVED = 6,
+};
+
+// Cursor kinds handed to setCursor.
+enum {
+    CTRL_CURSOR_ARROW = 0,
+    CTRL_CURSOR_CROSSHAIR = 1,
+    CTRL_CURSOR_CLOSED_HAND = 2,
+    CTRL_CURSOR_OPEN_HAND = 3,
+};
 
 // The newest document version (config.xml) this player opens.
 const int CTRL_kiPlayerVersionMajor = 1;
@@ -209,6 +228,69 @@ public:
     void removeObject(MDL_Object *object);
     MTH_Vector3D getSceneMouse(const MTH_Vector3D &defaultPoint);
 
+    // ---- Input (CTRL_Input.cpp, CTRL_Pick.cpp, CTRL_Navigate.cpp,
+    // CTRL_Drag.cpp) ----
+    // What the platform shell hands over: key codes (the scripts' KEY_
+    // values; the modifiers shift, control and alt as keys 16, 17 and 18)
+    // and mouse positions in view pixels from the view's top-left corner.
+    //
+    // Keys set or clear their entry (code AND 255) of the key table and go,
+    // unless halted, as an event to the current viewport's script function
+    // and, when that does not consume it, to the scripts' event callback.
+    void keyDown(int code);
+    void keyUp(int code);
+    // The left button: the viewport under the mouse becomes the current
+    // one; the object under the mouse (pick) is grabbed unless it is a
+    // background object, and receives the mouse-down event, which climbs its
+    // parents until a script function consumes it. control is not used.
+    void mouseDown(bool control, double x, double y);
+    // The picked object receives the mouse-up event and, unless the mouse
+    // moved (a squared distance above 10 pixels from the press) or the wheel
+    // turned since the press, the click; the grab ends.
+    void mouseUp(double x, double y);
+    void rightMouseDown(double x, double y);
+    void rightMouseUp(double x, double y);
+    // Any motion: without a button the hover object follows the mouse; with
+    // the left button on a grabbed object, shift moves the grab depth;
+    // otherwise the current viewport's camera navigates.
+    void mouseMove(bool shift, bool control, double x, double y);
+    // amount: the platform's vertical scroll delta times 60. An event for
+    // the scripts; then the grabbed object turns (shift) or its grab depth
+    // changes, or else the camera rolls (shift) or zooms.
+    void mouseWheel(bool shift, double x, double y, double amount);
+    // Recomputes m_poHoverObject and m_oGrabPoint from m_oViewportMouse in
+    // the current viewport: overlays first (the largest z of those hit wins),
+    // then the nearest active mesh along the pick ray (of a skinned mesh,
+    // the bone of the largest weight at the hit point).
+    void pick();
+    // Moves the current viewport's camera by the last mouse motion, as its
+    // navigation mode says.
+    void navigate(bool shift, bool control);
+    // A pixel point in viewport coordinates: u from 0 to 1 across the
+    // viewport, v from 0 to height / width down it. (0, 0) for a view,
+    // document frame or viewport without width.
+    MTH_Vector2D mouseToViewport(const MDL_Viewport *viewport, const MTH_Vector2D &pixel) const;
+    // The last active viewport in the list that holds the pixel point, or
+    // null.
+    MDL_Viewport *viewportUnder(const MTH_Vector2D &pixel) const;
+    // The velocity that takes the grab point to the mouse in the time step
+    // dt (m_fDeltaTime in a frame), kept below the object's m_fMaxMouseMove
+    // per integration step; false (velocity untouched) when nothing is
+    // grabbed, there is no current viewport with a camera, or dt is not
+    // above 0.
+    bool dragVelocity(double dt, MTH_Vector3D &velocity);
+    // Moves the grabbed object (or what carries it) by the velocity for a
+    // physics sub-step of length dt: a movable rigid body gets that speed at
+    // the grab point, a bone bends its chain towards the target and hands
+    // on what the chain does not follow, any other movable object moves, an
+    // object that is not movable hands the drag to its parent. Nothing when
+    // dt is not above 0.
+    void applyDrag(MDL_Object *object, const MTH_Vector3D &velocity, double dt);
+    // The movable rigid body that the drag of the grabbed object reaches, or
+    // null. While it is dragged its friction is 0.7.
+    MDL_Object *draggedBody() const;
+    // ---- end of input ----
+
     // The largest centred rectangle of the document's aspect ratio that fits
     // the view: offset and size in view pixels, and the document height at
     // full width.
@@ -285,6 +367,20 @@ public:
     CTRL_MemberIndex *m_poMemberIndex;
 
 protected:
+    // Input helpers (CTRL_Input.cpp): the previous mouse position kept, the
+    // new one stored and mapped into the current viewport; an input event
+    // for the current viewport and then the scripts; an object event that
+    // climbs the parents from object until consumed.
+    void storeMouse(double x, double y);
+    void keyEvent(int code, bool down);
+    void sendInputEvent(const CTRL_ScriptEvent &event);
+    void postToParents(int code, MDL_Object *object, const MTH_Vector3D &point);
+    // Steps 3 to 5 of the wheel (CTRL_Navigate.cpp): the grabbed object
+    // turns or its grab depth changes, or else the camera rolls or zooms.
+    void wheelNavigate(bool shift, double amount);
+    // The drag of a movable rigid body: the body is woken and the point of
+    // holder under the mouse given the velocity (CTRL_Drag.cpp).
+    void dragRigidBody(MDL_Object *body, MDL_Object *holder, const MTH_Vector3D &velocity);
     // Empties the seven resource lists, destroying their elements.
     void removeAllResources();
     // The font named "default" over the built-in font data.

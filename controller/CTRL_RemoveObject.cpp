@@ -14,6 +14,7 @@ void CTRL_Generic::removeObject(MDL_Object *object)
     for (int i = 0; i < order.m_iCount; i++)
         for (MDL_Object *child = order.m_pData[i]->getFirstChild(); child != nullptr; child = child->getNextSibling())
             order.append(child);
+    bool repick = false, buttonHeld = m_bLeftButtonDown || m_bRightButtonDown;
     for (int i = order.m_iCount - 1; i >= 0; i--) {
         MDL_Object *o = order.m_pData[i];
         int type = o->getType();
@@ -29,13 +30,20 @@ void CTRL_Generic::removeObject(MDL_Object *object)
             if (o == m_poGrabbedObject) {
                 m_poGrabbedObject = nullptr;
                 m_bLeftButtonDown = false;
-                setCursor(3);
+                setCursor(CTRL_CURSOR_OPEN_HAND);
             }
-            if (o == m_poHoverObject)
-                m_poHoverObject = nullptr; // the next mouse event picks again
+            if (o == m_poHoverObject) {
+                m_poHoverObject = nullptr;
+                repick = true;
+            }
         }
     }
     // Unlinks each from its parent, children first, flags it deleted and
     // tells its scene, which frees it at its next purge.
     MDL_Scene::deleteObject(object);
+    // What is under the mouse now, the removed objects left out; while a
+    // button is held the press has lost its object, and its release goes to
+    // none.
+    if (repick && !buttonHeld)
+        pick();
 }

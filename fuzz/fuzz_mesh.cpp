@@ -60,8 +60,14 @@ void exercise(MDL_MeshData &data)
     for (const MTH_Vector3D &o : offsets) {
         double t = 1.0;
         int triangle = -1;
-        if (mesh.pick(centre + o, centre - o * 2.0, t, triangle) &&
-            (triangle < 0 || triangle >= data.m_iNumTriangles || !(t < 1.0)))
+        bool hit = mesh.pick(centre + o, centre - o * 2.0, t, triangle);
+        if (hit && (triangle < 0 || triangle >= data.m_iNumTriangles || !(t < 1.0)))
+            abort();
+        // The pick tree answers what testing every triangle answers.
+        double everyT = 1.0;
+        int everyTriangle = -1;
+        if (mesh.pickEveryTriangle(centre + o, centre - o * 2.0, everyT, everyTriangle) != hit ||
+            (hit && (everyT != t || everyTriangle != triangle)))
             abort();
     }
 
@@ -82,9 +88,13 @@ void exercise(MDL_MeshData &data)
     (void)mesh.isTransparent();
     (void)mesh.castsShadow();
     mesh.makeOwnMaterial();
-    double t = 1.0;
-    int triangle = -1;
-    mesh.pick(centre + offsets[0], centre - offsets[0], t, triangle);
+    double t = 1.0, everyT = 1.0;
+    int triangle = -1, everyTriangle = -1;
+    // After the edits the tree is refitted: still the same answer.
+    if (mesh.pick(centre + offsets[0], centre - offsets[0], t, triangle) !=
+            mesh.pickEveryTriangle(centre + offsets[0], centre - offsets[0], everyT, everyTriangle) ||
+        t != everyT || triangle != everyTriangle)
+        abort();
     mesh.resetVertexPositions();
     mesh.resetVertexColors();
     if (data.m_iNumNonOpaqueColors != data.countNonOpaqueColors())

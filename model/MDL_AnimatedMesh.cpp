@@ -67,7 +67,7 @@ struct Placement {
 MDL_AnimatedMesh::MDL_AnimatedMesh()
     : m_iNumBindings(0), m_ppoGroups(nullptr), m_ppoBones(nullptr), m_bLocked(false), m_poDeformedPositions(nullptr),
       m_poDeformedNormals(nullptr), m_poDeformedFaces(nullptr), m_iNumDeformedVertices(0), m_iNumDeformedNormals(0),
-      m_iNumDeformedFaces(0), m_poDeformedSource(nullptr), m_bDeformedData(false)
+      m_iNumDeformedFaces(0), m_poDeformedSource(nullptr), m_bDeformedData(false), m_uiDeformVersion(0)
 {
     m_iType = OBJECT_ANIMATED_MESH;
 }
@@ -76,7 +76,7 @@ MDL_AnimatedMesh::MDL_AnimatedMesh(const MDL_AnimatedMesh &other)
     : MDL_Mesh(other), m_iNumBindings(0), m_ppoGroups(nullptr), m_ppoBones(nullptr), m_bLocked(other.m_bLocked),
       m_poDeformedPositions(nullptr), m_poDeformedNormals(nullptr), m_poDeformedFaces(nullptr),
       m_iNumDeformedVertices(0), m_iNumDeformedNormals(0), m_iNumDeformedFaces(0), m_poDeformedSource(nullptr),
-      m_bDeformedData(false)
+      m_bDeformedData(false), m_uiDeformVersion(0)
 {
     if (other.m_iNumBindings > 0) {
         m_ppoGroups = copyArray(other.m_ppoGroups, other.m_iNumBindings);
@@ -108,6 +108,8 @@ void MDL_AnimatedMesh::freeDeformed()
     m_iNumDeformedVertices = m_iNumDeformedNormals = m_iNumDeformedFaces = 0;
     m_poDeformedSource = nullptr;
     m_bDeformedData = false;
+    m_uiDeformVersion++;
+    m_oDeformedPickCache.clear();
 }
 
 void MDL_AnimatedMesh::freeBindings()
@@ -179,6 +181,18 @@ const MTH_Vector3D &MDL_AnimatedMesh::boundingBoxMin()
 const MTH_Vector3D &MDL_AnimatedMesh::boundingBoxMax()
 {
     return m_bDeformedData ? m_oDeformedMax : MDL_Mesh::boundingBoxMax();
+}
+
+const MDL_PickTree *MDL_AnimatedMesh::pickTree(const MTH_Vector3D *&positions, int &positionCount)
+{
+    if (!m_bDeformedData)
+        return MDL_Mesh::pickTree(positions, positionCount);
+    if (m_poMeshData == nullptr)
+        return nullptr;
+    positions = m_poDeformedPositions;
+    positionCount = m_iNumDeformedVertices;
+    return m_oDeformedPickCache.tree(positions, positionCount, m_poMeshData->m_puiTriangles,
+                                     m_poMeshData->m_iNumTriangles, m_uiDeformVersion);
 }
 
 // --- bindings ---
@@ -265,6 +279,7 @@ bool MDL_AnimatedMesh::deform(bool force)
     }
     matchMeshData();
     m_bChanged = true;
+    m_uiDeformVersion++;
     const int vertices = m_iNumDeformedVertices;
     const int normals = m_iNumDeformedNormals;
     // Each array is cleared over its own length.

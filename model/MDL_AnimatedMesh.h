@@ -40,6 +40,9 @@ public:
     MDL_Face *faceNormals() override;
     const MTH_Vector3D &boundingBoxMin() override;
     const MTH_Vector3D &boundingBoxMax() override;
+    // The tree over the deformed positions (kept up to date with every
+    // deformation), or the mesh data's while there are none.
+    const MDL_PickTree *pickTree(const MTH_Vector3D *&positions, int &positionCount) override;
 
     // --- bindings ---
     // Makes count empty bindings (the earlier ones are dropped). False,
@@ -106,6 +109,9 @@ public:
     MDL_MeshData *m_poDeformedSource;
     // The mesh answers from the deformed arrays (a copy, or deformed once).
     bool m_bDeformedData;
+    // Counts the changes of the deformed positions, for the pick tree.
+    uint32_t m_uiDeformVersion;
+    MDL_PickCache m_oDeformedPickCache;
 
 private:
     // Makes the deformed arrays match the current mesh data: when it is

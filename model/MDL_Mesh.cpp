@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "model/MDL_Material.h"
+#include "model/MDL_RayTriangle.h"
 
 namespace {
 
@@ -167,50 +168,30 @@ bool MDL_Mesh::castsShadow() const
 
 namespace {
 
-// The ray-triangle test of MDL_intersectRayTriangle, with the mesh's
-// double-sidedness given, inlined into the pick loop.
 inline bool intersect(const MTH_Vector3D &origin, const MTH_Vector3D &direction, const MTH_Vector3D &a,
                       const MTH_Vector3D &b, const MTH_Vector3D &c, double &t, bool anySide, bool doubleSided)
 {
-    const MTH_Vector3D ab = b - a;
-    const MTH_Vector3D ac = c - a;
-    const MTH_Vector3D n = ab.cross(ac);
-    const double d = direction.dot(n);
-    // The front faces the ray when d < 0; d = 0 (parallel ray, degenerate
-    // triangle or zero direction) never hits, so nothing below divides by 0.
-    if (!(d < 0.0) && !(d != 0.0 && doubleSided))
-        return false;
-    const double s = (n.dot(a) - n.dot(origin)) / d;
-    if (!(s < t))
-        return false;
-    if (!anySide && !(s > 0.0))
-        return false;
+    return MDL_bRayMeetsTriangle(origin, direction, a, b, c, t, anySide, doubleSided, t);
+}
 
-    // Inside test in the plane of the two axes other than n's largest
-    // component: both sub-areas have that component's sign and their sum
-    // does not exceed it (edges and corners count as inside).
-    const MTH_Vector3D p = origin + direction * s - a;
-    const double ax = std::fabs(n.m_fX), ay = std::fabs(n.m_fY), az = std::fabs(n.m_fZ);
-    double u1, u2, v1, v2, p1, p2, area;
-    if (ax >= ay && ax >= az) {
-        u1 = ab.m_fY, u2 = ab.m_fZ, v1 = ac.m_fY, v2 = ac.m_fZ, p1 = p.m_fY, p2 = p.m_fZ, area = n.m_fX;
-    } else if (ay >= az) {
-        u1 = ab.m_fZ, u2 = ab.m_fX, v1 = ac.m_fZ, v2 = ac.m_fX, p1 = p.m_fZ, p2 = p.m_fX, area = n.m_fY;
-    } else {
-        u1 = ab.m_fX, u2 = ab.m_fY, v1 = ac.m_fX, v2 = ac.m_fY, p1 = p.m_fX, p2 = p.m_fY, area = n.m_fZ;
+// Whether the segment's ray meets the box's twelve triangles, wound to face
+// outwards, below t; either side of the origin counts, so a segment that
+// starts inside the box passes.
+bool meetsBox(const MTH_Vector3D &from, const MTH_Vector3D &direction, const MTH_Vector3D &lo, const MTH_Vector3D &hi,
+              double t, bool doubleSided)
+{
+    MTH_Vector3D corner[8];
+    for (int i = 0; i < 8; i++)
+        corner[i] = MTH_Vector3D((i & 1) ? hi.m_fX : lo.m_fX, (i & 2) ? hi.m_fY : lo.m_fY, (i & 4) ? hi.m_fZ : lo.m_fZ);
+    static const int BOX[12][3] = {{0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5}, {0, 1, 5}, {0, 5, 4},
+                                   {2, 6, 7}, {2, 7, 3}, {0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6}};
+    for (int i = 0; i < 12; i++) {
+        double boxT = t;
+        if (intersect(from, direction, corner[BOX[i][0]], corner[BOX[i][1]], corner[BOX[i][2]], boxT, true,
+                      doubleSided))
+            return true;
     }
-    // p = a + beta (b - a) + gamma (c - a), scaled by area.
-    const double beta = p1 * v2 - p2 * v1;
-    const double gamma = u1 * p2 - u2 * p1;
-    if (area > 0.0) {
-        if (beta < 0.0 || gamma < 0.0 || beta + gamma > area)
-            return false;
-    } else {
-        if (beta > 0.0 || gamma > 0.0 || beta + gamma < area)
-            return false;
-    }
-    t = s;
-    return true;
+    return false;
 }
 
 } // namespace
@@ -222,31 +203,40 @@ bool MDL_intersectRayTriangle(const MDL_Mesh *mesh, const MTH_Vector3D &origin, 
     return intersect(origin, direction, a, b, c, t, anySide, mesh != nullptr && mesh->isDoubleSided());
 }
 
+const MDL_PickTree *MDL_Mesh::pickTree(const MTH_Vector3D *&positions, int &positionCount)
+{
+    if (m_poMeshData == nullptr)
+        return nullptr;
+    positions = m_poMeshData->m_poPositions;
+    positionCount = m_poMeshData->m_iNumVertices;
+    return m_poMeshData->getPickTree();
+}
+
 bool MDL_Mesh::pick(const MTH_Vector3D &from, const MTH_Vector3D &to, double &t, int &triangle)
+{
+    return pickTriangles(from, to, t, triangle, false);
+}
+
+bool MDL_Mesh::pickEveryTriangle(const MTH_Vector3D &from, const MTH_Vector3D &to, double &t, int &triangle)
+{
+    return pickTriangles(from, to, t, triangle, true);
+}
+
+bool MDL_Mesh::pickTriangles(const MTH_Vector3D &from, const MTH_Vector3D &to, double &t, int &triangle,
+                             bool everyTriangle)
 {
     if (m_poMeshData == nullptr)
         return false;
     const MTH_Vector3D direction = to - from;
-
-    // The box's twelve triangles, wound to face outwards; either side of the
-    // origin counts, so a segment that starts inside the box passes.
-    const MTH_Vector3D &lo = boundingBoxMin();
-    const MTH_Vector3D &hi = boundingBoxMax();
-    MTH_Vector3D corner[8];
-    for (int i = 0; i < 8; i++)
-        corner[i] = MTH_Vector3D((i & 1) ? hi.m_fX : lo.m_fX, (i & 2) ? hi.m_fY : lo.m_fY, (i & 4) ? hi.m_fZ : lo.m_fZ);
-    static const int BOX[12][3] = {{0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5}, {0, 1, 5}, {0, 5, 4},
-                                   {2, 6, 7}, {2, 7, 3}, {0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6}};
     const bool doubleSided = isDoubleSided();
-    bool inBox = false;
-    for (int i = 0; i < 12 && !inBox; i++) {
-        double boxT = t;
-        inBox = intersect(from, direction, corner[BOX[i][0]], corner[BOX[i][1]], corner[BOX[i][2]], boxT, true,
-                          doubleSided);
-    }
-    if (!inBox)
+    if (!meetsBox(from, direction, boundingBoxMin(), boundingBoxMax(), t, doubleSided))
         return false;
-
+    const MTH_Vector3D *positions = nullptr;
+    int positionCount = 0;
+    const MDL_PickTree *tree = everyTriangle ? nullptr : pickTree(positions, positionCount);
+    if (tree != nullptr)
+        return tree->pick(positions, positionCount, m_poMeshData->m_puiTriangles, from, direction, doubleSided, t,
+                          triangle);
     bool hit = false;
     const int n = m_poMeshData->m_iNumTriangles;
     const uint32_t *v = m_poMeshData->m_puiTriangles;

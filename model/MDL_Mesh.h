@@ -102,8 +102,15 @@ public:
     // when double-sided). t holds the nearest parameter so far; only nearer
     // hits count. On a hit, t and triangle are set and the result is true.
     // The bounding box is tested first: a ray that misses it fails without
-    // testing any triangle.
+    // testing any triangle. The triangles are found through the geometry's
+    // pick tree, with the answer of testing every one in index order (of
+    // equally near hits, the lowest index).
     bool pick(const MTH_Vector3D &from, const MTH_Vector3D &to, double &t, int &triangle);
+    // The same answer by testing every triangle in index order.
+    bool pickEveryTriangle(const MTH_Vector3D &from, const MTH_Vector3D &to, double &t, int &triangle);
+    // The pick tree of the geometry the mesh answers with, and the
+    // positions it is built over; null without mesh data.
+    virtual const MDL_PickTree *pickTree(const MTH_Vector3D *&positions, int &positionCount);
 
     // --- shadow volume ---
     // Builds the stencil shadow volume for lamp (the scene's shadow lamp),
@@ -140,6 +147,9 @@ public:
     bool m_bShadowSun;
     bool m_bShadowCapped;
     double m_fShadowDepth;
+
+private:
+    bool pickTriangles(const MTH_Vector3D &from, const MTH_Vector3D &to, double &t, int &triangle, bool everyTriangle);
 };
 
 // Whether the ray origin + s x direction meets the triangle (a, b, c) at some

@@ -109,6 +109,7 @@ void MDL_MeshData::clear()
     m_oMax = MTH_Vector3D();
     m_bFaceNormalsStale = false;
     m_uiGeometryVersion++;
+    m_oPickCache.clear();
 }
 
 void MDL_MeshData::setName(const char *name)
@@ -350,6 +351,11 @@ void MDL_MeshData::computeFaceNormals()
         face.m_bFacesLamp = false;
     }
     m_bFaceNormalsStale = false;
+}
+
+const MDL_PickTree *MDL_MeshData::getPickTree()
+{
+    return m_oPickCache.tree(m_poPositions, m_iNumVertices, m_puiTriangles, m_iNumTriangles, m_uiGeometryVersion);
 }
 
 MDL_Face *MDL_MeshData::getFaces()

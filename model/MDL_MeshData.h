@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "foundation/MTH_Vector.h"
+#include "model/MDL_PickTree.h"
 
 class TiXmlElement;
 
@@ -92,6 +93,9 @@ public:
     MDL_Face *getFaces();
     // The box of the current positions ((0, 0, 0) for none) into min and max.
     void computeBoundingBox(MTH_Vector3D &min, MTH_Vector3D &max) const;
+    // The pick tree over the current positions and triangles: built at the
+    // first pick, refitted after position edits, built again after a load.
+    const MDL_PickTree *getPickTree();
 
     // --- vertex edits (i must be a vertex or colour index) ---
     // The first edit keeps a copy of all positions; the box grows to hold p.
@@ -135,6 +139,7 @@ public:
     // Counts position edits and resets, so that shadow volumes built from
     // these positions can tell they are out of date.
     uint32_t m_uiGeometryVersion;
+    MDL_PickCache m_oPickCache;
 
 private:
     bool fail(const char *what);

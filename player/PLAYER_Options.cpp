@@ -6,7 +6,7 @@
 
 namespace {
 
-enum OptionId { HEADLESS, FRAMES, DT, SIZE, LANGUAGE, SCREENSHOT, AUDIO_OUT, HELP, VERSION };
+enum OptionId { HEADLESS, FRAMES, DT, SIZE, LANGUAGE, SCREENSHOT, AUDIO_OUT, INPUT, HELP, VERSION };
 
 struct Option {
     OptionId m_eId;
@@ -33,6 +33,10 @@ const Option OPTIONS[] = {
      "write the sound to a WAV file instead of the\n"
      "audio device, paced by the frames' time steps\n"
      "(one document)"},
+    {INPUT, "--input", nullptr, "FILE",
+     "input events before given frames, one a line:\n"
+     "FRAME VERB ARGUMENTS (keyDown CODE, mouseDown\n"
+     "X Y, ...); every document gets them"},
     {HELP, "--help", "-h", nullptr, "print this help and exit"},
     {VERSION, "--version", nullptr, nullptr, "print the player's version and exit"},
 };
@@ -130,6 +134,13 @@ bool apply(const Option &option, const char *value, PLAYER_Options &options, std
             return false;
         }
         options.m_sAudioOut = value;
+        return true;
+    case INPUT:
+        if (value == nullptr || value[0] == '\0') {
+            error = "--input needs the name of a file of input events";
+            return false;
+        }
+        options.m_sInput = value;
         return true;
     case SCREENSHOT:
         if (value == nullptr || value[0] == '\0') {

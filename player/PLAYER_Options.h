@@ -16,6 +16,7 @@ struct PLAYER_Options {
     std::string m_sLanguage;   // "FR" ... "US"; empty: the user's locale
     std::string m_sAudioOut;   // WAV file that captures the sound; empty: none
     std::string m_sScreenshot; // PNG file for what the last frame drew; empty: none
+    std::string m_sInput;      // text file of input events for the frames; empty: none
     std::vector<std::string> m_asDocuments;
 };
 

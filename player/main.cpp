@@ -10,6 +10,7 @@
 #include "controller/CTRL_Generic.h"
 #include "controller/desktop/CTRL_Desktop.h"
 #include "controller/desktop/CTRL_HeadlessHost.h"
+#include "controller/desktop/CTRL_InputScript.h"
 #include "controller/desktop/CTRL_Interrupt.h"
 #include "controller/desktop/CTRL_Shell.h"
 #include "foundation/UTIL_Bitmap.h"
@@ -46,7 +47,7 @@ static std::string builtInDocument()
 // or the document could not be played or its screenshot written. A signal
 // stops the frames (and a running script) and the document closes as after
 // its last frame: nothing of the stop is reported.
-static bool playHeadless(const std::string &path, const PLAYER_Options &options)
+static bool playHeadless(const std::string &path, const PLAYER_Options &options, CTRL_InputScript *input)
 {
     // The controller owns the engine and deletes it.
     CTRL_Desktop controller(new LMP_ScriptEngine());
@@ -74,6 +75,9 @@ static bool playHeadless(const std::string &path, const PLAYER_Options &options)
             }
             fprintf(stderr, "vekta: no OpenGL (%s): drawing nothing\n", host.failure());
         }
+        if (input != nullptr)
+            input->rewind();
+        host.setInput(input);
         host.run(options.m_iFrames, options.m_fDeltaTime, wantShot ? &shot : nullptr);
     }
     bool ok = true;
@@ -94,7 +98,7 @@ static bool playHeadless(const std::string &path, const PLAYER_Options &options)
 
 // Plays the documents in windows, all at once; false when one failed or no
 // window could be opened.
-static bool playInWindows(const PLAYER_Options &options)
+static bool playInWindows(const PLAYER_Options &options, const CTRL_InputScript *input)
 {
     CTRL_ShellSettings settings;
     settings.m_iWidth = options.m_iWidth;
@@ -104,6 +108,7 @@ static bool playInWindows(const PLAYER_Options &options)
     settings.m_sScreenshot = options.m_sScreenshot;
     settings.m_sAudioOut = options.m_sAudioOut;
     settings.m_sLanguage = options.m_sLanguage;
+    settings.m_poInput = input;
     CTRL_Shell shell(settings, [] { return new CTRL_Desktop(new LMP_ScriptEngine()); });
     if (!shell.start(options.m_asDocuments))
         return false;
@@ -131,6 +136,17 @@ int main(int argc, char **argv)
         printf("vekta %s\n", VEKTA_VERSION);
         return 0;
     }
+    // Every document gets the same input events.
+    CTRL_InputScript inputFile;
+    CTRL_InputScript *input = nullptr;
+    if (!options.m_sInput.empty()) {
+        char reason[1024];
+        if (!inputFile.load(options.m_sInput.c_str(), reason, sizeof(reason))) {
+            fprintf(stderr, "vekta: %s\n", reason);
+            return 2;
+        }
+        input = &inputFile;
+    }
     if (options.m_asDocuments.empty())
         options.m_asDocuments.push_back(builtInDocument());
     CTRL_Interrupt::install();
@@ -138,9 +154,9 @@ int main(int argc, char **argv)
     if (options.m_bHeadless) {
         for (const std::string &path : options.m_asDocuments)
             if (CTRL_Interrupt::signal() == 0)
-                ok = playHeadless(path, options) && ok;
+                ok = playHeadless(path, options, input) && ok;
     } else {
-        ok = playInWindows(options);
+        ok = playInWindows(options, input);
     }
     // Stopped by a signal: the shells' convention, 128 plus its number.
     if (CTRL_Interrupt::signal() != 0)

@@ -49,31 +49,6 @@ LMP_Viewport *LMP_Viewport::create(lua_State *L)
 
 // --- events ---
 
-// The mouse point of a wheel record (in units of the view's width from its
-// upper left corner) in the viewport's coordinates: through the document
-// frame to frame units, then from the viewport's corner in units of its
-// width. A degenerate view, frame or viewport gives the frame point or 0.
-static MTH_Vector2D mouseToViewport(CTRL_Generic *controller, const MDL_Viewport *viewport, const MTH_Vector2D &point)
-{
-    MTH_Vector2D result = point;
-    if (controller == nullptr)
-        return result;
-    CTRL_Generic::DocumentFrame frame = controller->documentFrame();
-    double viewWidth = controller->m_oViewSize.m_fX;
-    if (frame.m_fWidth > 0 && std::isfinite(frame.m_fWidth) && std::isfinite(viewWidth)) {
-        result.m_fX = (point.m_fX * viewWidth - frame.m_oOffset.m_fX) / frame.m_fWidth;
-        result.m_fY = (point.m_fY * viewWidth - frame.m_oOffset.m_fY) / frame.m_fWidth;
-    }
-    double width = viewport->m_oViewportSize.m_fX;
-    if (width != 0 && std::isfinite(width)) {
-        result.m_fX = (result.m_fX - viewport->m_oViewportPosition.m_fX) / width;
-        result.m_fY = (result.m_fY - viewport->m_oViewportPosition.m_fY) / width;
-    }
-    if (!std::isfinite(result.m_fX) || !std::isfinite(result.m_fY))
-        result = MTH_Vector2D();
-    return result;
-}
-
 int LMP_Viewport::handleCallback(UTIL_EventHost *host, int code, va_list args)
 {
     LMP_ScriptEngine *engine = LMP_ScriptEngine::of(host);
@@ -101,8 +76,13 @@ int LMP_Viewport::handleCallback(UTIL_EventHost *host, int code, va_list args)
         break;
     case CTRL_ScriptEvent::ZOOM: {
         lua_pushnumber(L, event->m_fZoom);
+        // The record holds the mouse in units of the view's width.
         MTH_Vector2D mouse = event->m_poZoomVector != nullptr ? *event->m_poZoomVector : MTH_Vector2D();
-        *LMP_iPushV2(L) = mouseToViewport(engine->m_poController, viewport, mouse);
+        CTRL_Generic *controller = engine->m_poController;
+        MTH_Vector2D at;
+        if (controller != nullptr)
+            at = controller->mouseToViewport(viewport, mouse * controller->m_oViewSize.m_fX);
+        *LMP_iPushV2(L) = at;
         break;
     }
     default:

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "controller/desktop/CTRL_SdlInput.h"
 #include "foundation/UTIL_Log.h"
 #include "view/desktop/VIEW_SdlCursor.h"
 #include "view/desktop/VIEW_SdlSound.h"
@@ -18,12 +19,13 @@
 extern char **environ;
 
 CTRL_Desktop::CTRL_Desktop(CTRL_ScriptEngine *engine)
-    : CTRL_Generic(engine, CTRL_PLATFORM_LINUX), m_iCursor(0), m_sOpenProgram("xdg-open")
+    : CTRL_Generic(engine, CTRL_PLATFORM_LINUX), m_iCursor(0), m_sOpenProgram("xdg-open"), m_poSdlInput(nullptr)
 {
 }
 
 CTRL_Desktop::~CTRL_Desktop()
 {
+    delete m_poSdlInput;
     delete m_poSound;
     m_poSound = nullptr;
 }
@@ -61,9 +63,12 @@ void CTRL_Desktop::setCursor(int kind)
     VIEW_SdlCursor::show(kind);
 }
 
-void CTRL_Desktop::deliverInput(const SDL_Event &, double)
+void CTRL_Desktop::deliverInput(const SDL_Event &event, double scaleX, double scaleY)
 {
-    // The keyboard, mouse and wheel reach the controller here.
+    if (m_poSdlInput == nullptr)
+        m_poSdlInput = new CTRL_SdlInput(this);
+    m_poSdlInput->setScale(scaleX, scaleY);
+    m_poSdlInput->handle(event);
 }
 
 void CTRL_Desktop::openExternal(const char *address)

@@ -2,6 +2,7 @@
 
 #include "controller/CTRL_Generic.h"
 
+class CTRL_SdlInput;
 union SDL_Event;
 
 // The controller of this platform (Linux desktop). Its window and sound
@@ -34,9 +35,10 @@ public:
     void getLanguage(char *output) override;
 
     // A keyboard, mouse or wheel event of the controller's window, as SDL
-    // gives it (mouse positions in window units, scale drawing pixels per
-    // unit), turned into the controller's input calls.
-    virtual void deliverInput(const SDL_Event &event, double scale);
+    // gives it (mouse positions in window units; scaleX and scaleY drawing
+    // pixels per unit), turned into the controller's input calls
+    // (CTRL_SdlInput).
+    virtual void deliverInput(const SDL_Event &event, double scaleX, double scaleY);
 
     // The program that opens addresses, looked up on the PATH; "xdg-open"
     // unless changed (tests put a harmless program here).
@@ -52,4 +54,7 @@ public:
     static void languageOfLocale(const char *locale, char *output);
     // The first non-empty of LANGUAGE, LC_ALL, LC_MESSAGES and LANG, or null.
     static const char *userLocale();
+
+private:
+    CTRL_SdlInput *m_poSdlInput; // made with the first event delivered
 };

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "controller/CTRL_Generic.h"
+#include "controller/desktop/CTRL_InputScript.h"
 #include "controller/desktop/CTRL_Interrupt.h"
 #include "foundation/UTIL_Bitmap.h"
 #include "view/desktop/VIEW_EglContext.h"
@@ -56,6 +57,8 @@ long CTRL_HeadlessHost::run(long frames, double deltaTime, UTIL_Bitmap *lastFram
         return 0;
     long done = 0;
     while ((frames < 0 || done < frames) && CTRL_Interrupt::signal() == 0) {
+        if (m_poInput != nullptr)
+            m_poInput->deliver(m_poController, done + 1);
         if (m_poContext != nullptr)
             m_oDrawing.refresh(m_poContext, m_poContext->width(), m_poContext->height(), deltaTime);
         else

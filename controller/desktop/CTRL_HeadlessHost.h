@@ -4,6 +4,7 @@
 #include "view/null/VIEW_Null.h"
 
 class CTRL_Generic;
+class CTRL_InputScript;
 class UTIL_Bitmap;
 class VIEW_EglContext;
 class VIEW_Generic;
@@ -40,8 +41,13 @@ public:
     // empty. Returns the number of frames run.
     long run(long frames, double deltaTime, UTIL_Bitmap *lastFrame = nullptr);
 
+    // Events to hand the controller before each frame (not owned; null:
+    // none).
+    void setInput(CTRL_InputScript *input) { m_poInput = input; }
+
 private:
     CTRL_Generic *m_poController;
+    CTRL_InputScript *m_poInput = nullptr;
     VIEW_Generic *m_poRenderer; // without OpenGL
     VIEW_Null m_oNullRenderer;
     VIEW_EglContext *m_poContext;

@@ -80,7 +80,7 @@ void CTRL_LanguageChooser::open(const char *current)
     m_bOpen = true;
 }
 
-int CTRL_LanguageChooser::handleEvent(const SDL_Event &event, int width, int height, double scale)
+int CTRL_LanguageChooser::handleEvent(const SDL_Event &event, int width, int height, double scaleX, double scaleY)
 {
     if (!m_bOpen)
         return -1;
@@ -118,13 +118,13 @@ int CTRL_LanguageChooser::handleEvent(const SDL_Event &event, int width, int hei
         }
         break;
     case SDL_MOUSEMOTION: {
-        int at = choiceAt(l, event.motion.x * scale, event.motion.y * scale);
+        int at = choiceAt(l, event.motion.x * scaleX, event.motion.y * scaleY);
         if (at >= 0)
             m_iSelected = at;
         break;
     }
     case SDL_MOUSEBUTTONDOWN: {
-        double x = event.button.x * scale, y = event.button.y * scale;
+        double x = event.button.x * scaleX, y = event.button.y * scaleY;
         int at = choiceAt(l, x, y);
         if (at >= 0)
             chosen = at;

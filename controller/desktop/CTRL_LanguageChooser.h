@@ -42,10 +42,10 @@ public:
     int selected() const { return m_iSelected; }
 
     // An event of the window while the panel is open; pixels are the
-    // drawing surface's (width x height), scale the surface's pixels per
-    // window unit (mouse positions come in window units). Returns the
-    // choice made, which closes the panel, or -1.
-    int handleEvent(const SDL_Event &event, int width, int height, double scale);
+    // drawing surface's (width x height), scaleX and scaleY the surface's
+    // pixels per window unit (mouse positions come in window units).
+    // Returns the choice made, which closes the panel, or -1.
+    int handleEvent(const SDL_Event &event, int width, int height, double scaleX, double scaleY);
 
     void drawOverlay(VIEW_OpenGL *renderer, int width, int height) override;
 

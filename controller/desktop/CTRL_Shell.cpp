@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "controller/desktop/CTRL_Desktop.h"
+#include "controller/desktop/CTRL_InputScript.h"
 #include "controller/desktop/CTRL_Interrupt.h"
 #include "controller/desktop/CTRL_LanguageChooser.h"
 #include "controller/desktop/CTRL_WindowHost.h"
@@ -58,6 +59,7 @@ struct CTRL_Shell::Window {
     // the controller's either.
     std::vector<bool> m_abTakenKeys;
     unsigned int m_uiTakenButtons = 0;
+    int m_iNextInput = 0; // the next event of the input file
 };
 
 CTRL_Shell::CTRL_Shell(const CTRL_ShellSettings &settings, std::function<CTRL_Desktop *()> makeController)
@@ -276,7 +278,9 @@ void CTRL_Shell::dispatch(Window &window, const SDL_Event &event)
         window.m_uiTakenButtons |= buttonBit;
     int width = 0, height = 0;
     window.m_poHost->window()->drawableSize(width, height);
-    int choice = chooser.handleEvent(event, width, height, window.m_poHost->pixelScale());
+    double scaleX = 1, scaleY = 1;
+    window.m_poHost->pixelScale(scaleX, scaleY);
+    int choice = chooser.handleEvent(event, width, height, scaleX, scaleY);
     if (!chooser.isOpen())
         VIEW_SdlCursor::show(window.m_poController->m_iCursor);
     if (choice >= 0)
@@ -285,7 +289,9 @@ void CTRL_Shell::dispatch(Window &window, const SDL_Event &event)
 
 void CTRL_Shell::deliverInput(Window &window, const SDL_Event &event)
 {
-    window.m_poController->deliverInput(event, window.m_poHost->pixelScale());
+    double x = 1, y = 1;
+    window.m_poHost->pixelScale(x, y);
+    window.m_poController->deliverInput(event, x, y);
 }
 
 void CTRL_Shell::chooseLanguage(Window &window, const char *code)
@@ -312,6 +318,10 @@ void CTRL_Shell::frame(Window &window)
     // Without a frame count, any frame may turn out to be the last one: each
     // is read back while it is still in the back buffer.
     bool read = window.m_bScreenshot && (frames < 0 || window.m_iFramesDone + 1 == frames);
+    // The events of an input file come before their frames, in every window
+    // from its first frame on.
+    if (m_oSettings.m_poInput != nullptr)
+        m_oSettings.m_poInput->deliver(window.m_poController, window.m_iFramesDone + 1, window.m_iNextInput);
     // A signal stops the script of the frame that runs.
     CTRL_Interrupt::setEngine(window.m_poController->m_poScriptEngine);
     window.m_poHost->frame(m_oSettings.m_fDeltaTime, window.m_poChooser, read ? &window.m_oShot : nullptr);

@@ -8,6 +8,7 @@
 
 union SDL_Event;
 class CTRL_Desktop;
+class CTRL_InputScript;
 class CTRL_LanguageChooser;
 class CTRL_WindowHost;
 
@@ -20,6 +21,7 @@ struct CTRL_ShellSettings {
     std::string m_sScreenshot; // PNG file for the last frame of the first document's window; empty: none
     std::string m_sAudioOut;   // WAV file for the first document's sound; empty: the audio device
     std::string m_sLanguage;   // the language given to every controller; empty: the user's locale
+    const CTRL_InputScript *m_poInput = nullptr; // events for the frames of every window (not owned)
 };
 
 // The player on the desktop: one window per document, each with its own

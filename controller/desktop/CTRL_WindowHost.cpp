@@ -42,12 +42,16 @@ unsigned int CTRL_WindowHost::id() const
     return m_poWindow != nullptr ? m_poWindow->id() : 0;
 }
 
-double CTRL_WindowHost::pixelScale() const
+void CTRL_WindowHost::pixelScale(double &x, double &y) const
 {
+    x = y = 1;
     if (m_poWindow == nullptr)
-        return 1;
+        return;
     int drawWidth = 0, drawHeight = 0, width = 0, height = 0;
     m_poWindow->drawableSize(drawWidth, drawHeight);
     m_poWindow->windowSize(width, height);
-    return width > 0 && drawWidth > 0 ? static_cast<double>(drawWidth) / width : 1;
+    if (width > 0 && drawWidth > 0)
+        x = static_cast<double>(drawWidth) / width;
+    if (height > 0 && drawHeight > 0)
+        y = static_cast<double>(drawHeight) / height;
 }

@@ -36,9 +36,9 @@ public:
     VIEW_SdlWindow *window() const { return m_poWindow; }
     // The identifier that the window's SDL events carry; 0 before open.
     unsigned int id() const;
-    // The drawing surface's pixels per window unit (above 1 on a
-    // high-density display); 1 before open.
-    double pixelScale() const;
+    // The drawing surface's pixels per window unit across and down (above 1
+    // on a high-density display); 1 before open.
+    void pixelScale(double &x, double &y) const;
 
 private:
     VIEW_SdlWindow *m_poWindow;

@@ -43,6 +43,30 @@ local function buildPile(scene)
   return pile
 end
 
+-- The mouse: a click makes an arm of the ring grow or shrink back, the
+-- arms and the pile's crates and balls can be dragged, and dragging
+-- elsewhere (or with the right button) turns the camera about the ring; the
+-- wheel brings it nearer.
+local function makeInteractive(pile)
+  for _, arm in ipairs(arms) do
+    arm:enableState(STATE_ACTIVE + STATE_MOVABLE, SCOPE_OBJECT)
+    arm:setCallback(CB_MOUSE_CLICK, function(object)
+      local size = object:getScale():x() < 0.5 and 0.6 or 0.4
+      object:setScale(v3(size, size, size))
+    end)
+  end
+  -- A body is dragged through the mesh that shows it.
+  for _, body in ipairs(pile) do
+    body:enableState(STATE_MOVABLE, SCOPE_OBJECT)
+    body:getChild():enableState(STATE_ACTIVE, SCOPE_OBJECT)
+  end
+  viewport:setNavigationMode(NAVIGATION_GLASSBALL)
+  viewport:setNavigationPosition(v3(0, 0, 0))
+  viewport:setNavigationRadius(6, 3, 12)
+  viewport:setNavigationAzimuth(90)
+  viewport:setNavigationElevation(90, 15, 90)
+end
+
 local function onResize(ratio)
   setAspectRatio(ratio)
 end
@@ -78,7 +102,7 @@ function startup()
   checker = arms[1]:getMaterial()
 
   ringChime()
-  buildPile(scene)
+  makeInteractive(buildPile(scene))
 
   setCallback(CB_UPDATE, update)
   setCallback(CB_ASPECT_RATIO_CHANGED, onResize)

@@ -69,23 +69,23 @@ TEST(LanguageChooser, ChoicesAndCodes)
 TEST(LanguageChooser, KeysMoveAndChoose)
 {
     CTRL_LanguageChooser chooser(nullptr);
-    EXPECT_EQ(chooser.handleEvent(keyDown(SDLK_RETURN), 320, 240, 1), -1); // closed: nothing
+    EXPECT_EQ(chooser.handleEvent(keyDown(SDLK_RETURN), 320, 240, 1, 1), -1); // closed: nothing
     chooser.open("DE");
     EXPECT_TRUE(chooser.isOpen());
     EXPECT_EQ(chooser.selected(), 1);
     for (SDL_Keycode key : {SDLK_DOWN, SDLK_DOWN})
-        EXPECT_EQ(chooser.handleEvent(keyDown(key), 320, 240, 1), -1);
+        EXPECT_EQ(chooser.handleEvent(keyDown(key), 320, 240, 1, 1), -1);
     EXPECT_EQ(chooser.selected(), 3);
-    EXPECT_EQ(chooser.handleEvent(keyDown(SDLK_RETURN), 320, 240, 1), 3);
+    EXPECT_EQ(chooser.handleEvent(keyDown(SDLK_RETURN), 320, 240, 1, 1), 3);
     EXPECT_FALSE(chooser.isOpen());
 
     // A language that is no choice starts at US; up from the first wraps.
     chooser.open("PT");
     EXPECT_EQ(chooser.selected(), 6);
-    chooser.handleEvent(keyDown(SDLK_HOME), 320, 240, 1);
-    chooser.handleEvent(keyDown(SDLK_UP), 320, 240, 1);
+    chooser.handleEvent(keyDown(SDLK_HOME), 320, 240, 1, 1);
+    chooser.handleEvent(keyDown(SDLK_UP), 320, 240, 1, 1);
     EXPECT_EQ(chooser.selected(), 6);
-    EXPECT_EQ(chooser.handleEvent(keyDown(SDLK_ESCAPE), 320, 240, 1), -1);
+    EXPECT_EQ(chooser.handleEvent(keyDown(SDLK_ESCAPE), 320, 240, 1, 1), -1);
     EXPECT_FALSE(chooser.isOpen());
 }
 
@@ -97,17 +97,17 @@ TEST(LanguageChooser, ThePointerHighlightsAndAClickChooses)
     double x, y;
     chooser.open("US");
     lineMiddle(l, 4, x, y);
-    EXPECT_EQ(chooser.handleEvent(mouse(SDL_MOUSEMOTION, x / 2, y / 2), 640, 480, 2), -1);
+    EXPECT_EQ(chooser.handleEvent(mouse(SDL_MOUSEMOTION, x / 2, y / 2), 640, 480, 2, 2), -1);
     EXPECT_EQ(chooser.selected(), 4);
     // The title's line chooses nothing.
-    EXPECT_EQ(chooser.handleEvent(mouse(SDL_MOUSEBUTTONDOWN, x / 2, (l.m_fY + l.m_fLine) / 2), 640, 480, 2), -1);
+    EXPECT_EQ(chooser.handleEvent(mouse(SDL_MOUSEBUTTONDOWN, x / 2, (l.m_fY + l.m_fLine) / 2), 640, 480, 2, 2), -1);
     EXPECT_TRUE(chooser.isOpen());
     lineMiddle(l, 0, x, y);
-    EXPECT_EQ(chooser.handleEvent(mouse(SDL_MOUSEBUTTONDOWN, x / 2, y / 2), 640, 480, 2), 0);
+    EXPECT_EQ(chooser.handleEvent(mouse(SDL_MOUSEBUTTONDOWN, x / 2, y / 2), 640, 480, 2, 2), 0);
     EXPECT_FALSE(chooser.isOpen());
     // A click beside the panel closes it.
     chooser.open("US");
-    EXPECT_EQ(chooser.handleEvent(mouse(SDL_MOUSEBUTTONDOWN, 1, 1), 640, 480, 2), -1);
+    EXPECT_EQ(chooser.handleEvent(mouse(SDL_MOUSEBUTTONDOWN, 1, 1), 640, 480, 2, 2), -1);
     EXPECT_FALSE(chooser.isOpen());
 }
 

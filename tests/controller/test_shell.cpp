@@ -24,7 +24,7 @@ namespace {
 class RecordingDesktop : public CTRL_Desktop {
 public:
     RecordingDesktop(std::vector<std::string> *log) : CTRL_Desktop(new LMP_ScriptEngine()), m_poLog(log) {}
-    void deliverInput(const SDL_Event &event, double) override
+    void deliverInput(const SDL_Event &event, double, double) override
     {
         std::string what = event.type == SDL_KEYDOWN       ? "down "
                            : event.type == SDL_KEYUP       ? "up "

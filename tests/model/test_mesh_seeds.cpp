@@ -55,6 +55,20 @@ std::vector<std::pair<std::string, std::string>> seeds()
     tri.m_aiTriangles = {0, 1, 2};
     out.emplace_back("single_mesh_element.xml", tri.xml() + "\n" + TEST_MaterialRecord("m").alpha(0).xml());
 
+    // A corner far out (rounding in the ray test grows with it), left out
+    // of the box the file gives, and, once the fuzz target has edited the
+    // mesh, a corner that is not finite.
+    TEST_MeshShape huge = TEST_cubeShape("cube", 0.5);
+    huge.m_iValueSize = 8;
+    huge.m_aoPositions[4].m_fX = 7.7625904615035447e230;
+    std::string hugeText = TEST_ModelsSetWriter().addMesh(huge).text();
+    const std::string farBox = "<max>7.7625904615035447e+230 0.5 0.5</max>";
+    size_t at = hugeText.find(farBox);
+    EXPECT_NE(at, std::string::npos);
+    if (at != std::string::npos)
+        hugeText.replace(at, farBox.size(), "<max>0.5 0.5 0.5</max>");
+    out.emplace_back("huge_corner.xml", hugeText);
+
     TEST_MeshShape badIndex = tri;
     badIndex.m_aiTriangles = {0, 1, 3};
     out.emplace_back("bad_index.xml", TEST_ModelsSetWriter().addMesh(badIndex).text());

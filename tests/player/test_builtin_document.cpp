@@ -4,12 +4,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "model/MDL_Camera.h"
 #include "model/MDL_RigidBody.h"
 #include "model/MDL_Scene.h"
+#include "model/MDL_Viewport.h"
 #include "tests/scripting/script_test_support.h"
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_ModelsSetWriter.h"
 #include "tests/support/TEST_Process.h"
+#include "tests/support/TEST_Support.h"
 #include "tests/support/TEST_Wav.h"
 
 // The built-in document's models set is made by the test writer: a cube
@@ -118,15 +121,21 @@ TEST(BuiltInDocument, RingsAChime)
     EXPECT_NE(left, right);
 }
 
-// The pile of the built-in document falls, collides and comes to rest on
-// the floor, as the frame loop steps it.
-TEST(BuiltInDocument, ThePileComesToRest)
+// The built-in document's members, from its folder.
+static TEST_DocumentBuilder builtInMembers()
 {
     TEST_DocumentBuilder document(false);
     const std::string folder = std::string(VEKTA_SOURCE_DIR) + "/documents/vKorvestrane/";
     for (const char *name : {"config.xml", "init.lua", "scene.xml", "chime.ogg"})
         document.add(name, TEST_readText(folder + name));
-    ScriptDocument player(document);
+    return document;
+}
+
+// The pile of the built-in document falls, collides and comes to rest on
+// the floor, as the frame loop steps it.
+TEST(BuiltInDocument, ThePileComesToRest)
+{
+    ScriptDocument player(builtInMembers());
     ASSERT_TRUE(player.m_bOpened) << player.log();
     ASSERT_TRUE(player.run()) << player.log();
     player.m_oController.m_bRunning = true;
@@ -153,4 +162,76 @@ TEST(BuiltInDocument, ThePileComesToRest)
         EXPECT_TRUE(p.m_fZ > 0 && p.m_fZ < 1.5 && std::fabs(p.m_fX) < 2 && std::fabs(p.m_fY) < 2) << i;
     }
     EXPECT_FALSE(player.m_oController.m_bHalted) << player.log();
+}
+
+// The mouse on the built-in document: a click makes an arm grow, a drag
+// carries a body of the pile, a drag beside everything turns the camera
+// about the ring and the wheel brings it nearer.
+TEST(BuiltInDocument, ArmsAndThePileAnswerTheMouseAndTheCameraTurns)
+{
+    ScriptDocument player(builtInMembers());
+    CTRL_Generic &controller = player.m_oController;
+    controller.resize(800, 600);
+    ASSERT_TRUE(player.m_bOpened) << player.log();
+    ASSERT_TRUE(player.run()) << player.log();
+    controller.m_bRunning = true;
+    MDL_Scene *scene = controller.m_oScenes.m_pData[0];
+    MDL_Viewport *viewport = controller.m_oViewports.m_pData[0];
+    // The camera stands where the models set put it, 6 above the ring.
+    expectNear(MTH_Vector3D(0, 0, 6), viewport->m_poCamera->getGlobalPosition(), 1e-9);
+    // The view's pixel of a scene point (the viewport fills the view).
+    auto pixel = [&](const MTH_Vector3D &p) {
+        MTH_Vector3D at;
+        viewport->fromScene(p, at);
+        return MTH_Vector2D(800 * at.m_fX, 800 * at.m_fY);
+    };
+    for (int frame = 0; frame < 200; frame++)
+        controller.update(0.02);
+
+    // A click on the top of the fourth arm (a cube).
+    MDL_Object *arm = scene->getObject("arm4");
+    ASSERT_NE(arm, nullptr);
+    MTH_Vector2D at = pixel(arm->getGlobalPosition() + MTH_Vector3D(0, 0, 0.35));
+    controller.mouseDown(false, at.m_fX, at.m_fY);
+    EXPECT_EQ(controller.m_poGrabbedObject, arm);
+    controller.mouseUp(at.m_fX, at.m_fY);
+    EXPECT_NEAR(arm->getGlobalBasis().getRow(0).length(), 0.6, 1e-9);
+
+    // The topmost body of the pile, held by its mesh, dragged half way to
+    // the middle follows the mouse.
+    MDL_Object *body = nullptr;
+    for (int i = 0; i < scene->m_oRigidBodies.m_iCount; i++) {
+        MDL_Object *b = scene->m_oRigidBodies.m_pData[i];
+        if (body == nullptr || b->getGlobalPosition().m_fZ > body->getGlobalPosition().m_fZ)
+            body = b;
+    }
+    ASSERT_NE(body, nullptr);
+    MTH_Vector3D start = body->getGlobalPosition();
+    MTH_Vector3D middle(start.m_fX * 0.5, start.m_fY * 0.5, start.m_fZ);
+    at = pixel(start);
+    MTH_Vector2D to = pixel(middle);
+    controller.mouseDown(false, at.m_fX, at.m_fY);
+    ASSERT_NE(controller.m_poGrabbedObject, nullptr);
+    EXPECT_EQ(controller.m_poGrabbedObject->getParent(), body);
+    for (int step = 1; step <= 10; step++) {
+        controller.mouseMove(false, false, at.m_fX + (to.m_fX - at.m_fX) * step / 10,
+                             at.m_fY + (to.m_fY - at.m_fY) * step / 10);
+        controller.update(0.02);
+    }
+    controller.mouseUp(to.m_fX, to.m_fY);
+    MTH_Vector3D moved = body->getGlobalPosition() - start;
+    EXPECT_GT(moved.m_fX * -start.m_fX + moved.m_fY * -start.m_fY, 0);
+
+    // A drag on the background turns the camera about the ring; the wheel
+    // brings it nearer.
+    controller.mouseDown(false, 10, 110);
+    EXPECT_EQ(controller.m_poGrabbedObject, nullptr);
+    controller.mouseMove(false, false, 10, 10);
+    controller.mouseUp(10, 10);
+    MTH_Vector3D turned = viewport->m_poCamera->getGlobalPosition();
+    EXPECT_GT(std::fabs(turned.m_fX) + std::fabs(turned.m_fY), 0.5);
+    EXPECT_NEAR(turned.length(), 6, 1e-9);
+    controller.mouseWheel(false, 400, 300, 600);
+    EXPECT_LT(viewport->m_poCamera->getGlobalPosition().length(), 5.5);
+    EXPECT_FALSE(controller.m_bHalted) << player.log();
 }

@@ -1,0 +1,248 @@
+#include "controller/desktop/CTRL_InputScript.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "controller/CTRL_Generic.h"
+
+namespace {
+
+// The longest line read; longer ones are refused.
+const int MAX_LINE = 1024;
+const int MAX_TOKENS = 8;
+
+struct VerbSpec {
+    const char *m_sName;
+    int m_iVerb;
+    int m_iNumbers; // numbers after the verb (X Y, X Y AMOUNT, or CODE)
+    bool m_bCode;   // the one number is a key code
+    int m_iFlags;   // 0 none, 1 shift, 2 shift and control
+    const char *m_sArguments;
+};
+
+const VerbSpec VERBS[] = {
+    {"keyDown", CTRL_InputScript::KEY_DOWN, 1, true, 0, "CODE"},
+    {"keyUp", CTRL_InputScript::KEY_UP, 1, true, 0, "CODE"},
+    {"mouseDown", CTRL_InputScript::MOUSE_DOWN, 2, false, 0, "X Y"},
+    {"mouseUp", CTRL_InputScript::MOUSE_UP, 2, false, 0, "X Y"},
+    {"rightMouseDown", CTRL_InputScript::RIGHT_MOUSE_DOWN, 2, false, 0, "X Y"},
+    {"rightMouseUp", CTRL_InputScript::RIGHT_MOUSE_UP, 2, false, 0, "X Y"},
+    {"mouseMove", CTRL_InputScript::MOUSE_MOVE, 2, false, 2, "X Y [shift] [control]"},
+    {"mouseWheel", CTRL_InputScript::MOUSE_WHEEL, 3, false, 1, "X Y AMOUNT [shift]"},
+};
+
+bool readLong(const char *token, long &value)
+{
+    char *end = nullptr;
+    errno = 0;
+    value = strtol(token, &end, 10);
+    return end != token && *end == '\0' && errno == 0;
+}
+
+bool readNumber(const char *token, double &value)
+{
+    char *end = nullptr;
+    value = strtod(token, &end);
+    return end != token && *end == '\0' && std::isfinite(value);
+}
+
+// Reads one line (without its comment) into event; false with the reason,
+// true with blank set for a line without an event.
+bool readLine(char *line, CTRL_InputScript::Event &event, bool &blank, char *reason, int reasonSize)
+{
+    char *comment = strchr(line, '#');
+    if (comment != nullptr)
+        *comment = '\0';
+    char *tokens[MAX_TOKENS + 1];
+    int n = 0;
+    for (char *token = strtok(line, " \t\r\v\f"); token != nullptr; token = strtok(nullptr, " \t\r\v\f")) {
+        if (n == MAX_TOKENS) {
+            snprintf(reason, static_cast<size_t>(reasonSize), "too many words");
+            return false;
+        }
+        tokens[n++] = token;
+    }
+    blank = n == 0;
+    if (blank)
+        return true;
+    if (!readLong(tokens[0], event.m_iFrame) || event.m_iFrame < 1) {
+        snprintf(reason, static_cast<size_t>(reasonSize), "\"%s\" is no frame number (1 or more)", tokens[0]);
+        return false;
+    }
+    if (n < 2) {
+        snprintf(reason, static_cast<size_t>(reasonSize), "an event is missing after the frame number");
+        return false;
+    }
+    const VerbSpec *spec = nullptr;
+    for (const VerbSpec &v : VERBS)
+        if (strcmp(tokens[1], v.m_sName) == 0)
+            spec = &v;
+    if (spec == nullptr) {
+        snprintf(reason, static_cast<size_t>(reasonSize),
+                 "unknown event \"%s\" (keyDown, keyUp, mouseDown, mouseUp, rightMouseDown, rightMouseUp, "
+                 "mouseMove, mouseWheel)",
+                 tokens[1]);
+        return false;
+    }
+    event.m_iVerb = spec->m_iVerb;
+    event.m_iCode = 0;
+    event.m_fX = event.m_fY = event.m_fAmount = 0;
+    event.m_bShift = event.m_bControl = false;
+    int given = n - 2;
+    bool ok = given >= spec->m_iNumbers && given <= spec->m_iNumbers + spec->m_iFlags;
+    double numbers[3] = {0, 0, 0};
+    for (int i = 0; ok && i < spec->m_iNumbers; i++) {
+        if (spec->m_bCode) {
+            long code = 0;
+            ok = readLong(tokens[2 + i], code) && code >= INT_MIN && code <= INT_MAX;
+            event.m_iCode = static_cast<int>(code);
+        } else {
+            ok = readNumber(tokens[2 + i], numbers[i]);
+        }
+    }
+    for (int i = 2 + spec->m_iNumbers; ok && i < n; i++) {
+        if (strcmp(tokens[i], "shift") == 0 && !event.m_bShift)
+            event.m_bShift = true;
+        else if (spec->m_iFlags == 2 && strcmp(tokens[i], "control") == 0 && !event.m_bControl)
+            event.m_bControl = true;
+        else
+            ok = false;
+    }
+    if (!ok) {
+        snprintf(reason, static_cast<size_t>(reasonSize), "%s takes %s%s", spec->m_sName, spec->m_sArguments,
+                 spec->m_bCode ? " (a whole number)" : " (finite numbers)");
+        return false;
+    }
+    event.m_fX = numbers[0];
+    event.m_fY = numbers[1];
+    event.m_fAmount = numbers[2];
+    return true;
+}
+
+} // namespace
+
+bool CTRL_InputScript::parse(const char *text, const char *name, char *error, int errorSize)
+{
+    m_oEvents.resize(0);
+    m_iNext = 0;
+    if (error != nullptr && errorSize > 0)
+        error[0] = '\0';
+    int lineNumber = 0;
+    const char *p = text != nullptr ? text : "";
+    while (*p != '\0') {
+        lineNumber++;
+        const char *end = strchr(p, '\n');
+        size_t length = end != nullptr ? static_cast<size_t>(end - p) : strlen(p);
+        char line[MAX_LINE + 1];
+        char reason[256];
+        bool blank = false;
+        CTRL_InputScript::Event event;
+        bool ok;
+        if (length > MAX_LINE) {
+            snprintf(reason, sizeof(reason), "the line is longer than %d characters", MAX_LINE);
+            ok = false;
+        } else {
+            memcpy(line, p, length);
+            line[length] = '\0';
+            ok = readLine(line, event, blank, reason, sizeof(reason));
+        }
+        if (!ok) {
+            if (error != nullptr && errorSize > 0)
+                snprintf(error, static_cast<size_t>(errorSize), "%s:%d: %s", name, lineNumber, reason);
+            m_oEvents.resize(0);
+            return false;
+        }
+        if (!blank) {
+            // Kept in frame order; a frame's events stay in file order.
+            int at = m_oEvents.m_iCount;
+            while (at > 0 && m_oEvents.m_pData[at - 1].m_iFrame > event.m_iFrame)
+                at--;
+            m_oEvents.append(event);
+            memmove(m_oEvents.m_pData + at + 1, m_oEvents.m_pData + at,
+                    sizeof(Event) * static_cast<size_t>(m_oEvents.m_iCount - 1 - at));
+            m_oEvents.m_pData[at] = event;
+        }
+        if (end == nullptr)
+            break;
+        p = end + 1;
+    }
+    return true;
+}
+
+bool CTRL_InputScript::load(const char *path, char *error, int errorSize)
+{
+    m_oEvents.resize(0);
+    m_iNext = 0;
+    FILE *file = fopen(path, "rb");
+    if (file == nullptr) {
+        snprintf(error, static_cast<size_t>(errorSize), "%s: cannot be read (%s)", path, strerror(errno));
+        return false;
+    }
+    UTIL_DynArray<char> text;
+    char block[4096];
+    size_t n;
+    while ((n = fread(block, 1, sizeof(block), file)) > 0)
+        for (size_t i = 0; i < n; i++)
+            text.append(block[i]);
+    bool failed = ferror(file) != 0;
+    fclose(file);
+    if (failed) {
+        snprintf(error, static_cast<size_t>(errorSize), "%s: cannot be read", path);
+        return false;
+    }
+    // A NUL inside the text would end it early: such a line is refused.
+    for (int i = 0; i < text.m_iCount; i++)
+        if (text.m_pData[i] == '\0') {
+            int line = 1;
+            for (int k = 0; k < i; k++)
+                line += text.m_pData[k] == '\n';
+            snprintf(error, static_cast<size_t>(errorSize), "%s:%d: the line holds a NUL character", path, line);
+            return false;
+        }
+    text.append('\0');
+    return parse(text.m_pData, path, error, errorSize);
+}
+
+void CTRL_InputScript::deliver(CTRL_Generic *controller, long frame)
+{
+    deliver(controller, frame, m_iNext);
+}
+
+void CTRL_InputScript::deliver(CTRL_Generic *controller, long frame, int &next) const
+{
+    if (next < 0)
+        next = 0;
+    while (next < m_oEvents.m_iCount && m_oEvents.m_pData[next].m_iFrame <= frame) {
+        const Event &e = m_oEvents.m_pData[next++];
+        switch (e.m_iVerb) {
+        case KEY_DOWN:
+            controller->keyDown(e.m_iCode);
+            break;
+        case KEY_UP:
+            controller->keyUp(e.m_iCode);
+            break;
+        case MOUSE_DOWN:
+            controller->mouseDown(false, e.m_fX, e.m_fY);
+            break;
+        case MOUSE_UP:
+            controller->mouseUp(e.m_fX, e.m_fY);
+            break;
+        case RIGHT_MOUSE_DOWN:
+            controller->rightMouseDown(e.m_fX, e.m_fY);
+            break;
+        case RIGHT_MOUSE_UP:
+            controller->rightMouseUp(e.m_fX, e.m_fY);
+            break;
+        case MOUSE_MOVE:
+            controller->mouseMove(e.m_bShift, e.m_bControl, e.m_fX, e.m_fY);
+            break;
+        default:
+            controller->mouseWheel(e.m_bShift, e.m_fX, e.m_fY, e.m_fAmount);
+            break;
+        }
+    }
+}
