@@ -202,6 +202,10 @@ void CTRL_Shell::handleEvent(const SDL_Event &event)
     case SDL_KEYDOWN:
     case SDL_KEYUP:
         window = windowOf(event.key.windowID);
+        // Keys that come before the desktop has told SDL which window has
+        // the keyboard carry no window: with one window they are its own.
+        if (event.key.windowID == 0 && m_apoWindows.size() == 1 && !m_apoWindows[0]->m_bClosing)
+            window = m_apoWindows[0];
         break;
     case SDL_TEXTINPUT:
         window = windowOf(event.text.windowID);

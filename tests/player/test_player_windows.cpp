@@ -3,11 +3,14 @@
 // player with its last window.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/TEST_Document.h"
+#include "tests/support/TEST_ModelsSetWriter.h"
 #include "tests/support/TEST_Process.h"
 #include "tests/support/TEST_XServer.h"
 
@@ -164,6 +167,146 @@ TEST_F(PlayerWindows, ASignalClosesEveryWindow)
     player.signal(SIGTERM);
     TEST_ProcessResult ended = player.finish(60);
     EXPECT_EQ(ended.m_iExitCode, 128 + SIGTERM) << ended.m_sErr;
+}
+
+} // namespace
+
+namespace {
+
+// A document that says which keys it is told, and on "P" where its camera
+// and the viewport's navigation point are; "M" turns the viewport's
+// navigation to the mixed mode (orbiting, with control turning the camera
+// where it stands).
+std::string listeningDocument(const TEST_TempDir &dir)
+{
+    TEST_ModelsSetWriter models = TEST_ModelsSetWriter::sample();
+    models.addObject(TEST_placedObject("Camera", "camera", MTH_Vector3D(0, 0, 6)));
+    TEST_DocumentBuilder document;
+    document.add("scene.xml", models.text());
+    document.add("init.lua",
+                 "local function v(p) return string.format('%.2f %.2f %.2f', p:x(), p:y(), p:z()) end\n"
+                 "function startup()\n"
+                 "  local scene = newScene('s')\n"
+                 "  local models = newModelsSet('scene.xml')\n"
+                 "  local view = newViewport(0, 0, 1, getAspectRatio())\n"
+                 "  local camera = newCamera(scene, models:get('camera'))\n"
+                 "  view:setCamera(camera)\n"
+                 "  setCallback(CB_EVENT, function(t, a, b)\n"
+                 "    if t == EVENT_KEY_DOWN then print('key down ' .. a) end\n"
+                 "    if t == EVENT_KEY_UP then print('key up ' .. a) end\n"
+                 "    if t == EVENT_KEY_DOWN and a == KEY_P then\n"
+                 "      print('camera ' .. v(camera:getPosition()) .. ' point ' .. v(view:getNavigationPosition()))\n"
+                 "    end\n"
+                 "    if t == EVENT_KEY_DOWN and a == KEY_M then\n"
+                 "      view:setNavigationMode(NAVIGATION_MIXED)\n"
+                 "      view:setNavigationRadius(6)\n"
+                 "    end\n"
+                 "    return false\n"
+                 "  end)\n"
+                 "  print('listening')\n"
+                 "end\n");
+    return dir.write("listening.vk", document.build());
+}
+
+// The lines of text that begin with prefix, in order.
+std::vector<std::string> linesWith(const std::string &text, const std::string &prefix)
+{
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        if (text.compare(at, prefix.size(), prefix) == 0)
+            lines.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+struct PlayerWindowInput : PlayerWindows {
+    unsigned long m_uiWindow = 0;
+
+    // Presses and releases keys in turn ("+Shift_L" only presses,
+    // "-Shift_L" only releases).
+    void type(const std::vector<std::string> &keys)
+    {
+        for (const std::string &key : keys) {
+            // A few milliseconds apart, as a person types.
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            if (key[0] != '-')
+                ASSERT_TRUE(m_oServer.key(key[0] == '+' ? key.substr(1) : key, true));
+            if (key[0] != '+')
+                ASSERT_TRUE(m_oServer.key(key[0] == '-' ? key.substr(1) : key, false));
+        }
+    }
+    // A drag with the right button across the window.
+    void drag()
+    {
+        ASSERT_TRUE(m_oServer.movePointer(m_uiWindow, 100, 75));
+        ASSERT_TRUE(m_oServer.button(3, true));
+        for (int x = 110; x <= 160; x += 10)
+            ASSERT_TRUE(m_oServer.movePointer(m_uiWindow, x, 90));
+        ASSERT_TRUE(m_oServer.button(3, false));
+    }
+};
+
+TEST_F(PlayerWindowInput, KeysReachTheDocumentWithTheirCodes)
+{
+    TEST_RunningProcess player(VEKTA_PLAYER_EXE, {"--size", "200x150", listeningDocument(m_oDir)}, m_aEnvironment);
+    m_uiWindow = onlyWindow("listening.vk");
+    ASSERT_NE(m_uiWindow, 0u) << player.finish(1).m_sErr;
+    ASSERT_TRUE(player.waitForError("listening\n", 60)) << player.errorSoFar();
+    ASSERT_TRUE(m_oServer.focus(m_uiWindow, 100, 75));
+    // Shift alone, "a", then "A" (shift and a), then the end mark.
+    type({"Shift_L", "a", "+Shift_L", "a", "-Shift_L", "p"});
+    ASSERT_TRUE(player.waitForError("key up 80\n", 60)) << player.errorSoFar();
+    ASSERT_TRUE(m_oServer.requestClose(m_uiWindow));
+    TEST_ProcessResult ended = player.finish(60);
+    EXPECT_EQ(ended.m_iExitCode, 0) << ended.m_sErr;
+    EXPECT_EQ(linesWith(ended.m_sErr, "key "),
+              (std::vector<std::string>{"key down 16", "key up 16", "key down 65", "key up 65", "key down 16",
+                                        "key down 65", "key up 65", "key up 16", "key down 80", "key up 80"}))
+        << ended.m_sErr;
+}
+
+TEST_F(PlayerWindowInput, ShiftAndControlReachTheMouseMotion)
+{
+    TEST_RunningProcess player(VEKTA_PLAYER_EXE, {"--size", "200x150", listeningDocument(m_oDir)}, m_aEnvironment);
+    m_uiWindow = onlyWindow("listening.vk");
+    ASSERT_NE(m_uiWindow, 0u) << player.finish(1).m_sErr;
+    ASSERT_TRUE(player.waitForError("listening\n", 60)) << player.errorSoFar();
+    ASSERT_TRUE(m_oServer.focus(m_uiWindow, 100, 75));
+    // The free camera turns where it stands, and with shift (the motion's
+    // first flag) moves.
+    type({"p"});
+    drag();
+    type({"p", "+Shift_L"});
+    drag();
+    type({"-Shift_L", "p"});
+    // Orbiting keeps the point it orbits, and with control (the second
+    // flag) turns the camera, which moves that point.
+    type({"m", "p"});
+    drag();
+    type({"p", "+Control_L"});
+    drag();
+    type({"-Control_L", "p"});
+    ASSERT_TRUE(player.waitForError("key up 80\nkey down 80\ncamera", 60));
+    auto sixth = [&] { return linesWith(player.errorSoFar(), "camera ").size() >= 6; };
+    for (int i = 0; i < 3000 && !sixth(); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(m_oServer.requestClose(m_uiWindow));
+    TEST_ProcessResult ended = player.finish(60);
+    EXPECT_EQ(ended.m_iExitCode, 0) << ended.m_sErr;
+    std::vector<std::string> states = linesWith(ended.m_sErr, "camera ");
+    ASSERT_EQ(states.size(), 6u) << ended.m_sErr;
+    auto camera = [&](int i) { return states[i].substr(0, states[i].find(" point")); };
+    auto point = [&](int i) { return states[i].substr(states[i].find(" point")); };
+    EXPECT_EQ(camera(1), camera(0)) << ended.m_sErr; // turned in place
+    EXPECT_NE(camera(2), camera(1)) << ended.m_sErr; // moved: shift
+    EXPECT_EQ(point(4), point(3)) << ended.m_sErr;   // orbited the point
+    EXPECT_NE(camera(4), camera(3)) << ended.m_sErr;
+    EXPECT_NE(point(5), point(4)) << ended.m_sErr; // turned in place: control
 }
 
 } // namespace
