@@ -227,6 +227,16 @@ std::vector<std::string> linesWith(const std::string &text, const std::string &p
 struct PlayerWindowInput : PlayerWindows {
     unsigned long m_uiWindow = 0;
 
+    // Waits for the player's window and its document, and gives the window
+    // the keyboard with the pointer in its middle.
+    void listen(TEST_RunningProcess &player)
+    {
+        m_uiWindow = onlyWindow("listening.vk");
+        ASSERT_NE(m_uiWindow, 0u) << player.errorSoFar();
+        ASSERT_TRUE(player.waitForError("listening\n", 60)) << player.errorSoFar();
+        ASSERT_TRUE(m_oServer.focus(m_uiWindow, 100, 75));
+    }
+
     // Presses and releases keys in turn ("+Shift_L" only presses,
     // "-Shift_L" only releases).
     void type(const std::vector<std::string> &keys)
@@ -254,10 +264,7 @@ struct PlayerWindowInput : PlayerWindows {
 TEST_F(PlayerWindowInput, KeysReachTheDocumentWithTheirCodes)
 {
     TEST_RunningProcess player(VEKTA_PLAYER_EXE, {"--size", "200x150", listeningDocument(m_oDir)}, m_aEnvironment);
-    m_uiWindow = onlyWindow("listening.vk");
-    ASSERT_NE(m_uiWindow, 0u) << player.finish(1).m_sErr;
-    ASSERT_TRUE(player.waitForError("listening\n", 60)) << player.errorSoFar();
-    ASSERT_TRUE(m_oServer.focus(m_uiWindow, 100, 75));
+    ASSERT_NO_FATAL_FAILURE(listen(player));
     // Shift alone, "a", then "A" (shift and a), then the end mark.
     type({"Shift_L", "a", "+Shift_L", "a", "-Shift_L", "p"});
     ASSERT_TRUE(player.waitForError("key up 80\n", 60)) << player.errorSoFar();
@@ -273,10 +280,7 @@ TEST_F(PlayerWindowInput, KeysReachTheDocumentWithTheirCodes)
 TEST_F(PlayerWindowInput, ShiftAndControlReachTheMouseMotion)
 {
     TEST_RunningProcess player(VEKTA_PLAYER_EXE, {"--size", "200x150", listeningDocument(m_oDir)}, m_aEnvironment);
-    m_uiWindow = onlyWindow("listening.vk");
-    ASSERT_NE(m_uiWindow, 0u) << player.finish(1).m_sErr;
-    ASSERT_TRUE(player.waitForError("listening\n", 60)) << player.errorSoFar();
-    ASSERT_TRUE(m_oServer.focus(m_uiWindow, 100, 75));
+    ASSERT_NO_FATAL_FAILURE(listen(player));
     // The free camera turns where it stands, and with shift (the motion's
     // first flag) moves.
     type({"p"});
