@@ -1,6 +1,7 @@
 #include "controller/CTRL_OverlayForget.h"
 
 #include "controller/CTRL_Generic.h"
+#include "model/MDL_Image.h"
 #include "model/MDL_Polyline.h"
 #include "model/MDL_Text.h"
 
@@ -15,18 +16,20 @@ bool forgetInText(MDL_Object *object, const CTRL_ResourceRemoval &removal)
     return true;
 }
 
-bool forgetInPolyline(MDL_Object *object, const CTRL_ResourceRemoval &removal)
+// Polylines and images: a surface whose shared material goes is left
+// without one; the layers of the material it keeps lose the textures that go.
+template <class S> bool forgetInSurface(MDL_Object *object, const CTRL_ResourceRemoval &removal)
 {
-    MDL_Polyline *polyline = static_cast<MDL_Polyline *>(object);
+    S *surface = static_cast<S *>(object);
     bool held = false;
-    if (removal.contains(polyline->getMaterial())) {
-        // A material of its own is the polyline's copy, never one that goes.
-        polyline->setMaterial(nullptr);
+    if (removal.contains(surface->getMaterial())) {
+        // A material of its own is the surface's copy, never one that goes.
+        surface->setMaterial(nullptr);
         held = true;
     }
-    // The line's texture coordinates follow the layers' textures by
+    // A polyline's texture coordinates follow the layers' textures by
     // themselves.
-    if (removal.forgetTextures(polyline->getMaterial()) > 0)
+    if (removal.forgetTextures(surface->getMaterial()) > 0)
         held = true;
     return held;
 }
@@ -36,5 +39,6 @@ bool forgetInPolyline(MDL_Object *object, const CTRL_ResourceRemoval &removal)
 void CTRL_registerOverlayForgetting()
 {
     CTRL_Generic::setForgetFunction(OBJECT_TEXT, forgetInText);
-    CTRL_Generic::setForgetFunction(OBJECT_POLYLINE, forgetInPolyline);
+    CTRL_Generic::setForgetFunction(OBJECT_POLYLINE, forgetInSurface<MDL_Polyline>);
+    CTRL_Generic::setForgetFunction(OBJECT_IMAGE, forgetInSurface<MDL_Image>);
 }

@@ -55,6 +55,14 @@ int LMP_Font::destroy(lua_State *L)
     return 0;
 }
 
+LMP_Font *LMP_iCheckFont(lua_State *L, int index)
+{
+    LMP_Font *font = LMP_Luna<LMP_Font>::toProxy(L, index);
+    if (font == nullptr)
+        LMP_iArgError(L, index, "newFont");
+    return font;
+}
+
 static const LMP_Method<LMP_Font> s_aoMethods[] = {
     {"delete", &LMP_Font::destroy},
     {nullptr, nullptr},

@@ -23,3 +23,8 @@ public:
 };
 
 void LMP_registerFont(lua_State *L);
+
+// The "newFont" proxy at index (a userdata of exactly that class holding its
+// proxy; the proxy may be unbound), else the standard argument error naming
+// "newFont" is raised: never null.
+LMP_Font *LMP_iCheckFont(lua_State *L, int index);

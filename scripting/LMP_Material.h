@@ -67,3 +67,11 @@ void LMP_setLastLayerTexture(MDL_Material *material, MDL_Texture *texture);
 // Pushes the material's "newMaterial" proxy, made when it has none; nothing
 // (0) without a material.
 int LMP_iPushMaterial(lua_State *L, MDL_Material *material);
+// The material of a surface that only takes a material of its own when it
+// has none (images, polylines): its material, shared or not, else a new
+// default one of its own.
+template <class S> MDL_Material *LMP_poMaterialOf(S *surface)
+{
+    MDL_Material *material = surface->getMaterial();
+    return material != nullptr ? material : surface->makeOwnMaterial();
+}

@@ -84,14 +84,20 @@ void LMP_Object::bindOrCreate(lua_State *L, int index, MDL_Scene **scene, MDL_Ob
     *scene = s;
 }
 
-MDL_Object *LMP_Object::constructObject(lua_State *L, const char *className, MDL_Object *(*make)())
+int LMP_Object::placeNewObject(lua_State *L, const char *className, MDL_Scene **scene, MDL_Object **parent)
 {
     int n = lua_gettop(L);
     if (n > 2)
         LMP_iReportError(L, "Too much arguments for %s", className);
+    bindOrCreate(L, 1, scene, parent);
+    return n;
+}
+
+MDL_Object *LMP_Object::constructObject(lua_State *L, const char *className, MDL_Object *(*make)())
+{
     MDL_Scene *scene = nullptr;
     MDL_Object *parent = nullptr;
-    bindOrCreate(L, 1, &scene, &parent);
+    int n = placeNewObject(L, className, &scene, &parent);
     MDL_Object *templateObject = nullptr;
     if (n >= 2) {
         // Templates are of this very class only.
@@ -110,25 +116,28 @@ MDL_Object *LMP_Object::constructObject(lua_State *L, const char *className, MDL
     if (scene == nullptr)
         return nullptr;
 
-    MDL_Object *object = nullptr;
-    if (templateObject == nullptr) {
-        object = make();
-        if (object == nullptr)
-            return nullptr;
-        if (!scene->addObject(object)) {
-            delete object;
-            return nullptr;
-        }
-        if (parent != nullptr) {
+    if (templateObject == nullptr)
+        return addNewObject(scene, parent, make(), true);
+    MDL_Object *object = scene->instantiate(templateObject);
+    if (object == nullptr)
+        return nullptr;
+    if (parent != nullptr)
+        parent->addChild(object);
+    return object;
+}
+
+MDL_Object *LMP_Object::addNewObject(MDL_Scene *scene, MDL_Object *parent, MDL_Object *object, bool atParent)
+{
+    if (object == nullptr)
+        return nullptr;
+    if (!scene->addObject(object)) {
+        delete object;
+        return nullptr;
+    }
+    if (parent != nullptr) {
+        if (atParent)
             object->editGlobalFrame() = parent->getGlobalFrame();
-            parent->addChild(object);
-        }
-    } else {
-        object = scene->instantiate(templateObject);
-        if (object == nullptr)
-            return nullptr;
-        if (parent != nullptr)
-            parent->addChild(object);
+        parent->addChild(object);
     }
     return object;
 }
@@ -162,6 +171,27 @@ static bool validAxis(lua_State *L, int axis)
         return true;
     LMP_iReportError(L, "Invalid axis ID");
     return false;
+}
+
+int32_t LMP_Object::optionalReference(lua_State *L)
+{
+    int32_t ref = REF_GLOBAL;
+    if (lua_gettop(L) > 0)
+        LMP_iCheckArgs(L, "I", &ref); // a failed check keeps REF_GLOBAL
+    return ref;
+}
+
+int LMP_Object::pushOwnPoint(lua_State *L, MDL_Object *object, const MTH_Vector3D &point, int32_t ref)
+{
+    if (!validReference(L, ref))
+        return 0;
+    MTH_Vector3D *out = LMP_iPushV3(L);
+    *out = point;
+    if (ref == REF_GLOBAL)
+        object->getGlobalFrame().toGlobalPoint(*out);
+    else if (ref == REF_LOCAL)
+        object->getLocalFrame().toGlobalPoint(*out);
+    return 1;
 }
 
 double LMP_Object::shapeParameter(double t, int mode)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 
 #include "scripting/LMP_Luna.h"
 
@@ -49,6 +50,11 @@ public:
     // live scene.
     static void bindOrCreate(lua_State *L, int index, MDL_Scene **scene, MDL_Object **parent);
 
+    // The first steps of the object constructors: more than two arguments
+    // report "Too much arguments for <className>" (the first two are used),
+    // then bindOrCreate on the first. Returns the number of arguments.
+    static int placeNewObject(lua_State *L, const char *className, MDL_Scene **scene, MDL_Object **parent);
+
     // The whole object constructor for a class of class name className:
     // reports extra arguments, finds the scene, then either makes a new
     // object with make() (added to the scene, placed under the parent) or
@@ -56,6 +62,12 @@ public:
     // very class, else the standard argument error is raised). Returns the
     // bound engine object, or null when there is no scene to create in.
     static MDL_Object *constructObject(lua_State *L, const char *className, MDL_Object *(*make)());
+    // The last step of a constructor that makes a new engine object: adds
+    // object to scene and, with a parent, to the parent's children, placed
+    // where the parent stands when atParent (else keeping its own global
+    // frame). Returns object, or null (object deleted) when there is none or
+    // the scene refuses it.
+    static MDL_Object *addNewObject(MDL_Scene *scene, MDL_Object *parent, MDL_Object *object, bool atParent);
 
     // Mouse and move events posted through the object's handle.
     int handleCallback(UTIL_EventHost *host, int code, va_list args) override;
@@ -63,6 +75,15 @@ public:
 
     // The bound object while it is alive and not flagged deleted, else null.
     MDL_Object *getLiveObject() const;
+
+    // For getters of a point: the optional REF_ argument, REF_GLOBAL when
+    // there is none or when its check fails (after the check's report).
+    static int32_t optionalReference(lua_State *L);
+    // Pushes a new v3 of point, given in object's own coordinates, in the
+    // coordinates of ref: carried through the global frame (REF_GLOBAL), the
+    // local frame (REF_LOCAL) or as it is (REF_SELF). Any other ref reports
+    // "Invalid reference ID" and pushes nothing. Returns the values pushed.
+    static int pushOwnPoint(lua_State *L, MDL_Object *object, const MTH_Vector3D &point, int32_t ref);
 
     // --- the 41 methods, in table order ---
     int destroy(lua_State *L); // "delete"

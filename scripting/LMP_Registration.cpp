@@ -24,9 +24,12 @@ static const LMP_RegistrationStep s_apfnClassSteps[] = {
     LMP_registerAnimatedMesh,
     LMP_registerRigidBody,
     LMP_registerSound,
+    LMP_registerText,
     LMP_registerLamp,
     LMP_registerCamera,
     LMP_registerMike,
+    LMP_registerImage,
+    LMP_registerPolyline,
     LMP_registerTexture,
     LMP_registerSample,
     LMP_registerBone,
@@ -39,6 +42,7 @@ static const LMP_RegistrationStep s_apfnClassSteps[] = {
     LMP_registerCollisionVolume,
     LMP_registerAnimationData,
     LMP_registerAnimation,
+    LMP_registerLocator,
     nullptr, // end of the list
 };
 

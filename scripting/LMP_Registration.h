@@ -10,7 +10,7 @@ struct MTH_Vector2D;
 //   LMP_registerInfinities      INFINITE_PLUS and INFINITE_MINUS (the engine's own)
 //   LMP_registerGlobalFunctions  the 27 global functions, in their table's order
 //   LMP_registerObjectTypes      the OBJECT_ type codes, as global numbers
-//   LMP_registerClasses          the bound classes (those built so far), each by its registerClass
+//   LMP_registerClasses          the 26 bound classes, each by its registerClass
 //   LMP_registerValueTypes       v3, v2, color, m33
 // The constants and object type codes are defined in LMP_Constants.cpp, the
 // global functions in LMP_Globals.cpp, the rest in LMP_Registration.cpp.
@@ -30,7 +30,7 @@ const char *LMP_sConstantName(int index);
 // The registration functions of the bound classes, one at the bottom of each
 // class binding file (LMP_registerScene, LMP_registerViewport, ...), each
 // calling LMP_Luna<T>::registerClass; LMP_registerClasses calls them in
-// order. Declare each one here as its binding file is added.
+// this order.
 void LMP_registerScene(lua_State *L);
 void LMP_registerViewport(lua_State *L);
 void LMP_registerObject(lua_State *L);
@@ -38,9 +38,12 @@ void LMP_registerMesh(lua_State *L);
 void LMP_registerAnimatedMesh(lua_State *L);
 void LMP_registerRigidBody(lua_State *L);
 void LMP_registerSound(lua_State *L);
+void LMP_registerText(lua_State *L);
 void LMP_registerLamp(lua_State *L);
 void LMP_registerCamera(lua_State *L);
 void LMP_registerMike(lua_State *L);
+void LMP_registerImage(lua_State *L);
+void LMP_registerPolyline(lua_State *L);
 void LMP_registerTexture(lua_State *L);
 void LMP_registerSample(lua_State *L);
 void LMP_registerBone(lua_State *L);
@@ -53,6 +56,7 @@ void LMP_registerJoint(lua_State *L);
 void LMP_registerCollisionVolume(lua_State *L);
 void LMP_registerAnimationData(lua_State *L);
 void LMP_registerAnimation(lua_State *L);
+void LMP_registerLocator(lua_State *L);
 
 // Pushes a new "v2" value and returns its storage for the caller to fill
 // (used by the engine for zoom events).

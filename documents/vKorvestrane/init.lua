@@ -67,6 +67,33 @@ local function makeInteractive(pile)
   viewport:setNavigationElevation(90, 15, 90)
 end
 
+-- Over the view, in units of its width from its upper left corner: a
+-- caption that says whether the microphone listens, underlined, and the
+-- set's tile texture as a picture in a frame in the upper right corner.
+local function addOverlays()
+  local mike = viewport:getMike()
+  local caption = newText(scene)
+  caption:setText(mike ~= nil and mike:getOn() and "Vekta  -  listening" or "Vekta")
+  caption:setSize(0.04)
+  caption:setColor(color(1, 1, 1, 1))
+  caption:setBackgroundColor(color(0, 0, 0, 0.35))
+  caption:setPosition(v3(0.03, 0.06, 1))
+  local box = caption:getBoundingBox()
+  local underline = newPolyline(caption)
+  underline:addPoints({v2(box[1], box[4] + 0.006), v2(box[3], box[4] + 0.006)})
+  underline:setClosed(false)
+  underline:setThickness(0.002)
+  underline:setColor(color(1, 0.75, 0.3, 1))
+  local picture = newImage(scene, arms[1]:getTexture())
+  picture:setPosition(v3(0.86, 0.03, 1))
+  picture:setScale(v3(0.11, 0.11, 1))
+  local frame = newPolyline(picture)
+  local side = picture:getAspectRatio()
+  frame:addPoints({v2(0, 0), v2(1, 0), v2(1, side), v2(0, side)})
+  frame:setThickness(0.03)
+  frame:setColor(color(1, 0.75, 0.3, 1))
+end
+
 local function onResize(ratio)
   setAspectRatio(ratio)
 end
@@ -103,6 +130,7 @@ function startup()
 
   ringChime()
   makeInteractive(buildPile(scene))
+  addOverlays()
 
   setCallback(CB_UPDATE, update)
   setCallback(CB_ASPECT_RATIO_CHANGED, onResize)

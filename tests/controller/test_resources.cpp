@@ -12,6 +12,7 @@
 #include "model/MDL_AnimationData.h"
 #include "model/MDL_Camera.h"
 #include "model/MDL_Font.h"
+#include "model/MDL_Image.h"
 #include "model/MDL_Lamp.h"
 #include "model/MDL_Material.h"
 #include "model/MDL_Mesh.h"
@@ -326,7 +327,7 @@ TEST(Resources, RemovingAFontGivesItsTextsTheDefaultFont)
     EXPECT_EQ(c.m_oFonts[0], other);
 }
 
-TEST(Resources, PolylinesLetGoOfMaterialsAndTexturesThatGo)
+TEST(Resources, PolylinesAndImagesLetGoOfMaterialsAndTexturesThatGo)
 {
     TEST_DocumentBuilder b;
     b.add("set.xml", TEST_ModelsSetWriter::sample().text()).add("tex.png", png());
@@ -348,16 +349,26 @@ TEST(Resources, PolylinesLetGoOfMaterialsAndTexturesThatGo)
     sharing->setMaterial(set->getMaterial("glass"));
     owning->makeOwnMaterial()->addLayer(texture);
     const double texturedU = owning->getStripUVs()[5].m_fX;
+    auto *sharingImage = new MDL_Image;
+    auto *picture = new MDL_Image;
+    scene->addObject(sharingImage);
+    scene->addObject(picture);
+    sharingImage->setMaterial(set->getMaterial("glass"));
+    picture->makeOwnMaterial()->addLayer(texture);
 
     TEST_LogCapture log;
     EXPECT_TRUE(c.removeTexture(texture));
     EXPECT_EQ(owning->getMaterial()->getLayerTexture(0), nullptr);
+    EXPECT_EQ(picture->getMaterial()->getLayerTexture(0), nullptr);
+    EXPECT_EQ(picture->getAspectRatio(), 1);
     // The line's texture coordinates follow: u runs at -1 per unit again.
     EXPECT_NE(owning->getStripUVs()[5].m_fX, texturedU);
     EXPECT_TRUE(c.removeModelsSet(set));
     EXPECT_EQ(sharing->getMaterial(), nullptr);
+    EXPECT_EQ(sharingImage->getMaterial(), nullptr);
     EXPECT_NE(owning->getMaterial(), nullptr);
-    EXPECT_TRUE(log.contains("Texture tex.png deleted while in use: 1 users lost it")) << log.joined();
+    EXPECT_NE(picture->getMaterial(), nullptr);
+    EXPECT_TRUE(log.contains("Texture tex.png deleted while in use: 2 users lost it")) << log.joined();
 }
 
 TEST(Resources, TexturesAndMovieFramesLeaveTheMaterialsThatShowThem)

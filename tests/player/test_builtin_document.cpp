@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "foundation/UTIL_Bitmap.h"
 #include "model/MDL_Camera.h"
 #include "model/MDL_RigidBody.h"
 #include "model/MDL_Scene.h"
@@ -119,6 +120,41 @@ TEST(BuiltInDocument, RingsAChime)
     EXPECT_GT(left, 1000);
     EXPECT_GT(right, 1000);
     EXPECT_NE(left, right);
+}
+
+// Over the scene: a white caption underlined in orange in the upper left
+// corner, and the set's tiles as a picture framed in orange in the upper
+// right one (a width of 800 pixels: the picture's frame runs down
+// x = 688 from y = 24, 88 pixels square).
+TEST(BuiltInDocument, DrawsACaptionAndAFramedPicture)
+{
+    TEST_TempDir dir;
+    std::string shot = dir.path("shot.png");
+    TEST_ProcessResult result = TEST_run(
+        VEKTA_PLAYER_EXE, {"--headless", "--frames", "3", "--dt", "0.02", "--size", "800x600", "--screenshot", shot});
+    ASSERT_EQ(result.m_iExitCode, 0) << result.m_sErr;
+    UTIL_Bitmap image;
+    TEST_readPng(shot, image);
+    ASSERT_EQ(image.m_iWidth, 800);
+    ASSERT_EQ(image.m_iHeight, 600);
+    auto near = [](const unsigned char *p, int r, int g, int b) {
+        return std::abs(p[0] - r) <= 12 && std::abs(p[1] - g) <= 12 && std::abs(p[2] - b) <= 12;
+    };
+    auto count = [&](int x0, int y0, int x1, int y1, int r, int g, int b) {
+        int n = 0;
+        for (int y = y0; y <= y1; y++)
+            for (int x = x0; x <= x1; x++)
+                n += near(TEST_pixelFromTop(image, x, y), r, g, b);
+        return n;
+    };
+    const int orange[3] = {255, 191, 76};
+    EXPECT_GT(count(24, 20, 280, 52, 255, 255, 255), 150) << "the caption's letters";
+    EXPECT_GT(count(40, 50, 44, 70, orange[0], orange[1], orange[2]), 0) << "the underline";
+    EXPECT_TRUE(near(TEST_pixelFromTop(image, 688, 68), orange[0], orange[1], orange[2])) << "the frame";
+    EXPECT_TRUE(near(TEST_pixelFromTop(image, 775, 68), orange[0], orange[1], orange[2])) << "the frame";
+    const unsigned char *middle = TEST_pixelFromTop(image, 732, 68);
+    EXPECT_TRUE(near(middle, 184, 82, 54) || near(middle, 240, 226, 196)) << "a tile";
+    EXPECT_TRUE(near(TEST_pixelFromTop(image, 400, 5), 20, 23, 31)) << "the background";
 }
 
 // The built-in document's members, from its folder.

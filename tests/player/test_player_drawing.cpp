@@ -44,19 +44,6 @@ std::string drawingDocument(const TEST_TempDir &dir)
     return dir.write("drawing.vk", document.build());
 }
 
-// The PNG file as a bitmap (rows bottom-up); empty when it cannot be read.
-void readPng(const std::string &path, UTIL_Bitmap &image)
-{
-    std::string bytes = TEST_readText(path);
-    image.decode(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size(), path.c_str());
-}
-
-// The pixel at x, y counted from the top left.
-const unsigned char *pixel(const UTIL_Bitmap &image, int x, int y)
-{
-    return image.m_pucData + ((image.m_iHeight - 1 - y) * image.m_iWidth + x) * image.m_iComponents;
-}
-
 int countOf(const std::string &text, const std::string &part)
 {
     int n = 0;
@@ -78,17 +65,17 @@ TEST(PlayerDrawing, HeadlessScreenshotShowsTheLastFrame)
     EXPECT_EQ(countOf(result.m_sErr, "frame "), 4) << result.m_sErr;
     EXPECT_EQ(result.m_sErr.find("no OpenGL"), std::string::npos) << result.m_sErr;
     UTIL_Bitmap image;
-    readPng(shot, image);
+    TEST_readPng(shot, image);
     ASSERT_EQ(image.m_iWidth, 160);
     ASSERT_EQ(image.m_iHeight, 120);
     ASSERT_EQ(image.m_iComponents, 3);
     // The background in the corners, the cube over it in the middle.
-    for (const unsigned char *at : {pixel(image, 0, 0), pixel(image, 159, 119)}) {
+    for (const unsigned char *at : {TEST_pixelFromTop(image, 0, 0), TEST_pixelFromTop(image, 159, 119)}) {
         EXPECT_EQ(at[0], 0);
         EXPECT_NEAR(at[1], 128, 1);
         EXPECT_EQ(at[2], 255);
     }
-    const unsigned char *middle = pixel(image, 80, 60);
+    const unsigned char *middle = TEST_pixelFromTop(image, 80, 60);
     EXPECT_GT(abs(middle[0] - 0) + abs(middle[1] - 128) + abs(middle[2] - 255), 60);
 }
 
@@ -144,8 +131,8 @@ TEST_F(PlayerWindow, DrawsWhatHeadlessDrawsAndClosesAfterItsFrames)
     ASSERT_EQ(TEST_run(VEKTA_PLAYER_EXE, headless).m_iExitCode, 0);
 
     UTIL_Bitmap a, b;
-    readPng(windowShot, a);
-    readPng(headlessShot, b);
+    TEST_readPng(windowShot, a);
+    TEST_readPng(headlessShot, b);
     ASSERT_EQ(a.m_iWidth, 160);
     ASSERT_EQ(a.m_iHeight, 120);
     ASSERT_EQ(b.m_iWidth, 160);
@@ -177,7 +164,7 @@ TEST_F(PlayerWindow, ResizesAndEndsWhenItsWindowIsClosed)
     TEST_ProcessResult closed = player.finish(60);
     EXPECT_EQ(closed.m_iExitCode, 0) << closed.m_sErr;
     UTIL_Bitmap image;
-    readPng(shot, image);
+    TEST_readPng(shot, image);
     EXPECT_EQ(image.m_iWidth, 200);
     EXPECT_EQ(image.m_iHeight, 150);
 }

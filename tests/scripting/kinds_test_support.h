@@ -18,9 +18,12 @@
 //     "spot"  Lamp of type Spot; "bulb" Lamp of type Lamp
 //     "eye"   Camera with a field of view of 60 degrees
 //     "box"   CollisionVolume of type box
+//     "mark"  Locator
+// and a 4 x 2 image "wide.png" (an aspect ratio of 0.5).
 // The fixture runs chunks under the name "t" with the globals scene (a scene
 // made by the script), set (the models set kinds.xml), tex (newTexture of
-// tex.png) and the helper R(x) (TEST_roundingHelpers).
+// tex.png), wide (newTexture of wide.png) and the helper R(x)
+// (TEST_roundingHelpers).
 
 #include <string>
 
@@ -71,7 +74,7 @@ inline std::string TEST_kindsModelsSet()
     TEST_ObjectRecord box = object("CollisionVolume", "box", "");
     box.m_sExtra = "<volume_type>box</volume_type>";
     writer.addObject(mesh).addObject(bare).addObject(skin).addObject(object("Bone", "root", "skin")).addObject(arm);
-    writer.addObject(spot).addObject(bulb).addObject(eye).addObject(box);
+    writer.addObject(spot).addObject(bulb).addObject(eye).addObject(box).addObject(object("Locator", "mark", ""));
     return writer.text();
 }
 
@@ -79,6 +82,8 @@ inline TEST_DocumentBuilder TEST_kindsDocument()
 {
     TEST_DocumentBuilder document = TEST_resourceDocument();
     document.add("kinds.xml", TEST_kindsModelsSet());
+    const unsigned char white[4] = {255, 255, 255, 255};
+    document.add("wide.png", TEST_pngImage(4, 2, true, white));
     return document;
 }
 
@@ -87,7 +92,8 @@ struct KindsFixture : ScriptDocument {
 
     KindsFixture() : ScriptDocument(TEST_kindsDocument())
     {
-        run("scene = newScene('main') set = newModelsSet('kinds.xml') tex = newTexture('tex.png')");
+        run("scene = newScene('main') set = newModelsSet('kinds.xml') tex = newTexture('tex.png') "
+            "wide = newTexture('wide.png')");
         run(TEST_roundingHelpers());
         if (m_oController.m_oScenes.m_iCount > 0)
             m_poScene = m_oController.m_oScenes.m_pData[0];

@@ -11,9 +11,9 @@
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_Log.h"
 
-// Lua helpers for exact tables of results: R(x) prints numbers, v3 and color
-// values and tables of numbers rounded to 6 decimals (so that 6e-17 reads as
-// 0): "0.5", "(1,0,0)", "(1,0,0,1)", "1,2,3".
+// Lua helpers for exact tables of results: R(x) prints numbers, v2, v3 and
+// color values and tables of numbers rounded to 6 decimals (so that 6e-17
+// reads as 0): "0.5", "(1,0)", "(1,0,0)", "(1,0,0,1)", "1,2,3".
 inline const char *TEST_roundingHelpers()
 {
     return "local function n(x) x = math.floor(x * 1e6 + 0.5) / 1e6 if x == 0 then x = 0 end "
@@ -24,6 +24,7 @@ inline const char *TEST_roundingHelpers()
            "    return table.concat(t, ',') end "
            "  if getmetatable(x) == getmetatable(v3()) then "
            "    return '(' .. n(x:x()) .. ',' .. n(x:y()) .. ',' .. n(x:z()) .. ')' end "
+           "  if getmetatable(x) == getmetatable(v2()) then return '(' .. n(x:x()) .. ',' .. n(x:y()) .. ')' end "
            "  if getmetatable(x) == getmetatable(color()) then "
            "    return '(' .. n(x:r()) .. ',' .. n(x:g()) .. ',' .. n(x:b()) .. ',' .. n(x:a()) .. ')' end "
            "  return tostring(x) end";

@@ -150,10 +150,13 @@ function seed()
   if select('#', kinds:getNames(OBJECT_MESH)) == 0 then kinds = newModelsSet('kinds.xml') end
   if select('#', set:getNames(OBJECT_MESH)) == 0 then set = newModelsSet('set.xml') end
   if select('#', tex:getFilter()) == 0 then tex = newTexture('tex.png') end
-  keep(scene) keep(set) keep(kinds) keep(tex)
+  if select('#', wide:getFilter()) == 0 then wide = newTexture('wide.png') end
+  keep(scene) keep(set) keep(kinds) keep(tex) keep(wide)
   local templates = {}
   local function fetch(s, name) local t = s:get(name) keep(t) templates[#templates + 1] = t end
-  for _, name in ipairs({'tri', 'bare', 'skin', 'root', 'arm', 'spot', 'bulb', 'eye', 'box'}) do fetch(kinds, name) end
+  for _, name in ipairs({'tri', 'bare', 'skin', 'root', 'arm', 'spot', 'bulb', 'eye', 'box', 'mark'}) do
+    fetch(kinds, name)
+  end
   for _, name in ipairs({'Box', 'Lid', 'Marker', 'Beep'}) do fetch(set, name) end
   keep(set:getAnimationData('walk'))
   local object = newObject(scene)
@@ -175,7 +178,7 @@ function seed()
   end
 end
 SEEDS = {{}, {scene}, {'tex.png'}, {'sine.ogg'}, {'movie.ogv'}, {'font.ttf'}, {'kinds.xml'}, {'set.xml'},
-  {0, 0, 1, 0.75}, {'extra'}, {tex}}
+  {0, 0, 1, 0.75}, {'extra'}, {tex}, {scene, wide}}
 )";
 
 // Argument values: fresh on each use (some methods write into their v3 and
@@ -216,9 +219,12 @@ const char *const VALUES[] = {
     "m33(v3(0, 0, 0), v3(0, 0, 0), v3(0, 0, 0))",
     "v2(1, 2)",
     "v2(0.5, 0.5)",
+    "{v2(0, 0), v2(0.5, 0), v2(0.5, 0.5), v2(0, 0.5)}",
+    "{v2(0, 0), v2(0/0, 1), 5, v2(1/0, 1), v2(0, 0)}",
     "color(1, 0, 0, 1)",
     "color(1, 1, 1, 0.5)",
     "'tex.png'",
+    "'A\\tline\\nand é'",
     "'kinds.xml'",
     "'sine.ogg'",
     "'skin'",
@@ -295,10 +301,12 @@ TEST(BindingFuzz, RandomCallsOfEveryMethodKeepThePlayerUp)
     ASSERT_EQ(f.run(HELPERS), "");
     ASSERT_EQ(f.run("seed() dead = newObject(scene) dead:delete() keep(dead)"), "");
     f.clearReport();
-    // Every class has instances to call methods on, bones and materials
-    // included (from the models set and the meshes' getMaterial).
+    // Every class has instances to call methods on, bones, materials and
+    // fonts included (from the models set, the meshes' getMaterial and the
+    // texts' getFont).
     for (const char *name : {"newMesh", "newAnimatedMesh", "newBone", "newLamp", "newCamera", "newCollisionVolume",
-                             "newMaterial", "newTexture", "newModelsSet", "newScene"})
+                             "newMike", "newLocator", "newText", "newImage", "newPolyline", "newMaterial", "newTexture",
+                             "newFont", "newModelsSet", "newScene"})
         EXPECT_NE(f.run(std::string("return #POOLS.") + name), "0") << name;
 
     VIEW_Null renderer;

@@ -1,5 +1,5 @@
-// The lamp, camera, bone and collision-volume classes through scripts, as
-// tables of calls with their exact results; and the object look-up, which
+// The lamp, camera, microphone, bone, collision-volume and locator classes
+// through scripts, as tables of calls with their exact results; and the object look-up, which
 // gives every object kind its class.
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include "model/MDL_Bone.h"
 #include "model/MDL_Camera.h"
 #include "model/MDL_CollisionVolume.h"
+#include "model/MDL_Mike.h"
 #include "model/MDL_ObjectTypes.h"
 #include "tests/scripting/kinds_test_support.h"
 #include "tests/scripting/test_binding_example.h"
@@ -151,16 +152,72 @@ TEST(KindBindings, CollisionVolumesHave32BitLayersAndMasks)
     EXPECT_EQ(static_cast<uint32_t>(v->m_iCollisionLayer), 0x80000000u);
 }
 
+const char *const MIKES = "m = newMike(scene) m:setName('m')";
+
+TEST(KindBindings, Microphones)
+{
+    static const TEST_CallRow rows[] = {
+        {"return m:getOn(), m:getGain(), m:getType(), getmetatable(m) == newMike", "true,1,11,true", nullptr},
+        {"m:setOn(false) m:setGain(0.25) return m:getOn(), m:getGain()", "false,0.25", nullptr},
+        // Any gain is kept as given.
+        {"m:setGain(-3) local a = m:getGain() m:setGain(1e308) return a, m:getGain()", "-3,1e+308", nullptr},
+        {"m:setOn(1) return m:getOn()", "true", "Invalid type (number) for argument #1, <B> type argument(s) expected"},
+        {"m:setGain() return m:getGain()", "1", "Not enough arguments, <N> argument(s) expected"},
+        {"local c = newMike(m) return c:getParent() == m, c:getGain()", "true,1", nullptr},
+        {"newMike(scene, newLamp(scene))", "error: t:1: bad argument #2 to 'newMike' (newMike)", nullptr},
+        {"m:delete() m:setGain(5) m:setOn(false) return select('#', m:getGain()) + select('#', m:getOn())", "0",
+         nullptr},
+    };
+    TEST_runCallRows(MIKES, rows);
+
+    // The mixer reads the fields that the methods write.
+    KindsFixture f;
+    ASSERT_EQ(f.run(MIKES), "");
+    ASSERT_EQ(f.run("m:setGain(0.5) m:setOn(false)"), "");
+    MDL_Mike *mike = dynamic_cast<MDL_Mike *>(f.object("m"));
+    ASSERT_NE(mike, nullptr);
+    EXPECT_EQ(mike->m_fGain, 0.5);
+    EXPECT_FALSE(mike->m_bOn);
+}
+
+TEST(KindBindings, Locators)
+{
+    static const TEST_CallRow rows[] = {
+        {"local l = newLocator(scene) return l:getType(), getmetatable(l) == newLocator, R(l:getPosition())",
+         "14,true,(0,0,0)", nullptr},
+        {"local p = newObject(scene) p:setPosition(v3(1, 2, 3)) local l = newLocator(p) "
+         "return R(l:getPosition()), l:getParent() == p",
+         "(1,2,3),true", nullptr},
+        {"local t = set:get('mark') local l = newLocator(scene, t) "
+         "return getmetatable(t) == newLocator, l:getName(), l:getScene() == scene",
+         "true,mark,true", nullptr},
+        // A locator is an object wherever one is asked for.
+        {"local l = newLocator(scene) local c = newMesh(l) c:setParent(l) return c:isDescendant(l)", "true", nullptr},
+        {"newLocator(scene, set:get('tri'))", "error: t:1: bad argument #2 to 'newLocator' (newLocator)", nullptr},
+        {"newLocator(scene, 1, 2)", "error: t:1: bad argument #2 to 'newLocator' (newLocator)",
+         "Too much arguments for newLocator"},
+    };
+    TEST_runCallRows("", rows);
+}
+
 // Every object kind comes to scripts as an instance of its class, from a
 // models set or from the tree; and every object class is an object argument.
 TEST(KindBindings, EveryKindHasItsClass)
 {
     static const TEST_CallRow rows[] = {
-        {"local t = {} for _, name in ipairs({'tri', 'skin', 'root', 'arm', 'spot', 'eye', 'box'}) do "
+        {"local t = {} for _, name in ipairs({'tri', 'skin', 'root', 'arm', 'spot', 'eye', 'box', 'mark'}) do "
          "  local o = set:get(name) t[#t + 1] = o:getType() .. (getmetatable(o) == _G[({[1] = 'newLamp', "
          "  [2] = 'newCamera', [3] = 'newMesh', [6] = 'newBone', [7] = 'newAnimatedMesh', "
-         "  [13] = 'newCollisionVolume'})[o:getType()]] and '' or '?') end return table.concat(t, ' ')",
-         "3 7 6 6 1 2 13", nullptr},
+         "  [13] = 'newCollisionVolume', [14] = 'newLocator'})[o:getType()]] and '' or '?') end "
+         "return table.concat(t, ' ')",
+         "3 7 6 6 1 2 13 14", nullptr},
+        // The overlays and microphones that scripts make come back through
+        // the tree as instances of their classes.
+        {"local p = newObject(scene) newText(p) newImage(p) newPolyline(p) newMike(p) local t = {} "
+         "local c = p:getChild() while c do t[#t + 1] = c:getType() .. (getmetatable(c) == _G[({[8] = 'newText', "
+         "[10] = 'newImage', [12] = 'newPolyline', [11] = 'newMike'})[c:getType()]] and '' or '?') "
+         "c = c:getSibling() end return table.concat(t, ' ')",
+         "8 10 12 11", nullptr},
         {"local a = newAnimatedMesh(scene, set:get('skin')) return getmetatable(a:getChild()) == newBone, "
          "getmetatable(a:getChild():getParent()) == newAnimatedMesh",
          "true,true", nullptr},
@@ -195,6 +252,14 @@ TEST(KindBindings, ObjectsOfAnotherKindAreRefused)
         {OBJECT_COLLISION_VOLUME, "newCollisionVolume",
          "o:setCollisionMask(1) return select('#', o:getCollisionMask(), o:getCollisionLayer())"},
         {OBJECT_SOUND, "newSound", "o:setVolume(2) return select('#', o:getVolume(), o:getTime())"},
+        {OBJECT_MIKE, "newMike", "o:setGain(2) o:setOn(false) return select('#', o:getGain(), o:getOn())"},
+        {OBJECT_TEXT, "newText",
+         "o:setText('x') o:setFont(newFont('font.ttf')) return select('#', o:getText(), o:getBoundingBox())"},
+        {OBJECT_IMAGE, "newImage",
+         "o:setColor(color()) o:setTexture(newTexture('x')) return select('#', o:getAspectRatio(), o:getCenter())"},
+        {OBJECT_POLYLINE, "newPolyline",
+         "o:addPoints({v2()}) o:setColor(color()) o:setFillColor(color()) "
+         "return select('#', o:getPointsCount(), o:distanceToPoint(v2()))"},
     };
     for (const Case &c : cases) {
         BindingFixture f;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/UTIL_Bitmap.h"
+
 const PACK_Key &TEST_devKey()
 {
     static PACK_Key key;
@@ -117,4 +119,15 @@ std::string TEST_readText(const std::string &path)
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+void TEST_readPng(const std::string &path, UTIL_Bitmap &image)
+{
+    std::string bytes = TEST_readText(path);
+    image.decode(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size(), path.c_str());
+}
+
+const unsigned char *TEST_pixelFromTop(const UTIL_Bitmap &image, int x, int y)
+{
+    return image.m_pucData + ((image.m_iHeight - 1 - y) * image.m_iWidth + x) * image.m_iComponents;
 }

@@ -5,6 +5,8 @@
 
 #include "tools/pack/PACK_Document.h"
 
+class UTIL_Bitmap;
+
 // The development key from keys/, loaded once.
 const PACK_Key &TEST_devKey();
 
@@ -44,3 +46,8 @@ public:
 };
 
 std::string TEST_readText(const std::string &path);
+
+// The PNG file as a bitmap (rows bottom-up); empty when it cannot be read.
+void TEST_readPng(const std::string &path, UTIL_Bitmap &image);
+// The pixel at x, y counted from the top left of such a bitmap.
+const unsigned char *TEST_pixelFromTop(const UTIL_Bitmap &image, int x, int y);
