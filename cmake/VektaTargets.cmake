@@ -33,7 +33,8 @@ function(vekta_test name dir)
       VEKTA_PACK_EXE="$<TARGET_FILE:vekta-pack>"
       VEKTA_PLAYER_EXE="$<TARGET_FILE:vekta>"
       VEKTA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-      VEKTA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+      VEKTA_BINARY_DIR="${CMAKE_BINARY_DIR}"
+      VEKTA_CMAKE="${CMAKE_COMMAND}")
   add_dependencies(${name} vekta-pack vekta)
   # Leaks inside system libraries (the OpenGL driver) are suppressed for the
   # tests and the players they start; see tests/lsan-suppressions.txt. The

@@ -37,7 +37,7 @@ public:
     // Elements nested deeper than this refuse the text before it is parsed
     // (models-set files nest four deep), so that the recursive XML parser
     // never runs out of stack on hostile input.
-    static const int MAX_NESTING = UTIL_kiMaxXmlNesting;
+    static constexpr int MAX_NESTING = UTIL_kiMaxXmlNesting;
 
     // Empty lists, no name.
     MDL_ModelsSet();

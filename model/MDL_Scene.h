@@ -130,7 +130,7 @@ public:
     // to case; null when none (or name is null).
     MDL_Object *getObject(const char *name) const;
     // How many lamps that are on light a scene (the first in list order).
-    static const int MAX_LIT_LAMPS = 8;
+    static constexpr int MAX_LIT_LAMPS = 8;
     // The first lamp that is on and has its shadows flag set, among the
     // first MAX_LIT_LAMPS lamps that are on; null for none.
     MDL_Lamp *getShadowLamp() const;

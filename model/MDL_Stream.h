@@ -30,11 +30,11 @@ class MDL_Stream {
 public:
     // Largest coded frame accepted, in pixels (e.g. 4096 x 4096), and the
     // largest side; a header that asks for more is taken for damaged.
-    static const int MAX_FRAME_PIXELS = 1 << 24;
-    static const int MAX_FRAME_SIDE = 16384;
+    static constexpr int MAX_FRAME_PIXELS = 1 << 24;
+    static constexpr int MAX_FRAME_SIDE = 16384;
     // Most audio kept queued, in seconds: when nobody drains the queue (no
     // sound output) the oldest audio is dropped beyond it.
-    static const int MAX_QUEUED_SECONDS = 10;
+    static constexpr int MAX_QUEUED_SECONDS = 10;
 
     // Reads the movie from file (owned from now on; null when the name did
     // not open) and prepares it at its first picture. A missing file, a file

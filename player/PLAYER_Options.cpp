@@ -1,85 +1,183 @@
-#include <cstdio>
+#include "PLAYER_Options.h"
+
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
-#include "PLAYER_Options.h"
+namespace {
 
-static bool parseLong(const char *text, long &value)
+enum OptionId { HEADLESS, FRAMES, DT, SIZE, LANGUAGE, SCREENSHOT, AUDIO_OUT, INPUT, HELP, VERSION };
+
+struct Option {
+    OptionId m_eId;
+    const char *m_sName;  // the long name
+    const char *m_sShort; // a one-letter name, or null
+    const char *m_sValue; // the value's name, or null for a flag
+    const char *m_sHelp;  // its lines in the help
+};
+
+// The help is made from this table: every option the parser knows is in
+// it.
+const Option OPTIONS[] = {
+    {HEADLESS, "--headless", nullptr, nullptr,
+     "draw off-screen, without a window or display;\n"
+     "several documents then play one after another"},
+    {FRAMES, "--frames", nullptr, "N", "run N frames, then stop (a window closes\nitself)"},
+    {DT, "--dt", nullptr, "SECONDS", "fixed time step of each frame (default: real\ntime)"},
+    {SIZE, "--size", nullptr, "WxH", "window or off-screen size in pixels (default\n800x600)"},
+    {LANGUAGE, "--language", nullptr, "CODE",
+     "the language documents are told: FR, DE, IT,\n"
+     "ES, RU, ZH or US (default: the locale's)"},
+    {SCREENSHOT, "--screenshot", nullptr, "FILE.png", "after the last frame, write what it drew (one\ndocument)"},
+    {AUDIO_OUT, "--audio-out", nullptr, "FILE.wav",
+     "write the sound to a WAV file instead of the\n"
+     "audio device, paced by the frames' time steps\n"
+     "(one document)"},
+    {INPUT, "--input", nullptr, "FILE",
+     "input events before given frames, one a line:\n"
+     "FRAME VERB ARGUMENTS (keyDown CODE, mouseDown\n"
+     "X Y, ...); every document gets them"},
+    {HELP, "--help", "-h", nullptr, "print this help and exit"},
+    {VERSION, "--version", nullptr, nullptr, "print the player's version and exit"},
+};
+
+const char *const LANGUAGES[] = {"FR", "DE", "IT", "ES", "RU", "ZH", "US"};
+
+bool parseLong(const char *text, long &value)
 {
     char *end = nullptr;
     value = strtol(text, &end, 10);
     return end != text && *end == '\0';
 }
 
-static bool parseDouble(const char *text, double &value)
+bool parseDouble(const char *text, double &value)
 {
     char *end = nullptr;
     value = strtod(text, &end);
     return end != text && *end == '\0';
 }
 
+// The option an argument names (with its value when written --name=VALUE),
+// or null.
+const Option *find(const char *arg, const char **inlineValue)
+{
+    *inlineValue = nullptr;
+    for (const Option &option : OPTIONS) {
+        size_t length = strlen(option.m_sName);
+        if (strncmp(arg, option.m_sName, length) == 0) {
+            if (arg[length] == '\0')
+                return &option;
+            if (arg[length] == '=' && option.m_sValue != nullptr) {
+                *inlineValue = arg + length + 1;
+                return &option;
+            }
+        }
+        if (option.m_sShort != nullptr && strcmp(arg, option.m_sShort) == 0)
+            return &option;
+    }
+    return nullptr;
+}
+
+// Takes the option's value into options; false with the message.
+bool apply(const Option &option, const char *value, PLAYER_Options &options, std::string &error)
+{
+    switch (option.m_eId) {
+    case HEADLESS:
+        options.m_bHeadless = true;
+        return true;
+    case HELP:
+        options.m_bHelp = true;
+        return true;
+    case VERSION:
+        options.m_bVersion = true;
+        return true;
+    case FRAMES:
+        if (value == nullptr || !parseLong(value, options.m_iFrames) || options.m_iFrames < 0) {
+            error = "--frames needs a whole number of frames";
+            return false;
+        }
+        return true;
+    case DT:
+        if (value == nullptr || !parseDouble(value, options.m_fDeltaTime) || !(options.m_fDeltaTime > 0) ||
+            options.m_fDeltaTime > 10) {
+            error = "--dt needs a time step in seconds, above 0";
+            return false;
+        }
+        return true;
+    case SIZE: {
+        int w = 0, h = 0;
+        char extra;
+        if (value == nullptr || sscanf(value, "%dx%d%c", &w, &h, &extra) != 2 || w <= 0 || h <= 0 || w > 16384 ||
+            h > 16384) {
+            error = "--size needs WIDTHxHEIGHT in pixels";
+            return false;
+        }
+        options.m_iWidth = w;
+        options.m_iHeight = h;
+        return true;
+    }
+    case LANGUAGE:
+        if (value != nullptr && strlen(value) == 2) {
+            std::string code = {static_cast<char>(toupper(static_cast<unsigned char>(value[0]))),
+                                static_cast<char>(toupper(static_cast<unsigned char>(value[1])))};
+            for (const char *known : LANGUAGES)
+                if (code == known) {
+                    options.m_sLanguage = code;
+                    return true;
+                }
+        }
+        error = "--language needs one of FR, DE, IT, ES, RU, ZH and US";
+        return false;
+    case AUDIO_OUT:
+        if (value == nullptr || value[0] == '\0') {
+            error = "--audio-out needs the name of a WAV file";
+            return false;
+        }
+        options.m_sAudioOut = value;
+        return true;
+    case INPUT:
+        if (value == nullptr || value[0] == '\0') {
+            error = "--input needs the name of a file of input events";
+            return false;
+        }
+        options.m_sInput = value;
+        return true;
+    case SCREENSHOT:
+        if (value == nullptr || value[0] == '\0') {
+            error = "--screenshot needs the name of a PNG file";
+            return false;
+        }
+        options.m_sScreenshot = value;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::string &error)
 {
+    bool onlyDocuments = false;
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
-        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
-            options.m_bHelp = true;
-        } else if (strcmp(arg, "--version") == 0) {
-            options.m_bVersion = true;
-        } else if (strcmp(arg, "--headless") == 0) {
-            options.m_bHeadless = true;
-        } else if (strcmp(arg, "--frames") == 0) {
-            if (value == nullptr || !parseLong(value, options.m_iFrames) || options.m_iFrames < 0) {
-                error = "--frames needs a whole number of frames";
-                return false;
-            }
-            i++;
-        } else if (strcmp(arg, "--dt") == 0) {
-            if (value == nullptr || !parseDouble(value, options.m_fDeltaTime) || !(options.m_fDeltaTime > 0) ||
-                options.m_fDeltaTime > 10) {
-                error = "--dt needs a time step in seconds, above 0";
-                return false;
-            }
-            i++;
-        } else if (strcmp(arg, "--size") == 0) {
-            int w = 0, h = 0;
-            char extra;
-            if (value == nullptr || sscanf(value, "%dx%d%c", &w, &h, &extra) != 2 || w <= 0 || h <= 0 || w > 16384 ||
-                h > 16384) {
-                error = "--size needs WIDTHxHEIGHT in pixels";
-                return false;
-            }
-            options.m_iWidth = w;
-            options.m_iHeight = h;
-            i++;
-        } else if (strcmp(arg, "--audio-out") == 0) {
-            if (value == nullptr || value[0] == '\0') {
-                error = "--audio-out needs the name of a WAV file";
-                return false;
-            }
-            options.m_sAudioOut = value;
-            i++;
-        } else if (strcmp(arg, "--screenshot") == 0) {
-            if (value == nullptr || value[0] == '\0') {
-                error = "--screenshot needs the name of a PNG file";
-                return false;
-            }
-            options.m_sScreenshot = value;
-            i++;
-        } else if (strcmp(arg, "--input") == 0) {
-            if (value == nullptr || value[0] == '\0') {
-                error = "--input needs the name of a file of input events";
-                return false;
-            }
-            options.m_sInput = value;
-            i++;
-        } else if (arg[0] == '-' && arg[1] != '\0') {
+        if (onlyDocuments || arg[0] != '-' || arg[1] == '\0') {
+            options.m_asDocuments.push_back(arg);
+            continue;
+        }
+        if (strcmp(arg, "--") == 0) {
+            onlyDocuments = true;
+            continue;
+        }
+        const char *value = nullptr;
+        const Option *option = find(arg, &value);
+        if (option == nullptr) {
             error = std::string("unknown option ") + arg;
             return false;
-        } else {
-            options.m_asDocuments.push_back(arg);
         }
+        if (option->m_sValue != nullptr && value == nullptr && i + 1 < argc)
+            value = argv[++i];
+        if (!apply(*option, value, options, error))
+            return false;
     }
     if (!options.m_sAudioOut.empty() && options.m_asDocuments.size() > 1) {
         error = "--audio-out captures the sound of one document";
@@ -94,19 +192,37 @@ bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::st
 
 void PLAYER_printUsage(FILE *out)
 {
-    fprintf(out, "usage: vekta [--headless] [--frames N] [--dt SECONDS] [--size WxH] [--screenshot FILE.png]\n"
-                 "             [--audio-out FILE.wav] [--input FILE] [DOCUMENT...]\n"
+    fprintf(out, "Usage: vekta [OPTION...] [DOCUMENT...]\n"
+                 "Plays interactive 3D documents (.vk files), each in a window of its own; with\n"
+                 "none, plays the built-in document.\n"
+                 "\n");
+    for (const Option &option : OPTIONS) {
+        std::string name = option.m_sShort != nullptr ? std::string(option.m_sShort) + ", " : "    ";
+        name += option.m_sName;
+        if (option.m_sValue != nullptr)
+            name = name + " " + option.m_sValue;
+        // The help's lines, the first beside the name, the others under it.
+        const char *line = option.m_sHelp;
+        bool firstLine = true;
+        while (*line != '\0') {
+            const char *end = strchr(line, '\n');
+            int length = static_cast<int>(end != nullptr ? end - line : strlen(line));
+            fprintf(out, "  %-27s%.*s\n", firstLine ? name.c_str() : "", length, line);
+            firstLine = false;
+            line += length + (end != nullptr ? 1 : 0);
+        }
+    }
+    fprintf(out, "\n"
+                 "In a window, Ctrl+L shows the language chooser (a choice opens the document\n"
+                 "again in that language), and a file dropped on the window opens in a new one.\n"
+                 "The player ends when its last window closes.\n"
                  "\n"
-                 "Plays interactive 3D documents in a window; with none, plays the built-in one.\n"
-                 "  --headless             draw off-screen, without a window or display\n"
-                 "  --frames N             run N frames, then stop (or close the window)\n"
-                 "  --dt SECONDS           fixed time step of each frame (default: real time)\n"
-                 "  --size WxH             window or off-screen size in pixels (default 800x600)\n"
-                 "  --screenshot FILE.png  after the last frame, write what it drew (one document)\n"
-                 "  --audio-out FILE.wav   write the sound to a WAV file instead of the audio device,\n"
-                 "                         paced by the frames' time steps (one document)\n"
-                 "  --input FILE           input events before given frames, one a line:\n"
-                 "                         FRAME VERB ARGUMENTS (keyDown CODE, mouseDown X Y, ...)\n"
-                 "  --version              print the player version\n"
-                 "  --help                 print this help\n");
+                 "Exit status: 0 when every document played without an error, 1 when one failed\n"
+                 "(or no window or screenshot could be made), 2 on a usage error, 128 + N when\n"
+                 "stopped by signal N (130 for Ctrl-C).\n");
+}
+
+void PLAYER_printTryHelp(FILE *out)
+{
+    fprintf(out, "Try 'vekta --help' for more information.\n");
 }

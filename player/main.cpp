@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "PLAYER_Options.h"
@@ -11,77 +12,47 @@
 #include "controller/desktop/CTRL_HeadlessHost.h"
 #include "controller/desktop/CTRL_InputScript.h"
 #include "controller/desktop/CTRL_Interrupt.h"
-#include "controller/desktop/CTRL_WindowHost.h"
+#include "controller/desktop/CTRL_Shell.h"
 #include "foundation/UTIL_Bitmap.h"
 #include "scripting/LMP_ScriptEngine.h"
 
-// The built-in document lies beside the executable.
+static const char BUILT_IN_DOCUMENT[] = "vKorvestrane.vk";
+
+static bool exists(const std::string &path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+// The built-in document lies beside the executable (in the build) or, once
+// installed, in the share folder beside the executable's bin folder.
 static std::string builtInDocument()
 {
     char path[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
     if (n <= 0)
-        return "vKorvestrane.vk";
+        return BUILT_IN_DOCUMENT;
     path[n] = '\0';
     std::string exe(path);
     size_t slash = exe.rfind('/');
-    return (slash == std::string::npos ? std::string() : exe.substr(0, slash + 1)) + "vKorvestrane.vk";
+    std::string folder = slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
+    std::string beside = folder + BUILT_IN_DOCUMENT;
+    if (exists(beside))
+        return beside;
+    std::string installed = folder + "../share/vekta/" + BUILT_IN_DOCUMENT;
+    return exists(installed) ? installed : beside;
 }
 
-// The window's title: the document's file name.
-static std::string windowTitle(const std::string &path)
-{
-    size_t slash = path.rfind('/');
-    return (slash == std::string::npos ? path : path.substr(slash + 1)) + " - Vekta";
-}
-
-// Runs the controller's frames in the host the options ask for. With a
-// screenshot asked for, shot receives what the last frame drew. False, with
-// a message written, when the host could not be set up.
-static bool host(CTRL_Desktop &controller, const std::string &path, const PLAYER_Options &options, UTIL_Bitmap *shot,
-                 CTRL_InputScript *input)
-{
-    const char *capture = options.m_sAudioOut.empty() ? nullptr : options.m_sAudioOut.c_str();
-    if (options.m_bHeadless) {
-        // Headless runs hear nothing unless they capture the sound.
-        if (!controller.openSound(false, capture))
-            return false;
-        CTRL_HeadlessHost host(&controller, options.m_iWidth, options.m_iHeight);
-        if (!host.drawing()) {
-            if (shot != nullptr) {
-                fprintf(stderr, "vekta: cannot make the screenshot %s: no OpenGL (%s)\n", options.m_sScreenshot.c_str(),
-                        host.failure());
-                return false;
-            }
-            fprintf(stderr, "vekta: no OpenGL (%s): drawing nothing\n", host.failure());
-        }
-        host.setInput(input);
-        host.run(options.m_iFrames, options.m_fDeltaTime, shot);
-        return true;
-    }
-    CTRL_WindowHost host(&controller);
-    char error[512];
-    bool noDisplay = false;
-    if (!host.open(windowTitle(path).c_str(), options.m_iWidth, options.m_iHeight, error, sizeof(error), &noDisplay)) {
-        fprintf(stderr, "vekta: cannot open a window (%s); --headless plays without a display\n", error);
-        return false;
-    }
-    // The sound device opens with the window.
-    if (!controller.openSound(true, capture))
-        return false;
-    host.setInput(input);
-    host.run(options.m_iFrames, options.m_fDeltaTime, shot);
-    return true;
-}
-
-// Plays one document; false when the error report fired or the document
-// could not be played or its screenshot written. A signal stops the frames
-// (and a running script) and the document closes as after its last frame:
-// nothing of the stop is reported.
-static bool play(const std::string &path, const PLAYER_Options &options, CTRL_InputScript *input)
+// Plays one document without a display; false when the error report fired
+// or the document could not be played or its screenshot written. A signal
+// stops the frames (and a running script) and the document closes as after
+// its last frame: nothing of the stop is reported.
+static bool playHeadless(const std::string &path, const PLAYER_Options &options, CTRL_InputScript *input)
 {
     // The controller owns the engine and deletes it.
     CTRL_Desktop controller(new LMP_ScriptEngine());
+    if (!options.m_sLanguage.empty())
+        controller.setLanguage(options.m_sLanguage.c_str());
     bool opened = controller.openDocument(path.c_str());
     if (!opened && !controller.m_bHalted) {
         // An empty or unreadable file fails without a report; the user must
@@ -91,10 +62,24 @@ static bool play(const std::string &path, const PLAYER_Options &options, CTRL_In
     }
     UTIL_Bitmap shot;
     bool wantShot = !options.m_sScreenshot.empty();
-    if (input != nullptr)
-        input->rewind();
-    if (opened && !controller.m_bHalted && !host(controller, path, options, wantShot ? &shot : nullptr, input))
-        return false;
+    if (opened && !controller.m_bHalted) {
+        // Headless runs hear nothing unless they capture the sound.
+        if (!controller.openSound(false, options.m_sAudioOut.empty() ? nullptr : options.m_sAudioOut.c_str()))
+            return false;
+        CTRL_HeadlessHost host(&controller, options.m_iWidth, options.m_iHeight);
+        if (!host.drawing()) {
+            if (wantShot) {
+                fprintf(stderr, "vekta: cannot make the screenshot %s: no OpenGL (%s)\n", options.m_sScreenshot.c_str(),
+                        host.failure());
+                return false;
+            }
+            fprintf(stderr, "vekta: no OpenGL (%s): drawing nothing\n", host.failure());
+        }
+        if (input != nullptr)
+            input->rewind();
+        host.setInput(input);
+        host.run(options.m_iFrames, options.m_fDeltaTime, wantShot ? &shot : nullptr);
+    }
     bool ok = true;
     if (controller.m_bHalted) {
         fprintf(stderr, "%s\n", controller.m_sErrorText);
@@ -111,6 +96,26 @@ static bool play(const std::string &path, const PLAYER_Options &options, CTRL_In
     return ok;
 }
 
+// Plays the documents in windows, all at once; false when one failed or no
+// window could be opened.
+static bool playInWindows(const PLAYER_Options &options, const CTRL_InputScript *input)
+{
+    CTRL_ShellSettings settings;
+    settings.m_iWidth = options.m_iWidth;
+    settings.m_iHeight = options.m_iHeight;
+    settings.m_iFrames = options.m_iFrames;
+    settings.m_fDeltaTime = options.m_fDeltaTime;
+    settings.m_sScreenshot = options.m_sScreenshot;
+    settings.m_sAudioOut = options.m_sAudioOut;
+    settings.m_sLanguage = options.m_sLanguage;
+    settings.m_poInput = input;
+    CTRL_Shell shell(settings, [] { return new CTRL_Desktop(new LMP_ScriptEngine()); });
+    if (!shell.start(options.m_asDocuments))
+        return false;
+    shell.run();
+    return !shell.failed();
+}
+
 int main(int argc, char **argv)
 {
     // Numbers in scripts and documents are written and read with a full
@@ -120,7 +125,7 @@ int main(int argc, char **argv)
     std::string error;
     if (!PLAYER_parseOptions(argc, argv, options, error)) {
         fprintf(stderr, "vekta: %s\n", error.c_str());
-        PLAYER_printUsage(stderr);
+        PLAYER_printTryHelp(stderr);
         return 2;
     }
     if (options.m_bHelp) {
@@ -132,21 +137,27 @@ int main(int argc, char **argv)
         return 0;
     }
     // Every document gets the same input events.
-    CTRL_InputScript input;
+    CTRL_InputScript inputFile;
+    CTRL_InputScript *input = nullptr;
     if (!options.m_sInput.empty()) {
         char reason[1024];
-        if (!input.load(options.m_sInput.c_str(), reason, sizeof(reason))) {
+        if (!inputFile.load(options.m_sInput.c_str(), reason, sizeof(reason))) {
             fprintf(stderr, "vekta: %s\n", reason);
             return 2;
         }
+        input = &inputFile;
     }
     if (options.m_asDocuments.empty())
         options.m_asDocuments.push_back(builtInDocument());
     CTRL_Interrupt::install();
     bool ok = true;
-    for (const std::string &path : options.m_asDocuments)
-        if (CTRL_Interrupt::signal() == 0)
-            ok = play(path, options, options.m_sInput.empty() ? nullptr : &input) && ok;
+    if (options.m_bHeadless) {
+        for (const std::string &path : options.m_asDocuments)
+            if (CTRL_Interrupt::signal() == 0)
+                ok = playHeadless(path, options, input) && ok;
+    } else {
+        ok = playInWindows(options, input);
+    }
     // Stopped by a signal: the shells' convention, 128 plus its number.
     if (CTRL_Interrupt::signal() != 0)
         return 128 + CTRL_Interrupt::signal();

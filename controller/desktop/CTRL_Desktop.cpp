@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "controller/desktop/CTRL_SdlInput.h"
 #include "foundation/UTIL_Log.h"
+#include "view/desktop/VIEW_SdlCursor.h"
 #include "view/desktop/VIEW_SdlSound.h"
 #include "view/desktop/VIEW_WavSound.h"
 #include "view/null/VIEW_NullSound.h"
@@ -17,12 +19,13 @@
 extern char **environ;
 
 CTRL_Desktop::CTRL_Desktop(CTRL_ScriptEngine *engine)
-    : CTRL_Generic(engine, CTRL_PLATFORM_LINUX), m_iCursor(0), m_sOpenProgram("xdg-open")
+    : CTRL_Generic(engine, CTRL_PLATFORM_LINUX), m_iCursor(0), m_sOpenProgram("xdg-open"), m_poSdlInput(nullptr)
 {
 }
 
 CTRL_Desktop::~CTRL_Desktop()
 {
+    delete m_poSdlInput;
     delete m_poSound;
     m_poSound = nullptr;
 }
@@ -56,6 +59,16 @@ bool CTRL_Desktop::openSound(bool device, const char *capturePath)
 void CTRL_Desktop::setCursor(int kind)
 {
     m_iCursor = kind;
+    // Only a controller with a window has a pointer to show it on.
+    VIEW_SdlCursor::show(kind);
+}
+
+void CTRL_Desktop::deliverInput(const SDL_Event &event, double scaleX, double scaleY)
+{
+    if (m_poSdlInput == nullptr)
+        m_poSdlInput = new CTRL_SdlInput(this);
+    m_poSdlInput->setScale(scaleX, scaleY);
+    m_poSdlInput->handle(event);
 }
 
 void CTRL_Desktop::openExternal(const char *address)

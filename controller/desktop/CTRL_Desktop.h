@@ -2,6 +2,9 @@
 
 #include "controller/CTRL_Generic.h"
 
+class CTRL_SdlInput;
+union SDL_Event;
+
 // The controller of this platform (Linux desktop). Its window and sound
 // output come with the window shell; headless, it has neither.
 class CTRL_Desktop : public CTRL_Generic {
@@ -19,7 +22,8 @@ public:
     bool openSound(bool device, const char *capturePath);
 
     // The cursor kind asked for last (0 arrow, 1 crosshair, 2 closed hand,
-    // 3 open hand); the window shell shows it.
+    // 3 open hand), shown at once while SDL's video runs; the window shell
+    // shows it again when the pointer enters the controller's window.
     int m_iCursor;
     void setCursor(int kind) override;
 
@@ -29,6 +33,12 @@ public:
     // The chosen language, or else the user's locale: two upper-case
     // letters ("FR"), "US" when the locale names no language.
     void getLanguage(char *output) override;
+
+    // A keyboard, mouse or wheel event of the controller's window, as SDL
+    // gives it (mouse positions in window units; scaleX and scaleY drawing
+    // pixels per unit), turned into the controller's input calls
+    // (CTRL_SdlInput).
+    virtual void deliverInput(const SDL_Event &event, double scaleX, double scaleY);
 
     // The program that opens addresses, looked up on the PATH; "xdg-open"
     // unless changed (tests put a harmless program here).
@@ -44,4 +54,7 @@ public:
     static void languageOfLocale(const char *locale, char *output);
     // The first non-empty of LANGUAGE, LC_ALL, LC_MESSAGES and LANG, or null.
     static const char *userLocale();
+
+private:
+    CTRL_SdlInput *m_poSdlInput; // made with the first event delivered
 };

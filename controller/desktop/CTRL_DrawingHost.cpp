@@ -11,7 +11,7 @@ CTRL_DrawingHost::CTRL_DrawingHost(CTRL_Generic *controller)
 {
 }
 
-void CTRL_DrawingHost::refresh(void *context, int width, int height, double deltaTime)
+void CTRL_DrawingHost::refresh(void *context, int width, int height, double deltaTime, CTRL_Overlay *overlay)
 {
     if (width < 1 || height < 1)
         width = height = 0;
@@ -28,6 +28,8 @@ void CTRL_DrawingHost::refresh(void *context, int width, int height, double delt
     m_iHeight = height;
     m_poController->resize(width, height);
     m_poController->frame(context, m_poController->m_poRenderer, deltaTime);
+    if (overlay != nullptr && width > 0 && m_poRenderer != nullptr && m_poController->m_poRenderer == m_poRenderer)
+        overlay->drawOverlay(m_poRenderer, width, height);
     glPopClientAttrib();
     glPopAttrib();
 }

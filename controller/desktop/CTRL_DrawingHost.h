@@ -4,6 +4,15 @@ class CTRL_Generic;
 class UTIL_Bitmap;
 class VIEW_OpenGL;
 
+// What a host draws over the controller's frame (a window's own panels):
+// called after the frame, in the same OpenGL state, with the renderer and
+// the drawing surface's size in pixels.
+class CTRL_Overlay {
+public:
+    virtual ~CTRL_Overlay() = default;
+    virtual void drawOverlay(VIEW_OpenGL *renderer, int width, int height) = 0;
+};
+
 // What every host that draws with OpenGL shares: a window's and the
 // off-screen one's. The host owns the OpenGL context and makes it current;
 // this part drives the controller inside it. The renderer is the
@@ -23,8 +32,9 @@ public:
     // controller is resized to it and runs one frame through the renderer
     // (deltaTime 0: the time step is measured). The OpenGL state is left as
     // it was found. An empty surface (a minimised window) resizes the
-    // controller to 0 x 0: the frame then updates but draws nothing.
-    void refresh(void *context, int width, int height, double deltaTime);
+    // controller to 0 x 0: the frame then updates but draws nothing. An
+    // overlay, when given, draws over the frame.
+    void refresh(void *context, int width, int height, double deltaTime, CTRL_Overlay *overlay = nullptr);
 
     // With the context still current: flushes the renderer's image and
     // glyph textures, deletes the renderer and leaves the controller without

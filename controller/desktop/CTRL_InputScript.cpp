@@ -209,8 +209,15 @@ bool CTRL_InputScript::load(const char *path, char *error, int errorSize)
 
 void CTRL_InputScript::deliver(CTRL_Generic *controller, long frame)
 {
-    while (m_iNext < m_oEvents.m_iCount && m_oEvents.m_pData[m_iNext].m_iFrame <= frame) {
-        const Event &e = m_oEvents.m_pData[m_iNext++];
+    deliver(controller, frame, m_iNext);
+}
+
+void CTRL_InputScript::deliver(CTRL_Generic *controller, long frame, int &next) const
+{
+    if (next < 0)
+        next = 0;
+    while (next < m_oEvents.m_iCount && m_oEvents.m_pData[next].m_iFrame <= frame) {
+        const Event &e = m_oEvents.m_pData[next++];
         switch (e.m_iVerb) {
         case KEY_DOWN:
             controller->keyDown(e.m_iCode);

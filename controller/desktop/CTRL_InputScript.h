@@ -33,6 +33,9 @@ public:
     // Hands the controller every event not yet delivered whose frame is at
     // most frame.
     void deliver(CTRL_Generic *controller, long frame);
+    // The same from the event at next on, for a reader of its own (each of
+    // the windows that play the events): next moves past what was handed.
+    void deliver(CTRL_Generic *controller, long frame, int &next) const;
     // Starts again from the first event (for the next document).
     void rewind() { m_iNext = 0; }
     int count() const { return m_oEvents.m_iCount; }

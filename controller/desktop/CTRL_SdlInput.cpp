@@ -2,6 +2,7 @@
 
 #include "controller/CTRL_Generic.h"
 #include "controller/desktop/CTRL_Desktop.h"
+#include "view/desktop/VIEW_SdlCursor.h"
 
 namespace {
 
@@ -16,16 +17,8 @@ const int ALT_CODE = 18;
 } // namespace
 
 CTRL_SdlInput::CTRL_SdlInput(CTRL_Generic *controller)
-    : m_poController(controller), m_fScaleX(1), m_fScaleY(1), m_fMouseX(0), m_fMouseY(0), m_uiModifierKeys(0),
-      m_apoCursors(), m_iShownCursor(-1)
+    : m_poController(controller), m_fScaleX(1), m_fScaleY(1), m_fMouseX(0), m_fMouseY(0), m_uiModifierKeys(0)
 {
-}
-
-CTRL_SdlInput::~CTRL_SdlInput()
-{
-    for (SDL_Cursor *cursor : m_apoCursors)
-        if (cursor != nullptr)
-            SDL_FreeCursor(cursor);
 }
 
 void CTRL_SdlInput::setScale(double x, double y)
@@ -183,19 +176,9 @@ bool CTRL_SdlInput::handle(const SDL_Event &event)
 
 void CTRL_SdlInput::showCursor()
 {
+    // One pointer for all windows: the kind of the controller whose window
+    // the events come from.
     CTRL_Desktop *desktop = dynamic_cast<CTRL_Desktop *>(m_poController);
-    if (desktop == nullptr)
-        return;
-    int kind = desktop->m_iCursor >= 0 && desktop->m_iCursor < 4 ? desktop->m_iCursor : CTRL_CURSOR_ARROW;
-    if (kind == m_iShownCursor)
-        return;
-    static const SDL_SystemCursor SHAPES[4] = {SDL_SYSTEM_CURSOR_ARROW, SDL_SYSTEM_CURSOR_CROSSHAIR,
-                                               SDL_SYSTEM_CURSOR_SIZEALL, SDL_SYSTEM_CURSOR_HAND};
-    if (m_apoCursors[kind] == nullptr)
-        m_apoCursors[kind] = SDL_CreateSystemCursor(SHAPES[kind]);
-    // Without a display there is no cursor to show.
-    if (m_apoCursors[kind] == nullptr)
-        return;
-    SDL_SetCursor(m_apoCursors[kind]);
-    m_iShownCursor = kind;
+    if (desktop != nullptr)
+        VIEW_SdlCursor::show(desktop->m_iCursor);
 }

@@ -18,7 +18,6 @@ class CTRL_Generic;
 class CTRL_SdlInput {
 public:
     explicit CTRL_SdlInput(CTRL_Generic *controller);
-    ~CTRL_SdlInput();
     CTRL_SdlInput(const CTRL_SdlInput &) = delete;
     CTRL_SdlInput &operator=(const CTRL_SdlInput &) = delete;
 
@@ -60,6 +59,4 @@ private:
     double m_fScaleX, m_fScaleY;
     double m_fMouseX, m_fMouseY; // the last motion, in SDL's coordinates
     unsigned m_uiModifierKeys;
-    SDL_Cursor *m_apoCursors[4]; // made when first shown
-    int m_iShownCursor;          // -1: none set yet
 };

@@ -3,15 +3,13 @@
 #include "controller/desktop/CTRL_DrawingHost.h"
 
 class CTRL_Generic;
-class CTRL_InputScript;
-class CTRL_SdlInput;
 class UTIL_Bitmap;
 class VIEW_SdlWindow;
 
-// Plays a controller in a desktop window: one frame per display refresh,
-// drawn with OpenGL, until the window is closed, a number of frames have
-// run or the player is interrupted (SIGINT or SIGTERM). Resizing the window
-// resizes the controller at the next frame.
+// A controller's desktop window: an SDL window with its own OpenGL context,
+// in which the controller's frames are drawn, one per call of frame. The
+// window's events are read by the shell that runs all windows (CTRL_Shell).
+// Resizing the window resizes the controller at the next frame.
 class CTRL_WindowHost {
 public:
     explicit CTRL_WindowHost(CTRL_Generic *controller);
@@ -25,30 +23,24 @@ public:
     // reason in error; noDisplay (when not null) tells whether no display
     // could be opened at all.
     bool open(const char *title, int width, int height, char *error, int errorSize, bool *noDisplay);
+    bool isOpen() const { return m_poWindow != nullptr; }
 
-    // frames < 0: until the window is closed or the player interrupted.
-    // deltaTime 0: real time. When lastFrame is not null it receives what
-    // the last frame drew before it was shown (RGB, rows bottom-up, the
-    // window's drawing size), or is left empty when no frame drew. Returns
-    // the number of frames run.
-    long run(long frames, double deltaTime, UTIL_Bitmap *lastFrame = nullptr);
+    // One frame at the window's drawing size (deltaTime 0: real time), the
+    // overlay (when not null) drawn over it, then shown. When lastFrame is
+    // not null it receives what the frame drew before it was shown (RGB,
+    // rows bottom-up), or is left empty when the frame drew nothing. False
+    // when the window's context could not be made current (nothing drawn).
+    bool frame(double deltaTime, CTRL_Overlay *overlay, UTIL_Bitmap *lastFrame);
 
-    // Whether the window was closed by its user (or the system) during run.
-    bool closed() const { return m_bClosed; }
-
-    // Events to hand the controller before each frame (not owned; null:
-    // none).
-    void setInput(CTRL_InputScript *input) { m_poInput = input; }
+    // The window, once open.
+    VIEW_SdlWindow *window() const { return m_poWindow; }
+    // The identifier that the window's SDL events carry; 0 before open.
+    unsigned int id() const;
+    // The drawing surface's pixels per window unit across and down (above 1
+    // on a high-density display); 1 before open.
+    void pixelScale(double &x, double &y) const;
 
 private:
-    // Handles the waiting window events; false when the window is to close.
-    bool handleEvents();
-
-    CTRL_Generic *m_poController;
-    CTRL_InputScript *m_poInput = nullptr;
-    // The window's keyboard, mouse and wheel events for the controller.
-    CTRL_SdlInput *m_poSdlInput;
     VIEW_SdlWindow *m_poWindow;
     CTRL_DrawingHost m_oDrawing;
-    bool m_bClosed;
 };

@@ -31,10 +31,23 @@ TEST(PlayerCommandLine, UsageVersionAndHelp)
         {{"--audio-out", "x.wav", "a.vk", "b.vk"}, 2},
         // A capture that cannot be written plays nothing.
         {{"--headless", "--audio-out", "/nonexistent-folder/x.wav"}, 1},
+        {{"--language"}, 2},
+        {{"--language", "PT"}, 2},
+        {{"--language=fra"}, 2},
+        {{"--headless=yes"}, 2},
+        {{"--headless", "--frames=1", "--language=de"}, 0},
+        // After "--" everything is a document.
+        {{"--headless", "--", "--frames"}, 1},
     };
     for (const Case &c : cases)
         EXPECT_EQ(player(c.arguments).m_iExitCode, c.exitCode) << c.arguments[0];
     EXPECT_EQ(player({"--version"}).m_sOut, "vekta 1.6.4\n");
+    // A usage error names the fault and points to the help.
+    EXPECT_EQ(player({"--frames", "x"}).m_sErr,
+              "vekta: --frames needs a whole number of frames\nTry 'vekta --help' for more information.\n");
+    std::string help = player({"--help"}).m_sOut;
+    EXPECT_EQ(help.find("Usage: vekta [OPTION...] [DOCUMENT...]\n"), 0u) << help;
+    EXPECT_NE(help.find("Ctrl+L"), std::string::npos) << help;
 }
 
 TEST(PlayerCommandLine, FailingDocumentsShowTheStageMessageAndTheDiagnostic)

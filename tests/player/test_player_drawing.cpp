@@ -114,18 +114,7 @@ TEST(PlayerDrawing, ScreenshotOptions)
 }
 
 // The window tests need an X server; they start one of their own.
-struct PlayerWindow : ::testing::Test {
-    TEST_XServer m_oServer;
-    TEST_TempDir m_oDir;
-    TEST_Environment m_aEnvironment;
-
-    void SetUp() override
-    {
-        if (!m_oServer.running())
-            GTEST_SKIP() << "no X server for the window tests: " << m_oServer.failure();
-        m_aEnvironment = {"DISPLAY=" + m_oServer.display(), "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
-    }
-};
+struct PlayerWindow : TEST_WindowTest {};
 
 TEST_F(PlayerWindow, DrawsWhatHeadlessDrawsAndClosesAfterItsFrames)
 {

@@ -48,6 +48,8 @@ static bool openDisplay(char *error, int errorSize)
     }
     // SIGINT and SIGTERM stay the player's: they stop a running script.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The player decides itself when its last window has gone.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         setReason(error, errorSize, "no display");
         return false;
@@ -144,6 +146,26 @@ void VIEW_SdlWindow::drawableSize(int &width, int &height) const
     width = 0;
     height = 0;
     SDL_GL_GetDrawableSize(m_poWindow, &width, &height);
+}
+
+void VIEW_SdlWindow::windowSize(int &width, int &height) const
+{
+    width = 0;
+    height = 0;
+    SDL_GetWindowSize(m_poWindow, &width, &height);
+}
+
+bool VIEW_SdlWindow::setSynchronised(bool synchronised)
+{
+    if (!makeCurrent())
+        return false;
+    m_bSynchronised = SDL_GL_SetSwapInterval(synchronised ? 1 : 0) == 0 && synchronised;
+    return m_bSynchronised == synchronised;
+}
+
+void VIEW_SdlWindow::setTitle(const char *title)
+{
+    SDL_SetWindowTitle(m_poWindow, title);
 }
 
 bool VIEW_SdlWindow::hidden() const

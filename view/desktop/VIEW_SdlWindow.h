@@ -28,10 +28,17 @@ public:
     // The size of the window's drawing surface in pixels (0 x 0 while it is
     // minimised on some systems).
     void drawableSize(int &width, int &height) const;
+    // The window's size in the desktop's units (its drawing size may be
+    // larger on a high-density display).
+    void windowSize(int &width, int &height) const;
     // The samples per pixel of the colour buffer: 0 without multisampling.
     int samples() const { return m_iSamples; }
     // Whether swap waits for the display's refresh.
     bool synchronised() const { return m_bSynchronised; }
+    // Makes swap wait for the display's refresh, or not (the context is
+    // made current); false when the driver refused.
+    bool setSynchronised(bool synchronised);
+    void setTitle(const char *title);
     // Whether the window is minimised or hidden, so that nothing is shown.
     bool hidden() const;
     // The identifier that SDL's window events carry.

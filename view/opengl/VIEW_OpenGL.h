@@ -208,6 +208,9 @@ public:
     // text, colour and size given and no background.
     void drawTextAt(const MTH_Vector2D &position, MDL_Font *font, const char *text, const MTH_Vector4D &color,
                     double size);
+    // A rectangle of one colour, blended by its alpha, in the current 2D
+    // projection: its corner and size in pixels, y downwards.
+    void fillRectangle(const MTH_Vector2D &corner, const MTH_Vector2D &size, const MTH_Vector4D &color);
     // An overlay polyline of the current 2D projection: its fill, then its
     // line with each layer of its material.
     void drawPolyline(MDL_Polyline *polyline);

@@ -53,8 +53,8 @@ public:
     // once the tree holds this many nodes per inserted triangle (beyond a
     // first allowance), so that a soup of triangles that cross each other
     // again and again cannot grow without bound.
-    static const int kiMaxNodesPerTriangle = 16;
-    static const int kiNodeAllowance = 4096;
+    static constexpr int kiMaxNodesPerTriangle = 16;
+    static constexpr int kiNodeAllowance = 4096;
 
     // --- the walk's output ---
     UTIL_DynArray<MTH_Vector2D> m_oUVs;
