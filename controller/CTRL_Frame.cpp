@@ -205,7 +205,8 @@ void CTRL_Generic::draw(void *context, VIEW_Generic *renderer)
         renderer->clear(!letterboxed || m_oBackgroundColor.m_fW != 0 ? m_oBackgroundColor : MTH_Vector4D(0, 0, 0, 1));
         for (int i = 0; i < m_oViewports.m_iCount; i++) {
             MDL_Viewport *v = m_oViewports.m_pData[i];
-            if (v->m_poCamera == nullptr)
+            // An inactive viewport is neither drawn nor found under the mouse.
+            if (v->m_poCamera == nullptr || !v->m_bActive)
                 continue;
             double fw = f.m_fWidth;
             MTH_Vector2D origin(f.m_oOffset.m_fX + v->m_oViewportPosition.m_fX * fw,

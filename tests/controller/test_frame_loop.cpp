@@ -156,7 +156,7 @@ TEST(FrameLoop, ResizeSetsTheAspectRatioOnlyBeforeTheScriptsStart)
     EXPECT_EQ(controller.getAspectRatio(), 0.5); // left to the scripts
 }
 
-TEST(FrameLoop, RunningFrameDrawsViewportsWithCamerasInTheFrame)
+TEST(FrameLoop, RunningFrameDrawsActiveViewportsWithCamerasInTheFrame)
 {
     TEST_TempDir dir;
     RecordingRenderer renderer;
@@ -172,8 +172,13 @@ TEST(FrameLoop, RunningFrameDrawsViewportsWithCamerasInTheFrame)
     MDL_Viewport *withCamera = new MDL_Viewport(MTH_Vector2D(0.25, 0.125), MTH_Vector2D(0.5, 0.25));
     withCamera->m_poCamera = &camera;
     MDL_Viewport *without = new MDL_Viewport(MTH_Vector2D(0, 0), MTH_Vector2D(1, 0.75));
+    // An inactive viewport is not drawn, camera or not.
+    MDL_Viewport *inactive = new MDL_Viewport(MTH_Vector2D(0, 0), MTH_Vector2D(1, 0.75));
+    inactive->m_poCamera = &camera;
+    inactive->m_bActive = false;
     controller.m_oViewports.append(withCamera);
     controller.m_oViewports.append(without);
+    controller.m_oViewports.append(inactive);
 
     controller.frame(nullptr, &renderer, 0.02);
     EXPECT_EQ(joined(renderer.m_asCalls), "begin clear viewport present");
@@ -188,8 +193,10 @@ TEST(FrameLoop, RunningFrameDrawsViewportsWithCamerasInTheFrame)
     EXPECT_EQ(controller.m_fDeltaTime, 0.02);
 
     withCamera->m_poCamera = nullptr;
+    inactive->m_poCamera = nullptr;
     delete withCamera;
     delete without;
+    delete inactive;
     controller.m_oViewports.resize(0);
 }
 
