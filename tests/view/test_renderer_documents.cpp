@@ -3,6 +3,7 @@
 // and the failure message.
 #include <algorithm>
 
+#include "model/MDL_Font.h"
 #include "tests/support/TEST_ModelsSetWriter.h"
 #include "tests/view/view_test_support.h"
 
@@ -130,6 +131,8 @@ TEST_F(RendererDocuments, SplashShowsTheLogoAndTheCaption)
     EXPECT_LE(192, caption.m_iLeft);
     EXPECT_GE(194, caption.m_iLeft);
     EXPECT_EQ(124, caption.m_iBottom);
+    // Rendered at a fiftieth of the frame's width.
+    EXPECT_DOUBLE_EQ(0.02 * 480, controller.m_poDefaultFont->getSize());
     VIEW_expectGolden(picture, "splash");
 }
 

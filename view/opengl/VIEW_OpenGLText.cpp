@@ -13,13 +13,14 @@
 namespace {
 
 // Where the renderer's texts start, in units of the frame's width, their
-// colours and sizes (single-precision constants).
+// colours and sizes (single-precision constants, but for the caption's
+// size, which is the double 0.02).
 const double MESSAGE_X = static_cast<double>(0.01f);
 const double MESSAGE_Y = static_cast<double>(0.03f);
 const double MESSAGE_SIZE = static_cast<double>(0.023f);
 const double CAPTION_X = static_cast<double>(0.4f);
 const double CAPTION_Y = static_cast<double>(0.26f);
-const double CAPTION_SIZE = static_cast<double>(0.02f);
+const double CAPTION_SIZE = 0.02;
 const MTH_Vector4D CAPTION_COLOR(static_cast<double>(0.58f), static_cast<double>(0.784f), static_cast<double>(0.239f),
                                  1);
 
