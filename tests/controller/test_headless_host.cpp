@@ -7,6 +7,7 @@
 
 #include "controller/CTRL_Generic.h"
 #include "controller/desktop/CTRL_HeadlessHost.h"
+#include "foundation/UTIL_Bitmap.h"
 #include "model/MDL_Texture.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "tests/support/TEST_Document.h"
@@ -43,6 +44,13 @@ TEST_F(HeadlessDocument, EveryFrameIsDrawnAndTheRendererIsHeldWhileTheHostRuns)
     EXPECT_EQ(m_oController.m_poRenderer, nullptr);
     EXPECT_EQ(m_oRenderer.m_iFramesBegun, 5);
     EXPECT_EQ(m_oRenderer.m_iFramesPresented, 5);
+    // It reads nothing back and names nothing, as a renderer that draws
+    // nothing should.
+    UTIL_Bitmap untouched;
+    EXPECT_TRUE(m_oRenderer.readColor(nullptr, 0, 0, 4, 4, &untouched));
+    EXPECT_EQ(untouched.m_pucData, nullptr);
+    EXPECT_EQ(m_oRenderer.getVersion(), nullptr);
+    EXPECT_EQ(m_oRenderer.getRenderModeName(), nullptr);
 }
 
 TEST_F(HeadlessDocument, ADeletedTextureIsReleasedAtTheNextFrame)

@@ -34,8 +34,3 @@ void VIEW_Null::drawMessage(const MTH_Vector2D &, const MTH_Vector2D &, const ch
 {
     m_iTextsDrawn++;
 }
-
-const char *VIEW_Null::getRenderModeName()
-{
-    return "none";
-}

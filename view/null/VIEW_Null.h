@@ -21,7 +21,6 @@ public:
     void drawSplash(const MTH_Vector2D &position, const MTH_Vector2D &size, const char *caption, MDL_Font *font,
                     MDL_Image *logo) override;
     void drawMessage(const MTH_Vector2D &position, const MTH_Vector2D &size, const char *text, MDL_Font *font) override;
-    const char *getRenderModeName() override;
 
     long m_iFramesBegun = 0;
     long m_iFramesPresented = 0;
