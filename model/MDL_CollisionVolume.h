@@ -51,6 +51,9 @@ public:
     int32_t m_iCollisionLayer;
     // Bits naming the layers the volume collides with.
     uint32_t m_uiCollisionMask;
+    // The volume's place in the collision pass's tables (set by each pass,
+    // -1 before the first; a copy starts without one).
+    int32_t m_iSweepSlot;
 
 private:
     // Half the volume's width along scene x (0 for an unknown shape).

@@ -158,17 +158,33 @@ void MDL_Contact::respond(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBod
                           MDL_RigidBody *b, MDL_CollisionVolume *B, const MTH_Vector3D &P, const MTH_Vector3D &n,
                           double d)
 {
-    const MTH_Vector3D pB = P - n * d;
-    // Offsets and normal in each body's frame, before any change.
-    MTH_Vector3D rA, nA, rB, nB;
+    const Offsets o = offsets(a, b, P, n, d);
+    applyImpulses(scene, events, a, A, b, B, P, n, o);
+    removePenetration(a, b, P, n, d, o);
+}
+
+MDL_Contact::Offsets MDL_Contact::offsets(MDL_RigidBody *a, MDL_RigidBody *b, const MTH_Vector3D &P,
+                                          const MTH_Vector3D &n, double d)
+{
+    Offsets o;
+    o.m_oPointB = P - n * d;
     if (a != nullptr) {
-        rA = a->toBodyPoint(P);
-        nA = a->toBodyDirection(n);
+        o.m_oRA = a->toBodyPoint(P);
+        o.m_oNA = a->toBodyDirection(n);
     }
     if (b != nullptr) {
-        rB = b->toBodyPoint(pB);
-        nB = b->toBodyDirection(n);
+        o.m_oRB = b->toBodyPoint(o.m_oPointB);
+        o.m_oNB = b->toBodyDirection(n);
     }
+    return o;
+}
+
+void MDL_Contact::applyImpulses(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBody *a, MDL_CollisionVolume *A,
+                                MDL_RigidBody *b, MDL_CollisionVolume *B, const MTH_Vector3D &P, const MTH_Vector3D &n,
+                                const Offsets &o)
+{
+    const MTH_Vector3D &pB = o.m_oPointB;
+    const MTH_Vector3D &rA = o.m_oRA, &nA = o.m_oNA, &rB = o.m_oRB, &nB = o.m_oNB;
     if (a != nullptr && b != nullptr) {
         const MTH_Vector3D vA = a->toBodyDirection(a->getSpeed()), lA = a->toBodyDirection(a->getAngularMomentum());
         const MTH_Vector3D vB = b->toBodyDirection(b->getSpeed()), lB = b->toBodyDirection(b->getAngularMomentum());
@@ -201,14 +217,18 @@ void MDL_Contact::respond(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBod
     } else if (b != nullptr) {
         collideFixed(b, events, P, n, B, A, scene.getElasticity(), scene.getFriction());
     }
-    // The whole penetration removed at once, in every case.
-    double D =
-        (a != nullptr ? a->inverseEffectiveMass(rA, nA) : 0) + (b != nullptr ? b->inverseEffectiveMass(rB, nB) : 0);
+}
+
+void MDL_Contact::removePenetration(MDL_RigidBody *a, MDL_RigidBody *b, const MTH_Vector3D &P, const MTH_Vector3D &n,
+                                    double d, const Offsets &o)
+{
+    double D = (a != nullptr ? a->inverseEffectiveMass(o.m_oRA, o.m_oNA) : 0) +
+               (b != nullptr ? b->inverseEffectiveMass(o.m_oRB, o.m_oNB) : 0);
     if (D == 0)
         return;
     double E = d / D;
     if (a != nullptr)
         a->applyDisplacement(P, n * -E);
     if (b != nullptr)
-        b->applyDisplacement(pB, n * E);
+        b->applyDisplacement(o.m_oPointB, n * E);
 }

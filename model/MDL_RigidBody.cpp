@@ -76,23 +76,6 @@ MDL_Mesh *carrierMesh(MDL_Object *volume)
     return dynamic_cast<MDL_Mesh *>(parent);
 }
 
-// Calls visit on object and every descendant, depth first (first child,
-// then siblings), climbing back through the parent links: no memory needed.
-template <typename F> void visitSubtree(MDL_Object *root, F visit)
-{
-    MDL_Object *o = root;
-    while (o != nullptr) {
-        visit(o);
-        if (o->getFirstChild() != nullptr) {
-            o = o->getFirstChild();
-            continue;
-        }
-        while (o != nullptr && o != root && o->getNextSibling() == nullptr)
-            o = o->getParent();
-        o = o == nullptr || o == root ? nullptr : o->getNextSibling();
-    }
-}
-
 // A candidate point replaces the lowest (highest) one when its k-coordinate
 // is strictly lower (higher).
 void offer(const MTH_Vector3D &candidate, MDL_Object *object, int k, MTH_Vector3D &lowest, MTH_Vector3D &highest,
@@ -239,27 +222,6 @@ void MDL_RigidBody::setAngularSpeed(const MTH_Vector3D &speed)
 
 // --- frame helpers ---
 
-MTH_Vector3D MDL_RigidBody::toBodyDirection(const MTH_Vector3D &d)
-{
-    MTH_Vector3D out;
-    getGlobalFrame().localDirection(d, out);
-    return out;
-}
-
-MTH_Vector3D MDL_RigidBody::toBodyPoint(const MTH_Vector3D &p)
-{
-    MTH_Vector3D out;
-    getGlobalFrame().localPoint(p, out);
-    return out;
-}
-
-MTH_Vector3D MDL_RigidBody::toWorldDirection(const MTH_Vector3D &d)
-{
-    MTH_Vector3D out;
-    getGlobalFrame().globalDirection(d, out);
-    return out;
-}
-
 double MDL_RigidBody::inverseEffectiveMass(const MTH_Vector3D &r, const MTH_Vector3D &n) const
 {
     MTH_Vector3D rn = r.cross(n);
@@ -339,7 +301,9 @@ void MDL_RigidBody::applyDisplacement(const MTH_Vector3D &point, const MTH_Vecto
 
 void MDL_RigidBody::wakeIfMoving()
 {
-    if (!(m_fStillDelay > 0))
+    // Nothing to clear when the body is awake and its time at rest is 0 (the
+    // angular speed is then left to be worked out when it is read).
+    if (!(m_fStillDelay > 0) || (!m_bStill && m_fStillTime == 0))
         return;
     if (getAngularSpeed().lengthSquared() >= static_cast<double>(REST_ANGULAR_SPEED_SQUARED) ||
         m_oSpeed.lengthSquared() >= static_cast<double>(REST_SPEED_SQUARED)) {
@@ -434,7 +398,7 @@ void MDL_RigidBody::getExtentAlongAxis(MDL_Object *object, int k, MTH_Vector3D &
 {
     if (object == nullptr || k < 0 || k > 2)
         return;
-    visitSubtree(object, [&](MDL_Object *o) {
+    MDL_Object::visitSubtree(object, [&](MDL_Object *o) {
         if (o->m_iType != OBJECT_COLLISION_VOLUME)
             return;
         MDL_Mesh *mesh = carrierMesh(o);
@@ -473,7 +437,7 @@ void MDL_RigidBody::getVolumeExtentAlongAxis(MDL_Object *object, int k, MTH_Vect
 {
     if (object == nullptr || k < 0 || k > 2)
         return;
-    visitSubtree(object, [&](MDL_Object *o) {
+    MDL_Object::visitSubtree(object, [&](MDL_Object *o) {
         if (o->m_iType != OBJECT_COLLISION_VOLUME)
             return;
         MDL_CollisionVolume *volume = static_cast<MDL_CollisionVolume *>(o);

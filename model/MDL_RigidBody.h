@@ -117,9 +117,24 @@ public:
 
     // --- frame helpers ---
     // World vectors in the body's own axes and back.
-    MTH_Vector3D toBodyDirection(const MTH_Vector3D &d);
-    MTH_Vector3D toBodyPoint(const MTH_Vector3D &p);
-    MTH_Vector3D toWorldDirection(const MTH_Vector3D &d);
+    MTH_Vector3D toBodyDirection(const MTH_Vector3D &d)
+    {
+        MTH_Vector3D out;
+        getGlobalFrame().localDirection(d, out);
+        return out;
+    }
+    MTH_Vector3D toBodyPoint(const MTH_Vector3D &p)
+    {
+        MTH_Vector3D out;
+        getGlobalFrame().localPoint(p, out);
+        return out;
+    }
+    MTH_Vector3D toWorldDirection(const MTH_Vector3D &d)
+    {
+        MTH_Vector3D out;
+        getGlobalFrame().globalDirection(d, out);
+        return out;
+    }
     // Inverse mass plus the rotational part along direction n (body axes)
     // at offset r (body axes): the inverse effective mass.
     double inverseEffectiveMass(const MTH_Vector3D &r, const MTH_Vector3D &n) const;

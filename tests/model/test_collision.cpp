@@ -194,4 +194,31 @@ TEST(Collision, VolumesAddedDuringThePassWaitForTheNext)
     EXPECT_EQ(4, withAdded); // it meets both others, at two endpoints each
 }
 
+// Script code answering an event may move a body anywhere: the pairs after
+// it in the same pass see where it is now, whichever event moved it.
+TEST(Collision, BodiesMovedByEventsAreSeenAtOnce)
+{
+    for (int code : {9, 10}) {
+        PhysicsWorld w;
+        MDL_RigidBody *a = w.sphere(MTH_Vector3D(0, 0, 5), 1, "a");
+        MDL_RigidBody *b = w.sphere(MTH_Vector3D(1.5, 0, 5), 1, "b");
+        // Within both intervals along x, far away along y.
+        MDL_RigidBody *c = w.sphere(MTH_Vector3D(0.8, 20, 5), 1, "c");
+        b->setSpeed(MTH_Vector3D(-1, 0, 0));
+        w.m_poProxy->m_fnAction = [&](const PhysicsEvent &e) {
+            if (e.m_iCode == code && e.m_apoObjects[0] == b && e.m_apoObjects[2] == a)
+                c->editGlobalPosition() = MTH_Vector3D(2.2, 0, 5);
+        };
+        w.m_oScene.collide(&w.m_oHost);
+        std::vector<std::string> order;
+        for (const PhysicsEvent &e : w.m_poProxy->collisions())
+            order.push_back(std::to_string(e.m_iCode) + " " + PHYS_name(e.m_apoObjects[0]) + " " +
+                            PHYS_name(e.m_apoObjects[2]));
+        ASSERT_GE(order.size(), 3u) << code;
+        EXPECT_EQ("9 b a", order[0]) << code;
+        EXPECT_EQ("10 b a", order[1]) << code;
+        EXPECT_EQ("9 b c", order[2]) << code;
+    }
+}
+
 } // namespace

@@ -1,0 +1,421 @@
+// The collision pass: the sort and sweep along x over two endpoints per
+// volume, and for each pair whose intervals overlap the checks, the shape
+// test, the script's answer and the response.
+//
+// Most pairs that overlap along x are far apart along y or z, so the
+// bounding-sphere test rejects nearly all of them. The pass keeps each
+// volume's centre and bounding radius in a compact table and runs that test
+// first, over contiguous memory; the volumes themselves are only read for
+// the pairs that pass it. The test is the same comparison on the same
+// numbers as on the volumes, so it rejects exactly the same pairs, and the
+// other checks that may reject a pair have no effect of their own: the pairs
+// examined, their order and their results are those of a pass that reads
+// every pair from the volumes.
+//
+// For that the table must hold the current centre of every volume the sweep
+// may pair: the volumes of the active list and the volume of the endpoint at
+// hand. Within the pass volumes move in two ways only: the response's
+// positional correction moves the two bodies of a contact (and everything
+// below them), whose volumes are read again right after it; and script code
+// run by an event may move anything, which shows in MDL_Object's count of
+// placement edits, and then every volume of the active list is read again.
+// A volume is read again when its interval opens.
+#include "model/MDL_Collision.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "foundation/UTIL_DynArray.h"
+#include "model/MDL_CollisionVolume.h"
+#include "model/MDL_Contact.h"
+#include "model/MDL_RigidBody.h"
+#include "model/MDL_Scene.h"
+
+namespace {
+
+bool endpointBefore(const MDL_SweepEndpoint *a, const MDL_SweepEndpoint *b)
+{
+    return a->m_fValue < b->m_fValue;
+}
+
+// Sorts the endpoints by value. From one pass to the next the order barely
+// changes, so an insertion sort does it in about one move per endpoint; when
+// it meets much disorder (a first pass, a teleport) the rest goes to a
+// general sort. Every value is finite (NaN is folded to 0 first), so the
+// order is a strict weak one.
+void sortEndpoints(MDL_SweepEndpoint **e, int count)
+{
+    long budget = 8L * count + 64;
+    for (int i = 1; i < count; i++) {
+        MDL_SweepEndpoint *x = e[i];
+        int j = i;
+        while (j > 0 && endpointBefore(x, e[j - 1])) {
+            e[j] = e[j - 1];
+            j--;
+            if (--budget < 0) {
+                e[j] = x;
+                std::sort(e, e + count, endpointBefore);
+                return;
+            }
+        }
+        e[j] = x;
+    }
+}
+
+// A volume's centre and bounding radius as the pass last read them.
+struct Reach {
+    double m_fX, m_fY, m_fZ, m_fRadius;
+};
+
+// The sphere test runs over blocks of this many places at once.
+const int BLOCK = 8;
+
+// The tables of a pass, kept from one pass to the next so that a step
+// allocates nothing.
+//
+// By slot, for each volume of the pass: the volume, its centre and radius,
+// how many times it is in the active list (once, or more should it be
+// listed twice) and the place of its latest entry there.
+//
+// By place in the active list: the slots, and the centres and radii in four
+// arrays. A volume that leaves the list leaves a gap (slot -1, numbers NaN,
+// no volume in the scene's list) until the list is packed, so that no entry
+// moves at each end of an interval; the gaps keep the order of the others.
+// The arrays hold BLOCK more places than the list, all NaN, so that a block
+// may start at any place of the list. NaN never meets anything.
+struct SweepTables {
+    UTIL_DynArray<MDL_CollisionVolume *> m_oVolumes;
+    UTIL_DynArray<Reach> m_oReaches;
+    UTIL_DynArray<int> m_oEntries;
+    UTIL_DynArray<int> m_oPlaces;
+    UTIL_DynArray<int> m_oActiveSlots;
+    UTIL_DynArray<double> m_oX, m_oY, m_oZ, m_oRadii;
+    int m_iGaps = 0;
+    bool m_bBusy = false;
+
+    SweepTables()
+    {
+        m_oVolumes.m_bReleaseMemory = m_oReaches.m_bReleaseMemory = m_oEntries.m_bReleaseMemory = false;
+        m_oPlaces.m_bReleaseMemory = m_oActiveSlots.m_bReleaseMemory = m_oX.m_bReleaseMemory = false;
+        m_oY.m_bReleaseMemory = m_oZ.m_bReleaseMemory = m_oRadii.m_bReleaseMemory = false;
+    }
+    void setPlace(int place, const Reach &r)
+    {
+        m_oX[place] = r.m_fX;
+        m_oY[place] = r.m_fY;
+        m_oZ[place] = r.m_fZ;
+        m_oRadii[place] = r.m_fRadius;
+    }
+    void clearPlace(int place)
+    {
+        const Reach none = {NAN, NAN, NAN, NAN};
+        setPlace(place, none);
+    }
+    // The numbers' arrays sized for count places.
+    void sizePlaces(int count)
+    {
+        const int old = m_oX.m_iCount;
+        m_oX.resize(count + BLOCK);
+        m_oY.resize(count + BLOCK);
+        m_oZ.resize(count + BLOCK);
+        m_oRadii.resize(count + BLOCK);
+        for (int place = old < count ? old : count; place < count + BLOCK; place++)
+            clearPlace(place);
+    }
+};
+
+// The first place from first on, before count, whose bounding sphere meets
+// v's: the distance between the centres is at most the sum of the radii,
+// compared squared; count when none does. A block is tested at once, then
+// searched in order when it holds one.
+int firstMeeting(const SweepTables &t, int first, int count, const Reach &v)
+{
+    const double *X = t.m_oX.m_pData, *Y = t.m_oY.m_pData, *Z = t.m_oZ.m_pData, *R = t.m_oRadii.m_pData;
+    auto meets = [&](int k) {
+        const double x = X[k] - v.m_fX, y = Y[k] - v.m_fY, z = Z[k] - v.m_fZ;
+        const double reach = v.m_fRadius + R[k];
+        return x * x + y * y + z * z <= reach * reach;
+    };
+    for (int k = first; k < count; k += BLOCK) {
+        bool any = false;
+        for (int i = 0; i < BLOCK; i++)
+            any |= meets(k + i);
+        if (!any)
+            continue;
+        for (int i = 0; i < BLOCK; i++)
+            if (meets(k + i))
+                return k + i < count ? k + i : count;
+    }
+    return count;
+}
+
+class Pass {
+public:
+    Pass(MDL_Scene &scene, UTIL_EventHost *events, SweepTables &tables)
+        : m_oScene(scene), m_poEvents(events), m_oTables(tables), m_oActive(scene.m_oActiveVolumes)
+    {
+    }
+    // The sweep over the sorted endpoints of the first count entries.
+    void run(int count);
+
+private:
+    void read(int slot);
+    // Gives every volume of the endpoints a slot and reads it.
+    void assignSlots(int count);
+    // The volume's slot; one is made should the volume have lost its own.
+    int slotOf(MDL_CollisionVolume *volume);
+    // The volume joins the end of the active list; leaves it (its first
+    // entry); the list without gaps.
+    void open(MDL_CollisionVolume *volume, int slot);
+    void close(int slot);
+    void pack();
+    // Reads again the volumes of the pass below object (and object itself).
+    void readSubtree(MDL_Object *object);
+    // Reads again the volumes of the active list and the one at hand.
+    void readActive(int slot);
+    // The pair (A = V, B = W) whose bounding spheres meet; slot is V's.
+    void examine(int slot, MDL_CollisionVolume *A, MDL_CollisionVolume *B);
+
+    MDL_Scene &m_oScene;
+    UTIL_EventHost *m_poEvents;
+    SweepTables &m_oTables;
+    UTIL_DynArray<MDL_CollisionVolume *> &m_oActive;
+};
+
+void Pass::read(int slot)
+{
+    SweepTables &t = m_oTables;
+    MDL_CollisionVolume *volume = t.m_oVolumes[slot];
+    const MTH_Vector3D &c = volume->getGlobalPosition();
+    const Reach r{c.m_fX, c.m_fY, c.m_fZ, volume->m_fRadius};
+    t.m_oReaches[slot] = r;
+    if (t.m_oEntries[slot] == 1) {
+        t.setPlace(t.m_oPlaces[slot], r);
+    } else if (t.m_oEntries[slot] > 1) {
+        for (int place = 0; place < t.m_oActiveSlots.m_iCount; place++)
+            if (t.m_oActiveSlots[place] == slot)
+                t.setPlace(place, r);
+    }
+}
+
+void Pass::assignSlots(int count)
+{
+    SweepTables &t = m_oTables;
+    MDL_SweepEndpoint **endpoints = m_oScene.m_oSweepEndpoints.m_pData;
+    for (int i = 0; i < count; i++)
+        if (endpoints[i]->m_poObject != nullptr)
+            endpoints[i]->m_poObject->m_iSweepSlot = -1;
+    t.m_oVolumes.resize(0);
+    for (int i = 0; i < count; i++) {
+        MDL_CollisionVolume *volume = endpoints[i]->m_poObject;
+        if (volume == nullptr || volume->m_iSweepSlot >= 0)
+            continue;
+        volume->m_iSweepSlot = t.m_oVolumes.m_iCount;
+        t.m_oVolumes.append(volume);
+    }
+    const int n = t.m_oVolumes.m_iCount;
+    t.m_oReaches.resize(n);
+    t.m_oEntries.resize(n);
+    t.m_oPlaces.resize(n);
+    t.m_oActiveSlots.resize(0);
+    t.m_oX.resize(0);
+    t.sizePlaces(0);
+    t.m_iGaps = 0;
+    for (int slot = 0; slot < n; slot++) {
+        t.m_oEntries[slot] = 0;
+        t.m_oPlaces[slot] = -1;
+        read(slot);
+    }
+}
+
+int Pass::slotOf(MDL_CollisionVolume *volume)
+{
+    SweepTables &t = m_oTables;
+    const int slot = volume->m_iSweepSlot;
+    if (slot >= 0 && slot < t.m_oVolumes.m_iCount && t.m_oVolumes[slot] == volume)
+        return slot;
+    volume->m_iSweepSlot = t.m_oVolumes.m_iCount;
+    t.m_oVolumes.append(volume);
+    t.m_oReaches.resize(t.m_oVolumes.m_iCount);
+    t.m_oEntries.append(0);
+    t.m_oPlaces.append(-1);
+    read(volume->m_iSweepSlot);
+    return volume->m_iSweepSlot;
+}
+
+void Pass::open(MDL_CollisionVolume *volume, int slot)
+{
+    SweepTables &t = m_oTables;
+    const int place = m_oActive.m_iCount;
+    m_oActive.append(volume);
+    t.m_oActiveSlots.append(slot);
+    t.sizePlaces(place + 1);
+    t.setPlace(place, t.m_oReaches[slot]);
+    t.m_oEntries[slot]++;
+    t.m_oPlaces[slot] = place;
+}
+
+void Pass::close(int slot)
+{
+    SweepTables &t = m_oTables;
+    if (t.m_oEntries[slot] == 0)
+        return;
+    int place = t.m_oPlaces[slot];
+    if (t.m_oEntries[slot] > 1) {
+        place = 0;
+        while (t.m_oActiveSlots[place] != slot)
+            place++;
+    }
+    m_oActive[place] = nullptr;
+    t.m_oActiveSlots[place] = -1;
+    t.clearPlace(place);
+    if (--t.m_oEntries[slot] > 0) {
+        for (int later = place; later < t.m_oActiveSlots.m_iCount; later++)
+            if (t.m_oActiveSlots[later] == slot)
+                t.m_oPlaces[slot] = later;
+    }
+    if (++t.m_iGaps > 2 * BLOCK && 2 * t.m_iGaps > m_oActive.m_iCount)
+        pack();
+}
+
+void Pass::pack()
+{
+    SweepTables &t = m_oTables;
+    int count = 0;
+    for (int place = 0; place < m_oActive.m_iCount; place++) {
+        const int slot = t.m_oActiveSlots[place];
+        if (slot < 0)
+            continue;
+        m_oActive[count] = m_oActive[place];
+        t.m_oActiveSlots[count] = slot;
+        t.m_oX[count] = t.m_oX[place];
+        t.m_oY[count] = t.m_oY[place];
+        t.m_oZ[count] = t.m_oZ[place];
+        t.m_oRadii[count] = t.m_oRadii[place];
+        t.m_oPlaces[slot] = count;
+        count++;
+    }
+    m_oActive.resize(count);
+    t.m_oActiveSlots.resize(count);
+    t.sizePlaces(count);
+    t.m_iGaps = 0;
+}
+
+void Pass::readActive(int slot)
+{
+    for (int place = 0; place < m_oTables.m_oActiveSlots.m_iCount; place++)
+        if (m_oTables.m_oActiveSlots[place] >= 0)
+            read(m_oTables.m_oActiveSlots[place]);
+    read(slot);
+}
+
+void Pass::readSubtree(MDL_Object *root)
+{
+    const SweepTables &t = m_oTables;
+    MDL_Object::visitSubtree(root, [&](MDL_Object *o) {
+        if (o->m_iType != OBJECT_COLLISION_VOLUME)
+            return;
+        const int slot = static_cast<MDL_CollisionVolume *>(o)->m_iSweepSlot;
+        if (slot >= 0 && slot < t.m_oVolumes.m_iCount && t.m_oVolumes[slot] == o)
+            read(slot);
+    });
+}
+
+void Pass::examine(int slot, MDL_CollisionVolume *A, MDL_CollisionVolume *B)
+{
+    if (B->m_bDeleted || A == B)
+        return;
+    if ((B->m_uiCollisionMask & static_cast<uint32_t>(A->m_iCollisionLayer)) == 0 &&
+        (A->m_uiCollisionMask & static_cast<uint32_t>(B->m_iCollisionLayer)) == 0)
+        return;
+    MDL_RigidBody *a = MDL_Collision::bodyOf(A);
+    MDL_RigidBody *b = MDL_Collision::bodyOf(B);
+    if ((a != nullptr && a->m_bDeleted) || (a == nullptr && b == nullptr) ||
+        (b != nullptr && (b == a || b->m_bDeleted)))
+        return;
+    // Two still bodies, or a still body and the fixed world, are not tested.
+    if ((a == nullptr || a->getStill()) && (b == nullptr || b->getStill()))
+        return;
+    MTH_Vector3D P, n;
+    double d = 0;
+    if (!MDL_Collision::testContact(A, B, P, n, d))
+        return;
+    uint64_t edits = MDL_Object::s_uiPlacementEdits;
+    int accepted = m_oScene.m_oProxyHandle.postEvent(m_poEvents, MDL_Contact::EVENT_PRE_COLLISION, &P, &n, d,
+                                                     static_cast<MDL_Object *>(a), static_cast<MDL_Object *>(A),
+                                                     static_cast<MDL_Object *>(b), static_cast<MDL_Object *>(B));
+    if (MDL_Object::s_uiPlacementEdits != edits)
+        readActive(slot);
+    if ((accepted & 0xFF) == 0)
+        return;
+    const MDL_Contact::Offsets offsets = MDL_Contact::offsets(a, b, P, n, d);
+    edits = MDL_Object::s_uiPlacementEdits;
+    MDL_Contact::applyImpulses(m_oScene, m_poEvents, a, A, b, B, P, n, offsets);
+    const bool scriptMoved = MDL_Object::s_uiPlacementEdits != edits;
+    MDL_Contact::removePenetration(a, b, P, n, d, offsets);
+    if (scriptMoved) {
+        readActive(slot);
+        return;
+    }
+    if (a != nullptr)
+        readSubtree(a);
+    if (b != nullptr)
+        readSubtree(b);
+}
+
+void Pass::run(int count)
+{
+    assignSlots(count);
+    m_oActive.resize(0);
+    for (int i = 0; i < count; i++) {
+        MDL_SweepEndpoint *endpoint = m_oScene.m_oSweepEndpoints[i];
+        MDL_CollisionVolume *V = endpoint->m_poObject;
+        if (V == nullptr || V->m_bDeleted)
+            continue;
+        const int slot = slotOf(V);
+        if (endpoint->m_bIsMin)
+            read(slot);
+        // The list is read afresh at each turn: a response may run scripts.
+        const SweepTables &t = m_oTables;
+        for (int k = firstMeeting(t, 0, m_oActive.m_iCount, t.m_oReaches[slot]); k < m_oActive.m_iCount;
+             k = firstMeeting(t, k + 1, m_oActive.m_iCount, t.m_oReaches[slot]))
+            examine(slot, V, m_oActive[k]);
+        if (endpoint->m_bIsMin)
+            open(V, slot);
+        else
+            close(slot);
+    }
+    m_oActive.resize(0);
+}
+
+} // namespace
+
+void MDL_Collision::collide(MDL_Scene &scene, UTIL_EventHost *events)
+{
+    // Only what exists now takes part: a volume that a script adds while the
+    // pass runs has neither radius nor endpoint values yet, and its
+    // endpoints are not in the sorted order.
+    const int volumes = scene.m_oCollisionVolumes.m_iCount;
+    const int count = scene.m_oSweepEndpoints.m_iCount;
+    for (int i = 0; i < volumes; i++)
+        static_cast<MDL_CollisionVolume *>(scene.m_oCollisionVolumes[i])->getRadius();
+    for (int i = 0; i < count; i++) {
+        MDL_SweepEndpoint *endpoint = scene.m_oSweepEndpoints[i];
+        if (std::isnan(endpoint->update()))
+            endpoint->m_fValue = 0;
+    }
+    sortEndpoints(scene.m_oSweepEndpoints.m_pData, count);
+
+    // One set of tables serves every pass; a pass started while another
+    // runs gets its own.
+    static SweepTables s_oTables;
+    if (s_oTables.m_bBusy) {
+        SweepTables own;
+        Pass(scene, events, own).run(count);
+        return;
+    }
+    s_oTables.m_bBusy = true;
+    Pass(scene, events, s_oTables).run(count);
+    s_oTables.m_bBusy = false;
+}
