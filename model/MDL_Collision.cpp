@@ -358,13 +358,13 @@ bool MDL_Collision::collideBoxCylinder(MDL_CollisionVolume *box, MDL_CollisionVo
     return result(least, P, n, d);
 }
 
-bool MDL_Collision::testContact(MDL_CollisionVolume *A, MDL_CollisionVolume *B, MTH_Vector3D &P, MTH_Vector3D &n,
-                                double &d)
+int MDL_Collision::findContact(MDL_CollisionVolume *A, MDL_CollisionVolume *B, MTH_Vector3D &P, MTH_Vector3D &n,
+                               double &d)
 {
     // Bounding spheres first.
     MTH_Vector3D between = B->getGlobalPosition() - A->getGlobalPosition();
     if (!(between.length() <= A->m_fRadius + B->m_fRadius))
-        return false;
+        return APART;
     enum { SPHERE = MDL_CollisionVolume::SHAPE_SPHERE, BOX = MDL_CollisionVolume::SHAPE_BOX };
     enum { CYLINDER = MDL_CollisionVolume::SHAPE_CYLINDER };
     const int a = A->m_iShape, b = B->m_iShape;
@@ -392,11 +392,13 @@ bool MDL_Collision::testContact(MDL_CollisionVolume *A, MDL_CollisionVolume *B, 
         if (hit)
             swapContact(P, n, d);
     }
+    if (!hit)
+        return APART;
     // A contact must push along a unit direction by a finite amount: a zero
     // normal (a sphere centre on a cylinder's rim) or anything not finite
     // gives none.
-    if (!hit || !(d > 0) || !std::isfinite(d) || !finite(P) || !finite(n))
-        return false;
+    if (!(d > 0) || !std::isfinite(d) || !finite(P) || !finite(n))
+        return REFUSED;
     double length = n.length();
-    return length > 0.5 && length < 1.5;
+    return length > 0.5 && length < 1.5 ? FOUND : REFUSED;
 }

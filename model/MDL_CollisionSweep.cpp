@@ -84,14 +84,32 @@ const int BLOCK = 8;
 // moves at each end of an interval; the gaps keep the order of the others.
 // The arrays hold BLOCK more places than the list, all NaN, so that a block
 // may start at any place of the list. NaN never meets anything.
+//
+// The pairs found apart: the shape test of a pair depends on nothing but the
+// two volumes' frames and shapes and gives the same answer with the two
+// exchanged, so a pair found apart, examined again (at its other endpoint)
+// while neither volume has been read again since, is apart again and needs
+// no second test. Each slot counts its reads; a pair is noted with both
+// counts, in an open-addressing table whose entries of earlier passes count
+// as empty.
+struct Apart {
+    int m_iLow, m_iHigh;
+    uint32_t m_uiLowReads, m_uiHighReads;
+    uint64_t m_uiPass;
+};
+
 struct SweepTables {
     UTIL_DynArray<MDL_CollisionVolume *> m_oVolumes;
     UTIL_DynArray<Reach> m_oReaches;
+    UTIL_DynArray<uint32_t> m_oReads;
     UTIL_DynArray<int> m_oEntries;
     UTIL_DynArray<int> m_oPlaces;
     UTIL_DynArray<int> m_oActiveSlots;
     UTIL_DynArray<double> m_oX, m_oY, m_oZ, m_oRadii;
     int m_iGaps = 0;
+    UTIL_DynArray<Apart> m_oApart;
+    int m_iApartCount = 0;
+    uint64_t m_uiPass = 0;
     bool m_bBusy = false;
 
     SweepTables()
@@ -99,6 +117,60 @@ struct SweepTables {
         m_oVolumes.m_bReleaseMemory = m_oReaches.m_bReleaseMemory = m_oEntries.m_bReleaseMemory = false;
         m_oPlaces.m_bReleaseMemory = m_oActiveSlots.m_bReleaseMemory = m_oX.m_bReleaseMemory = false;
         m_oY.m_bReleaseMemory = m_oZ.m_bReleaseMemory = m_oRadii.m_bReleaseMemory = false;
+        m_oReads.m_bReleaseMemory = m_oApart.m_bReleaseMemory = false;
+    }
+    // A new pass: no pair is known apart.
+    void forgetApart()
+    {
+        m_uiPass++;
+        m_iApartCount = 0;
+    }
+    static uint32_t hash(int low, int high)
+    {
+        return static_cast<uint32_t>(low) * 0x9E3779B1u ^ static_cast<uint32_t>(high) * 0x85EBCA77u;
+    }
+    // The entry of the pair, or the empty one where it goes.
+    Apart &findApart(int low, int high)
+    {
+        const uint32_t mask = static_cast<uint32_t>(m_oApart.m_iCount) - 1;
+        for (uint32_t i = hash(low, high) & mask;; i = (i + 1) & mask) {
+            Apart &a = m_oApart[static_cast<int>(i)];
+            if (a.m_uiPass != m_uiPass || (a.m_iLow == low && a.m_iHigh == high))
+                return a;
+        }
+    }
+    bool knownApart(int s1, int s2)
+    {
+        if (m_iApartCount == 0)
+            return false;
+        const int low = s1 < s2 ? s1 : s2, high = s1 < s2 ? s2 : s1;
+        const Apart &a = findApart(low, high);
+        return a.m_uiPass == m_uiPass && a.m_uiLowReads == m_oReads[low] && a.m_uiHighReads == m_oReads[high];
+    }
+    void noteApart(int s1, int s2)
+    {
+        if (2 * (m_iApartCount + 1) > m_oApart.m_iCount)
+            growApart();
+        const int low = s1 < s2 ? s1 : s2, high = s1 < s2 ? s2 : s1;
+        Apart &a = findApart(low, high);
+        if (a.m_uiPass != m_uiPass)
+            m_iApartCount++;
+        a = Apart{low, high, m_oReads[low], m_oReads[high], m_uiPass};
+    }
+    // Twice the room (at least 256 entries), the pairs of this pass kept.
+    void growApart()
+    {
+        const int old = m_oApart.m_iCount;
+        UTIL_DynArray<Apart> kept;
+        kept.resize(old);
+        for (int i = 0; i < old; i++)
+            kept[i] = m_oApart[i];
+        m_oApart.resize(old < 128 ? 256 : 2 * old);
+        for (int i = 0; i < m_oApart.m_iCount; i++)
+            m_oApart[i].m_uiPass = m_uiPass - 1;
+        for (int i = 0; i < old; i++)
+            if (kept[i].m_uiPass == m_uiPass)
+                findApart(kept[i].m_iLow, kept[i].m_iHigh) = kept[i];
     }
     void setPlace(int place, const Reach &r)
     {
@@ -174,8 +246,9 @@ private:
     void readSubtree(MDL_Object *object);
     // Reads again the volumes of the active list and the one at hand.
     void readActive(int slot);
-    // The pair (A = V, B = W) whose bounding spheres meet; slot is V's.
-    void examine(int slot, MDL_CollisionVolume *A, MDL_CollisionVolume *B);
+    // The pair (A = V, B = W) whose bounding spheres meet, of the slots
+    // slot and other.
+    void examine(int slot, int other, MDL_CollisionVolume *A, MDL_CollisionVolume *B);
 
     MDL_Scene &m_oScene;
     UTIL_EventHost *m_poEvents;
@@ -190,6 +263,8 @@ void Pass::read(int slot)
     const MTH_Vector3D &c = volume->getGlobalPosition();
     const Reach r{c.m_fX, c.m_fY, c.m_fZ, volume->m_fRadius};
     t.m_oReaches[slot] = r;
+    if (++t.m_oReads[slot] == 0)
+        t.forgetApart(); // the count wrapped: a pair noted long ago could match again
     if (t.m_oEntries[slot] == 1) {
         t.setPlace(t.m_oPlaces[slot], r);
     } else if (t.m_oEntries[slot] > 1) {
@@ -216,13 +291,16 @@ void Pass::assignSlots(int count)
     }
     const int n = t.m_oVolumes.m_iCount;
     t.m_oReaches.resize(n);
+    t.m_oReads.resize(n);
     t.m_oEntries.resize(n);
     t.m_oPlaces.resize(n);
     t.m_oActiveSlots.resize(0);
     t.m_oX.resize(0);
     t.sizePlaces(0);
     t.m_iGaps = 0;
+    t.forgetApart();
     for (int slot = 0; slot < n; slot++) {
+        t.m_oReads[slot] = 0;
         t.m_oEntries[slot] = 0;
         t.m_oPlaces[slot] = -1;
         read(slot);
@@ -238,6 +316,7 @@ int Pass::slotOf(MDL_CollisionVolume *volume)
     volume->m_iSweepSlot = t.m_oVolumes.m_iCount;
     t.m_oVolumes.append(volume);
     t.m_oReaches.resize(t.m_oVolumes.m_iCount);
+    t.m_oReads.append(0);
     t.m_oEntries.append(0);
     t.m_oPlaces.append(-1);
     read(volume->m_iSweepSlot);
@@ -322,8 +401,10 @@ void Pass::readSubtree(MDL_Object *root)
     });
 }
 
-void Pass::examine(int slot, MDL_CollisionVolume *A, MDL_CollisionVolume *B)
+void Pass::examine(int slot, int other, MDL_CollisionVolume *A, MDL_CollisionVolume *B)
 {
+    if (m_oTables.knownApart(slot, other))
+        return;
     if (B->m_bDeleted || A == B)
         return;
     if ((B->m_uiCollisionMask & static_cast<uint32_t>(A->m_iCollisionLayer)) == 0 &&
@@ -339,7 +420,10 @@ void Pass::examine(int slot, MDL_CollisionVolume *A, MDL_CollisionVolume *B)
         return;
     MTH_Vector3D P, n;
     double d = 0;
-    if (!MDL_Collision::testContact(A, B, P, n, d))
+    const int found = MDL_Collision::findContact(A, B, P, n, d);
+    if (found == MDL_Collision::APART)
+        m_oTables.noteApart(slot, other);
+    if (found != MDL_Collision::FOUND)
         return;
     uint64_t edits = MDL_Object::s_uiPlacementEdits;
     int accepted = m_oScene.m_oProxyHandle.postEvent(m_poEvents, MDL_Contact::EVENT_PRE_COLLISION, &P, &n, d,
@@ -373,14 +457,15 @@ void Pass::run(int count)
         MDL_CollisionVolume *V = endpoint->m_poObject;
         if (V == nullptr || V->m_bDeleted)
             continue;
+        // A volume outside the list may have been moved by script code.
         const int slot = slotOf(V);
-        if (endpoint->m_bIsMin)
+        if (m_oTables.m_oEntries[slot] == 0)
             read(slot);
         // The list is read afresh at each turn: a response may run scripts.
         const SweepTables &t = m_oTables;
         for (int k = firstMeeting(t, 0, m_oActive.m_iCount, t.m_oReaches[slot]); k < m_oActive.m_iCount;
              k = firstMeeting(t, k + 1, m_oActive.m_iCount, t.m_oReaches[slot]))
-            examine(slot, V, m_oActive[k]);
+            examine(slot, t.m_oActiveSlots[k], V, m_oActive[k]);
         if (endpoint->m_bIsMin)
             open(V, slot);
         else

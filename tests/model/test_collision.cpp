@@ -221,4 +221,27 @@ TEST(Collision, BodiesMovedByEventsAreSeenAtOnce)
     }
 }
 
+// Two crates whose bounding spheres overlap but whose shapes are apart are
+// tested at both endpoints; when script code moves one into the other in
+// between, the second test finds the contact.
+TEST(Collision, PairsFoundApartAreTestedAgainAfterAMove)
+{
+    PhysicsWorld w;
+    MDL_RigidBody *a = w.sphere(MTH_Vector3D(0, 0, 5), 1, "a");
+    MDL_RigidBody *b = w.sphere(MTH_Vector3D(1.6, 0, 5), 1, "b");
+    const MTH_Vector3D half(0.5, 0.5, 0.5);
+    w.body(BOX, MTH_Vector3D(0.45, 5, 5), half, "d");
+    MDL_RigidBody *e = w.body(BOX, MTH_Vector3D(1, 6.2, 5), half, "e");
+    w.m_poProxy->m_fnAction = [&](const PhysicsEvent &ev) {
+        if (ev.m_iCode == 9 && ev.m_apoObjects[0] == b && ev.m_apoObjects[2] == a)
+            e->editGlobalPosition() = MTH_Vector3D(1, 5.9, 5);
+    };
+    w.m_oScene.collide(&w.m_oHost);
+    std::vector<std::string> contacts;
+    for (const PhysicsEvent &ev : w.m_poProxy->collisions())
+        if (ev.m_iCode == 9)
+            contacts.push_back(PHYS_name(ev.m_apoObjects[0]) + " " + PHYS_name(ev.m_apoObjects[2]));
+    EXPECT_EQ((std::vector<std::string>{"b a", "d e"}), contacts);
+}
+
 } // namespace
