@@ -23,8 +23,12 @@
 #include "model/MDL_Collision.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "foundation/UTIL_DynArray.h"
 #include "model/MDL_CollisionVolume.h"
@@ -71,6 +75,33 @@ struct Reach {
 // The sphere test runs over blocks of this many places at once.
 const int BLOCK = 8;
 
+// An interval of floats: a volume's extent along y or z, widened a little.
+struct Span {
+    float m_fLow, m_fHigh;
+};
+
+// Floats that surely hold c - r to c + r with a margin: two volumes whose
+// spans along y (or z) are apart fail the sphere test. The margin, a
+// millionth of the numbers' size and 1e-30, covers the rounding of the
+// sphere test (its underflow too) and the rounding to float. Numbers too
+// large to square safely, and anything not a number, get a span that meets
+// everything, and are left to the sphere test.
+inline Span spanOf(double c, double r)
+{
+    if (!(std::fabs(c) < 1e150 && r >= 0 && r < 1e150))
+        return Span{-INFINITY, INFINITY};
+    const double margin = (std::fabs(c) + r) * 0x1p-20 + 1e-30;
+    const double low = c - r - margin, high = c + r + margin;
+    // Beyond the floats' range a bound is the largest float on its inner
+    // side, or infinite on its outer.
+    return Span{low >= FLT_MAX    ? FLT_MAX
+                : low <= -FLT_MAX ? -INFINITY
+                                  : static_cast<float>(low),
+                high >= FLT_MAX    ? INFINITY
+                : high <= -FLT_MAX ? -FLT_MAX
+                                   : static_cast<float>(high)};
+}
+
 // The tables of a pass, kept from one pass to the next so that a step
 // allocates nothing.
 //
@@ -78,12 +109,14 @@ const int BLOCK = 8;
 // how many times it is in the active list (once, or more should it be
 // listed twice) and the place of its latest entry there.
 //
-// By place in the active list: the slots, and the centres and radii in four
-// arrays. A volume that leaves the list leaves a gap (slot -1, numbers NaN,
-// no volume in the scene's list) until the list is packed, so that no entry
-// moves at each end of an interval; the gaps keep the order of the others.
-// The arrays hold BLOCK more places than the list, all NaN, so that a block
-// may start at any place of the list. NaN never meets anything.
+// By place in the active list: the slots, the centres and radii in four
+// arrays and the spans along y and z in four more, which reject most pairs
+// four at a time before the sphere test. A volume that leaves the list
+// leaves a gap (slot -1, numbers NaN, empty spans, no volume in the scene's
+// list) until the list is packed, so that no entry moves at each end of an
+// interval; the gaps keep the order of the others. The arrays hold BLOCK
+// more places than the list, all gaps, so that a block may start at any
+// place of the list. A gap never meets anything.
 //
 // The pairs found apart: the shape test of a pair depends on nothing but the
 // two volumes' frames and shapes and gives the same answer with the two
@@ -106,6 +139,7 @@ struct SweepTables {
     UTIL_DynArray<int> m_oPlaces;
     UTIL_DynArray<int> m_oActiveSlots;
     UTIL_DynArray<double> m_oX, m_oY, m_oZ, m_oRadii;
+    UTIL_DynArray<float> m_oLowY, m_oHighY, m_oLowZ, m_oHighZ;
     int m_iGaps = 0;
     UTIL_DynArray<Apart> m_oApart;
     int m_iApartCount = 0;
@@ -118,6 +152,8 @@ struct SweepTables {
         m_oPlaces.m_bReleaseMemory = m_oActiveSlots.m_bReleaseMemory = m_oX.m_bReleaseMemory = false;
         m_oY.m_bReleaseMemory = m_oZ.m_bReleaseMemory = m_oRadii.m_bReleaseMemory = false;
         m_oReads.m_bReleaseMemory = m_oApart.m_bReleaseMemory = false;
+        m_oLowY.m_bReleaseMemory = m_oHighY.m_bReleaseMemory = false;
+        m_oLowZ.m_bReleaseMemory = m_oHighZ.m_bReleaseMemory = false;
     }
     // A new pass: no pair is known apart.
     void forgetApart()
@@ -178,46 +214,89 @@ struct SweepTables {
         m_oY[place] = r.m_fY;
         m_oZ[place] = r.m_fZ;
         m_oRadii[place] = r.m_fRadius;
+        const Span y = spanOf(r.m_fY, r.m_fRadius), z = spanOf(r.m_fZ, r.m_fRadius);
+        m_oLowY[place] = y.m_fLow;
+        m_oHighY[place] = y.m_fHigh;
+        m_oLowZ[place] = z.m_fLow;
+        m_oHighZ[place] = z.m_fHigh;
     }
     void clearPlace(int place)
     {
-        const Reach none = {NAN, NAN, NAN, NAN};
-        setPlace(place, none);
+        m_oX[place] = m_oY[place] = m_oZ[place] = m_oRadii[place] = NAN;
+        m_oLowY[place] = m_oLowZ[place] = INFINITY;
+        m_oHighY[place] = m_oHighZ[place] = -INFINITY;
     }
-    // The numbers' arrays sized for count places.
+    void movePlace(int from, int to)
+    {
+        m_oX[to] = m_oX[from];
+        m_oY[to] = m_oY[from];
+        m_oZ[to] = m_oZ[from];
+        m_oRadii[to] = m_oRadii[from];
+        m_oLowY[to] = m_oLowY[from];
+        m_oHighY[to] = m_oHighY[from];
+        m_oLowZ[to] = m_oLowZ[from];
+        m_oHighZ[to] = m_oHighZ[from];
+    }
+    // The places' arrays sized for count places: the BLOCK places after
+    // them gaps.
     void sizePlaces(int count)
     {
-        const int old = m_oX.m_iCount;
-        m_oX.resize(count + BLOCK);
-        m_oY.resize(count + BLOCK);
-        m_oZ.resize(count + BLOCK);
-        m_oRadii.resize(count + BLOCK);
-        for (int place = old < count ? old : count; place < count + BLOCK; place++)
+        const int old = m_oX.m_iCount, size = count + BLOCK;
+        for (int place = count; place < old - BLOCK; place++)
+            clearPlace(place);
+        for (UTIL_DynArray<double> *a : {&m_oX, &m_oY, &m_oZ, &m_oRadii})
+            a->resize(size);
+        for (UTIL_DynArray<float> *a : {&m_oLowY, &m_oHighY, &m_oLowZ, &m_oHighZ})
+            a->resize(size);
+        for (int place = old > count ? old : count; place < size; place++)
             clearPlace(place);
     }
 };
+// The places of the block from k (BLOCK of them) whose spans along y and z
+// meet those of v, as bits.
+inline unsigned spansMeeting(const SweepTables &t, int k, const Span &y, const Span &z)
+{
+    const float *lowY = t.m_oLowY.m_pData + k, *highY = t.m_oHighY.m_pData + k;
+    const float *lowZ = t.m_oLowZ.m_pData + k, *highZ = t.m_oHighZ.m_pData + k;
+    unsigned bits = 0;
+#if defined(__SSE2__)
+    const __m128 yLow = _mm_set1_ps(y.m_fLow), yHigh = _mm_set1_ps(y.m_fHigh);
+    const __m128 zLow = _mm_set1_ps(z.m_fLow), zHigh = _mm_set1_ps(z.m_fHigh);
+    for (int i = 0; i < BLOCK; i += 4) {
+        const __m128 alongY =
+            _mm_and_ps(_mm_cmple_ps(_mm_loadu_ps(lowY + i), yHigh), _mm_cmple_ps(yLow, _mm_loadu_ps(highY + i)));
+        const __m128 alongZ =
+            _mm_and_ps(_mm_cmple_ps(_mm_loadu_ps(lowZ + i), zHigh), _mm_cmple_ps(zLow, _mm_loadu_ps(highZ + i)));
+        bits |= static_cast<unsigned>(_mm_movemask_ps(_mm_and_ps(alongY, alongZ))) << i;
+    }
+#else
+    for (int i = 0; i < BLOCK; i++)
+        if (lowY[i] <= y.m_fHigh && y.m_fLow <= highY[i] && lowZ[i] <= z.m_fHigh && z.m_fLow <= highZ[i])
+            bits |= 1u << i;
+#endif
+    return bits;
+}
 
 // The first place from first on, before count, whose bounding sphere meets
 // v's: the distance between the centres is at most the sum of the radii,
-// compared squared; count when none does. A block is tested at once, then
-// searched in order when it holds one.
+// compared squared; count when none does. The spans of a block are compared
+// at once, then the places whose spans meet v's get the sphere test in
+// order.
 int firstMeeting(const SweepTables &t, int first, int count, const Reach &v)
 {
     const double *X = t.m_oX.m_pData, *Y = t.m_oY.m_pData, *Z = t.m_oZ.m_pData, *R = t.m_oRadii.m_pData;
-    auto meets = [&](int k) {
-        const double x = X[k] - v.m_fX, y = Y[k] - v.m_fY, z = Z[k] - v.m_fZ;
-        const double reach = v.m_fRadius + R[k];
-        return x * x + y * y + z * z <= reach * reach;
-    };
+    const Span y = spanOf(v.m_fY, v.m_fRadius), z = spanOf(v.m_fZ, v.m_fRadius);
     for (int k = first; k < count; k += BLOCK) {
-        bool any = false;
-        for (int i = 0; i < BLOCK; i++)
-            any |= meets(k + i);
-        if (!any)
-            continue;
-        for (int i = 0; i < BLOCK; i++)
-            if (meets(k + i))
-                return k + i < count ? k + i : count;
+        for (unsigned bits = spansMeeting(t, k, y, z); bits != 0; bits &= bits - 1) {
+            int i = 0;
+            while ((bits & (1u << i)) == 0)
+                i++;
+            const int place = k + i;
+            const double dx = X[place] - v.m_fX, dy = Y[place] - v.m_fY, dz = Z[place] - v.m_fZ;
+            const double reach = v.m_fRadius + R[place];
+            if (dx * dx + dy * dy + dz * dz <= reach * reach)
+                return place < count ? place : count;
+        }
     }
     return count;
 }
@@ -368,10 +447,7 @@ void Pass::pack()
             continue;
         m_oActive[count] = m_oActive[place];
         t.m_oActiveSlots[count] = slot;
-        t.m_oX[count] = t.m_oX[place];
-        t.m_oY[count] = t.m_oY[place];
-        t.m_oZ[count] = t.m_oZ[place];
-        t.m_oRadii[count] = t.m_oRadii[place];
+        t.movePlace(place, count);
         t.m_oPlaces[slot] = count;
         count++;
     }
