@@ -244,4 +244,27 @@ TEST(Collision, PairsFoundApartAreTestedAgainAfterAMove)
     EXPECT_EQ((std::vector<std::string>{"b a", "d e"}), contacts);
 }
 
+// Pairs far from the origin, at the edge of the float range and beyond it,
+// or tiny, meet exactly where their bounding spheres do.
+TEST(Collision, PairsMeetAtAnyMagnitude)
+{
+    const struct {
+        double y1, y2, radius;
+        bool contact;
+    } cases[] = {
+        {1e6, 1e6 + 1.999999, 1, true},     {1e6, 1e6 + 2.000001, 1, false}, {3.3e38, 3.3e38, 1, true},
+        {3.4023e38, 3.4038e38, 1e35, true}, // one within the floats' range, one beyond
+        {-3.4e38, -3.4e38, 1, true},        {1e140, 1e140, 1, true},         {1e200, 1e200, 1, true},
+        {0, 1.5e-150, 1e-150, true},        {0, 2.5e-150, 1e-150, false},    {0, 5, 1, false},
+    };
+    for (const auto &c : cases) {
+        PhysicsWorld w;
+        w.sphere(MTH_Vector3D(0, c.y1, 5), c.radius, "a");
+        w.sphere(MTH_Vector3D(0, c.y2, 5), c.radius, "b");
+        w.m_poProxy->m_bAnswer = false;
+        w.m_oScene.collide(&w.m_oHost);
+        EXPECT_EQ(c.contact ? 2u : 0u, w.m_poProxy->collisions().size()) << c.y1 << " " << c.y2 << " " << c.radius;
+    }
+}
+
 } // namespace
