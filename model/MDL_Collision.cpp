@@ -265,8 +265,17 @@ bool MDL_Collision::collideBoxSphere(MDL_CollisionVolume *box, MDL_CollisionVolu
     const MTH_Vector3D &s = B.m_oCentre;
     const double R = B.m_fRadius;
     MTH_Vector3D K = A.m_oCentre;
-    for (int i = 0; i < 3; i++)
-        K += A.m_aoRows[i].dot(s - A.m_oCentre) > 0 ? A.m_aoRows[i] : -A.m_aoRows[i];
+    int outside = 0, lastOut = 0, lastIn = 0;
+    for (int i = 0; i < 3; i++) {
+        const double along = A.m_aoRows[i].dot(s - A.m_oCentre);
+        K += along > 0 ? A.m_aoRows[i] : -A.m_aoRows[i];
+        if (std::fabs(along) > A.m_aoRows[i].lengthSquared()) {
+            outside++;
+            lastOut = i;
+        } else {
+            lastIn = i;
+        }
+    }
     // Ranked: for each row i its unit row (2i), then the direction from the
     // line through K along the row to s (2i + 1); last the direction from
     // K to s (6). A centre exactly on the nearest corner leaves no direction
@@ -274,19 +283,35 @@ bool MDL_Collision::collideBoxSphere(MDL_CollisionVolume *box, MDL_CollisionVolu
     const MTH_Vector3D corner = s - K;
     if (corner.lengthSquared() == 0)
         return false;
+    // Measured first: the axis of the feature whose region holds s (a face
+    // when s is outside one slab of the box, an edge when outside two, the
+    // corner when outside all three), then the corner, the faces, the edges.
+    int order[8] = {6, 0, 2, 4, 1, 3, 5, -1};
+    if (outside == 1 || outside == 2) {
+        order[0] = outside == 1 ? 2 * lastOut : 2 * lastIn + 1;
+        for (int k = 1; k < 7; k++)
+            if (order[k] == order[0])
+                order[k] = 6;
+    }
     Axis axes[7];
-    if (!measure(axes[6], corner, A, B))
-        return false;
     MTH_Vector3D units[3];
-    for (int i = 0; i < 3; i++) {
-        units[i] = A.m_aoRows[i];
-        units[i].normalize();
-        if (!measure(axes[2 * i], units[i], A, B))
+    bool unitMade[3] = {false, false, false};
+    auto unit = [&](int i) -> const MTH_Vector3D & {
+        if (!unitMade[i]) {
+            units[i] = A.m_aoRows[i];
+            units[i].normalize();
+            unitMade[i] = true;
+        }
+        return units[i];
+    };
+    for (int k = 0; k < 7; k++) {
+        const int a = order[k];
+        const MTH_Vector3D L = a == 6       ? corner
+                               : a % 2 == 0 ? unit(a / 2)
+                                            : corner - unit(a / 2) * corner.dot(unit(a / 2));
+        if (!measure(axes[a], L, A, B))
             return false;
     }
-    for (int i = 0; i < 3; i++)
-        if (!measure(axes[2 * i + 1], corner - units[i] * corner.dot(units[i]), A, B))
-            return false;
     static const int RANK[7] = {0, 1, 2, 3, 4, 5, 6};
     const int k = leastAxis(axes, RANK, 7);
     if (k < 0)
@@ -301,15 +326,27 @@ bool MDL_Collision::collideBoxBox(MDL_CollisionVolume *boxA, MDL_CollisionVolume
                                   MTH_Vector3D &n, double &d)
 {
     const Shape A(boxA), B(boxB);
-    // Measured: the rows of A (0 to 2), the rows of B (3 to 5), then the
-    // cross products row i of A x row j of B (6 + 3i + j). Ranked: for each
-    // i, row i of A, row i of B, then its three cross products.
+    // Axes: the rows of A (0 to 2), the rows of B (3 to 5), then the cross
+    // products row i of A x row j of B (6 + 3i + j). Ranked: for each i, row
+    // i of A, row i of B, then its three cross products. Measured first: the
+    // row along which the centres lie farthest apart, for its size; then
+    // the other rows and the cross products.
+    const MTH_Vector3D between = B.m_oCentre - A.m_oCentre;
+    auto row = [&](int a) -> const MTH_Vector3D & { return a < 3 ? A.m_aoRows[a] : B.m_aoRows[a - 3]; };
+    int first = 0;
+    double best = -1;
+    for (int a = 0; a < 6; a++) {
+        const double f = row(a).dot(between), size = row(a).lengthSquared();
+        if (size > 0 && f * f / size > best) {
+            best = f * f / size;
+            first = a;
+        }
+    }
     Axis axes[15];
-    for (int i = 0; i < 3; i++)
-        if (!measure(axes[i], A.m_aoRows[i], A, B))
-            return false;
-    for (int i = 0; i < 3; i++)
-        if (!measure(axes[3 + i], B.m_aoRows[i], A, B))
+    if (!measure(axes[first], row(first), A, B))
+        return false;
+    for (int a = 0; a < 6; a++)
+        if (a != first && !measure(axes[a], row(a), A, B))
             return false;
     for (int i = 0; i < 3; i++)
         for (int j = 0; j < 3; j++)

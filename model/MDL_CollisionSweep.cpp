@@ -140,7 +140,8 @@ struct SweepTables {
     UTIL_DynArray<int> m_oActiveSlots;
     UTIL_DynArray<double> m_oX, m_oY, m_oZ, m_oRadii;
     UTIL_DynArray<float> m_oLowY, m_oHighY, m_oLowZ, m_oHighZ;
-    int m_iGaps = 0;
+    int m_iStart = 0; // the places before it are all gaps
+    int m_iGaps = 0;  // from there on
     UTIL_DynArray<Apart> m_oApart;
     int m_iApartCount = 0;
     uint64_t m_uiPass = 0;
@@ -236,6 +237,17 @@ struct SweepTables {
         m_oHighY[to] = m_oHighY[from];
         m_oLowZ[to] = m_oLowZ[from];
         m_oHighZ[to] = m_oHighZ[from];
+    }
+    // One more place at the end of the list, the BLOCK after it gaps.
+    void addPlace(const Reach &r)
+    {
+        const int place = m_oX.m_iCount - BLOCK;
+        for (UTIL_DynArray<double> *a : {&m_oX, &m_oY, &m_oZ, &m_oRadii})
+            a->append(0);
+        for (UTIL_DynArray<float> *a : {&m_oLowY, &m_oHighY, &m_oLowZ, &m_oHighZ})
+            a->append(0);
+        clearPlace(place + BLOCK);
+        setPlace(place, r);
     }
     // The places' arrays sized for count places: the BLOCK places after
     // them gaps.
@@ -347,7 +359,7 @@ void Pass::read(int slot)
     if (t.m_oEntries[slot] == 1) {
         t.setPlace(t.m_oPlaces[slot], r);
     } else if (t.m_oEntries[slot] > 1) {
-        for (int place = 0; place < t.m_oActiveSlots.m_iCount; place++)
+        for (int place = t.m_iStart; place < t.m_oActiveSlots.m_iCount; place++)
             if (t.m_oActiveSlots[place] == slot)
                 t.setPlace(place, r);
     }
@@ -376,7 +388,7 @@ void Pass::assignSlots(int count)
     t.m_oActiveSlots.resize(0);
     t.m_oX.resize(0);
     t.sizePlaces(0);
-    t.m_iGaps = 0;
+    t.m_iStart = t.m_iGaps = 0;
     t.forgetApart();
     for (int slot = 0; slot < n; slot++) {
         t.m_oReads[slot] = 0;
@@ -408,8 +420,7 @@ void Pass::open(MDL_CollisionVolume *volume, int slot)
     const int place = m_oActive.m_iCount;
     m_oActive.append(volume);
     t.m_oActiveSlots.append(slot);
-    t.sizePlaces(place + 1);
-    t.setPlace(place, t.m_oReaches[slot]);
+    t.addPlace(t.m_oReaches[slot]);
     t.m_oEntries[slot]++;
     t.m_oPlaces[slot] = place;
 }
@@ -421,7 +432,7 @@ void Pass::close(int slot)
         return;
     int place = t.m_oPlaces[slot];
     if (t.m_oEntries[slot] > 1) {
-        place = 0;
+        place = t.m_iStart;
         while (t.m_oActiveSlots[place] != slot)
             place++;
     }
@@ -433,7 +444,18 @@ void Pass::close(int slot)
             if (t.m_oActiveSlots[later] == slot)
                 t.m_oPlaces[slot] = later;
     }
-    if (++t.m_iGaps > 2 * BLOCK && 2 * t.m_iGaps > m_oActive.m_iCount)
+    // Volumes mostly leave in the order they came, from the front of the
+    // list, where the scans start after the gaps. Gaps further on are read
+    // by every scan: the list is packed once they are an eighth of its
+    // entries (at least BLOCK of them), or once the gaps in front outnumber
+    // the entries.
+    t.m_iGaps++;
+    while (t.m_iStart < m_oActive.m_iCount && t.m_oActiveSlots[t.m_iStart] < 0) {
+        t.m_iStart++;
+        t.m_iGaps--;
+    }
+    const int entries = m_oActive.m_iCount - t.m_iStart - t.m_iGaps;
+    if ((t.m_iGaps >= BLOCK && 8 * t.m_iGaps >= entries) || (t.m_iStart > 2 * BLOCK && t.m_iStart > entries))
         pack();
 }
 
@@ -441,7 +463,7 @@ void Pass::pack()
 {
     SweepTables &t = m_oTables;
     int count = 0;
-    for (int place = 0; place < m_oActive.m_iCount; place++) {
+    for (int place = t.m_iStart; place < m_oActive.m_iCount; place++) {
         const int slot = t.m_oActiveSlots[place];
         if (slot < 0)
             continue;
@@ -454,12 +476,12 @@ void Pass::pack()
     m_oActive.resize(count);
     t.m_oActiveSlots.resize(count);
     t.sizePlaces(count);
-    t.m_iGaps = 0;
+    t.m_iStart = t.m_iGaps = 0;
 }
 
 void Pass::readActive(int slot)
 {
-    for (int place = 0; place < m_oTables.m_oActiveSlots.m_iCount; place++)
+    for (int place = m_oTables.m_iStart; place < m_oTables.m_oActiveSlots.m_iCount; place++)
         if (m_oTables.m_oActiveSlots[place] >= 0)
             read(m_oTables.m_oActiveSlots[place]);
     read(slot);
@@ -539,7 +561,7 @@ void Pass::run(int count)
             read(slot);
         // The list is read afresh at each turn: a response may run scripts.
         const SweepTables &t = m_oTables;
-        for (int k = firstMeeting(t, 0, m_oActive.m_iCount, t.m_oReaches[slot]); k < m_oActive.m_iCount;
+        for (int k = firstMeeting(t, t.m_iStart, m_oActive.m_iCount, t.m_oReaches[slot]); k < m_oActive.m_iCount;
              k = firstMeeting(t, k + 1, m_oActive.m_iCount, t.m_oReaches[slot]))
             examine(slot, t.m_oActiveSlots[k], V, m_oActive[k]);
         if (endpoint->m_bIsMin)

@@ -2,6 +2,8 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <typeinfo>
 
@@ -53,7 +55,7 @@ bool isZero(const MTH_Vector3D &v)
 
 // The factors of the exact solution of dv/dt = a - k v over dt: v' = h v +
 // G a, displacement G v + L a.
-void dampingFactors(double k, double dt, double &h, double &G, double &L)
+void computeDampingFactors(double k, double dt, double &h, double &G, double &L)
 {
     if (k < NO_DAMPING) {
         h = 1;
@@ -64,6 +66,33 @@ void dampingFactors(double k, double dt, double &h, double &G, double &L)
         G = (1 - h) / k;
         L = (dt - G) / k;
     }
+}
+
+// The same, kept for the last few rates and steps asked for: most bodies of
+// a scene share them, and every step has the same length.
+void dampingFactors(double k, double dt, double &h, double &G, double &L)
+{
+    struct Factors {
+        uint64_t m_uiRate, m_uiStep;
+        double m_fH, m_fG, m_fL;
+    };
+    static Factors s_aoKept[4];
+    static int s_iKept = 0, s_iNext = 0;
+    uint64_t rate, step;
+    std::memcpy(&rate, &k, sizeof rate);
+    std::memcpy(&step, &dt, sizeof step);
+    for (int i = 0; i < s_iKept; i++)
+        if (s_aoKept[i].m_uiRate == rate && s_aoKept[i].m_uiStep == step) {
+            h = s_aoKept[i].m_fH;
+            G = s_aoKept[i].m_fG;
+            L = s_aoKept[i].m_fL;
+            return;
+        }
+    computeDampingFactors(k, dt, h, G, L);
+    s_aoKept[s_iNext] = Factors{rate, step, h, G, L};
+    s_iNext = (s_iNext + 1) % 4;
+    if (s_iKept < 4)
+        s_iKept++;
 }
 
 // The mesh that carries a collision volume, or null when its parent is no
