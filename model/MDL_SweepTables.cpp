@@ -1,6 +1,7 @@
 #include "model/MDL_SweepTables.h"
 
 #include <cmath>
+#include <cstring>
 #include <initializer_list>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -73,11 +74,13 @@ void MDL_SweepTables::start(MDL_SweepEndpoint **endpoints, int count, UTIL_DynAr
         m_oPlaces[slot] = -1;
         m_oReaches[slot] = reachOf(m_oVolumes[slot]);
     }
-    // The grid is laid over the centres, then every volume is read with its
-    // spans.
+    // The grid is laid over the centres, then every volume gets its spans.
     layGrid();
-    for (int slot = 0; slot < n; slot++)
-        read(slot);
+    for (int slot = 0; slot < n; slot++) {
+        const Reach &r = m_oReaches[slot];
+        m_oSpansY[slot] = spanOf(m_oGridY, r.m_fY, r.m_fRadius);
+        m_oSpansZ[slot] = spanOf(m_oGridZ, r.m_fZ, r.m_fRadius);
+    }
 }
 
 int MDL_SweepTables::slotOf(MDL_CollisionVolume *volume)
@@ -93,17 +96,25 @@ int MDL_SweepTables::slotOf(MDL_CollisionVolume *volume)
     m_oReads.append(0);
     m_oEntries.append(0);
     m_oPlaces.append(-1);
-    read(volume->m_iSweepSlot);
-    return volume->m_iSweepSlot;
+    const int made = volume->m_iSweepSlot;
+    const Reach &r = m_oReaches[made] = reachOf(volume);
+    m_oSpansY[made] = spanOf(m_oGridY, r.m_fY, r.m_fRadius);
+    m_oSpansZ[made] = spanOf(m_oGridZ, r.m_fZ, r.m_fRadius);
+    return made;
 }
 
 void MDL_SweepTables::read(int slot)
 {
-    const Reach &r = m_oReaches[slot] = reachOf(m_oVolumes[slot]);
-    m_oSpansY[slot] = spanOf(m_oGridY, r.m_fY, r.m_fRadius);
-    m_oSpansZ[slot] = spanOf(m_oGridZ, r.m_fZ, r.m_fRadius);
+    // The count goes up whatever is read: the frame may have turned with
+    // the centre where it was.
     if (++m_oReads[slot] == 0)
         forgetApart(); // the count wrapped: a pair noted long ago could match again
+    const Reach r = reachOf(m_oVolumes[slot]);
+    if (std::memcmp(&r, &m_oReaches[slot], sizeof r) == 0)
+        return;
+    m_oReaches[slot] = r;
+    m_oSpansY[slot] = spanOf(m_oGridY, r.m_fY, r.m_fRadius);
+    m_oSpansZ[slot] = spanOf(m_oGridZ, r.m_fZ, r.m_fRadius);
     if (m_oEntries[slot] == 1) {
         setPlace(m_oPlaces[slot], slot);
     } else if (m_oEntries[slot] > 1) {
@@ -272,10 +283,15 @@ void MDL_SweepTables::open(int slot)
     const int place = m_poActive->m_iCount;
     m_poActive->append(m_oVolumes[slot]);
     m_oActiveSlots.append(slot);
-    for (UTIL_DynArray<double> *a : {&m_oX, &m_oY, &m_oZ, &m_oRadii})
-        a->append(0);
-    for (UTIL_DynArray<int16_t> *a : {&m_oLowY, &m_oHighY, &m_oLowZ, &m_oHighZ})
-        a->append(0);
+    // The numbers' arrays keep their room from one pass to the next.
+    if (m_oX.m_iCount < m_oX.m_iCapacity && m_oLowY.m_iCount < m_oLowY.m_iCapacity) {
+        for (UTIL_DynArray<double> *a : {&m_oX, &m_oY, &m_oZ, &m_oRadii})
+            a->m_iCount++;
+        for (UTIL_DynArray<int16_t> *a : {&m_oLowY, &m_oHighY, &m_oLowZ, &m_oHighZ})
+            a->m_iCount++;
+    } else {
+        sizePlaces(place + 1);
+    }
     clearPlace(place + BLOCK);
     setPlace(place, slot);
     m_oEntries[slot]++;
