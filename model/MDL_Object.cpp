@@ -220,6 +220,8 @@ bool MDL_Object::removeChild(MDL_Object *child)
         return false;
     for (MDL_Object **link = &m_poFirstChild; *link != nullptr; link = &(*link)->m_poNextSibling)
         if (*link == child) {
+            // What this object carries changes.
+            s_uiPlacementEdits++;
             *link = child->m_poNextSibling;
             child->m_poNextSibling = nullptr;
             return true;

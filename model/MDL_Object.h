@@ -166,9 +166,10 @@ public:
     MTH_Frame m_oLocalFrame;
     bool m_bLocalValid;
 
-    // Counts the edits that may move objects in the scene (frame edits and
-    // new parents), over all objects: a cache of global positions is current
-    // while the count stays the same.
+    // Counts the edits that may move objects in the scene or change what an
+    // object carries (frame edits, new parents, children taken out), over all
+    // objects: a cache of global positions or extents is current while the
+    // count stays the same.
     static uint64_t s_uiPlacementEdits;
 
 private:

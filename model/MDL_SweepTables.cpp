@@ -318,16 +318,17 @@ void MDL_SweepTables::close(int slot)
     }
     // Volumes mostly leave in the order they came, from the front of the
     // list, where the scans start after the gaps. Gaps further on are read
-    // by every scan: the list is packed once they are an eighth of its
-    // entries (at least BLOCK of them), or once the gaps in front outnumber
-    // the entries.
+    // by every scan, and packing moves every entry: the list is packed once
+    // the gaps are four times the square root of the entries (at least
+    // BLOCK of them), which keeps the two costs alike, or once the gaps in
+    // front outnumber the entries.
     m_iGaps++;
     while (m_iStart < m_poActive->m_iCount && m_oActiveSlots[m_iStart] < 0) {
         m_iStart++;
         m_iGaps--;
     }
     const int entries = m_poActive->m_iCount - m_iStart - m_iGaps;
-    if ((m_iGaps >= BLOCK && 8 * m_iGaps >= entries) || (m_iStart > 2 * BLOCK && m_iStart > entries))
+    if ((m_iGaps >= BLOCK && m_iGaps * m_iGaps >= 16 * entries) || (m_iStart > 2 * BLOCK && m_iStart > entries))
         pack();
 }
 
