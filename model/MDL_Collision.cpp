@@ -138,17 +138,26 @@ int testAxis(const MTH_Vector3D &L, const Shape &A, const Shape &B, Least &least
 // that settles ties: the first axis of the least overlap wins, a later one
 // only with a strictly smaller overlap. The contact point is worked out for
 // the winner alone.
+// (Plain numbers, set only when the axis is measured.)
 struct Axis {
-    MTH_Vector3D m_oNormal;
-    double m_fDepth = 0;
-    bool m_bTested = false;
+    double m_afNormal[3];
+    double m_fDepth;
+    bool m_bTested;
+
+    MTH_Vector3D normal() const { return MTH_Vector3D(m_afNormal[0], m_afNormal[1], m_afNormal[2]); }
 };
 
 // Measures axis along L; false when it separates the shapes.
 inline bool measure(Axis &axis, const MTH_Vector3D &L, const Shape &A, const Shape &B)
 {
-    axis.m_bTested = overlapAlong(L, A, B, axis.m_oNormal, axis.m_fDepth);
-    return !axis.m_bTested || axis.m_fDepth > 0;
+    MTH_Vector3D n;
+    double d = 0;
+    axis.m_bTested = overlapAlong(L, A, B, n, d);
+    axis.m_afNormal[0] = n.m_fX;
+    axis.m_afNormal[1] = n.m_fY;
+    axis.m_afNormal[2] = n.m_fZ;
+    axis.m_fDepth = d;
+    return !axis.m_bTested || d > 0;
 }
 
 // The winner among the axes taken in rank order; -1 when none was tested.
@@ -316,7 +325,7 @@ bool MDL_Collision::collideBoxSphere(MDL_CollisionVolume *box, MDL_CollisionVolu
     const int k = leastAxis(axes, RANK, 7);
     if (k < 0)
         return false;
-    n = axes[k].m_oNormal;
+    n = axes[k].normal();
     d = axes[k].m_fDepth;
     P = (s - n * R) + n * d;
     return true;
@@ -334,11 +343,12 @@ bool MDL_Collision::collideBoxBox(MDL_CollisionVolume *boxA, MDL_CollisionVolume
     const MTH_Vector3D between = B.m_oCentre - A.m_oCentre;
     auto row = [&](int a) -> const MTH_Vector3D & { return a < 3 ? A.m_aoRows[a] : B.m_aoRows[a - 3]; };
     int first = 0;
-    double best = -1;
+    double bestOffset = -1, bestSize = 1; // the largest offset squared over size, as a fraction
     for (int a = 0; a < 6; a++) {
-        const double f = row(a).dot(between), size = row(a).lengthSquared();
-        if (size > 0 && f * f / size > best) {
-            best = f * f / size;
+        const double f = row(a).dot(between), offset = f * f, size = row(a).lengthSquared();
+        if (size > 0 && offset * bestSize > bestOffset * size) {
+            bestOffset = offset;
+            bestSize = size;
             first = a;
         }
     }
@@ -357,7 +367,7 @@ bool MDL_Collision::collideBoxBox(MDL_CollisionVolume *boxA, MDL_CollisionVolume
     if (k < 0)
         return false;
     Least least;
-    setLeast(least, A, B, axes[k].m_oNormal, axes[k].m_fDepth);
+    setLeast(least, A, B, axes[k].normal(), axes[k].m_fDepth);
     if (k < 3)
         P = least.m_oSupportB + least.m_oNormal * least.m_fDepth;
     else if (k < 6)
