@@ -4,22 +4,27 @@
 //
 // Most pairs that overlap along x are far apart along y or z, so the
 // bounding-sphere test rejects nearly all of them. The pass keeps each
-// volume's centre and bounding radius in a compact table and runs that test
-// first, over contiguous memory; the volumes themselves are only read for
-// the pairs that pass it. The test is the same comparison on the same
-// numbers as on the volumes, so it rejects exactly the same pairs, and the
-// other checks that may reject a pair have no effect of their own: the pairs
-// examined, their order and their results are those of a pass that reads
-// every pair from the volumes.
+// volume's centre and bounding radius in compact tables (MDL_SweepTables)
+// and runs that test first, over contiguous memory; the volumes themselves
+// are only read for the pairs that pass it. The test is the same comparison
+// on the same numbers as on the volumes, so it rejects exactly the same
+// pairs, and the other checks that may reject a pair have no effect of their
+// own: the pairs examined, their order and their results are those of a
+// pass that reads every pair from the volumes.
 //
-// For that the table must hold the current centre of every volume the sweep
-// may pair: the volumes of the active list and the volume of the endpoint at
-// hand. Within the pass volumes move in two ways only: the response's
-// positional correction moves the two bodies of a contact (and everything
-// below them), whose volumes are read again right after it; and script code
-// run by an event may move anything, which shows in MDL_Object's count of
-// placement edits, and then every volume of the active list is read again.
-// A volume is read again when its interval opens.
+// For that the tables must hold the current centre of every volume the
+// sweep may pair: the volumes of the active list and the volume of the
+// endpoint at hand. Within the pass volumes move in two ways only: the
+// response's positional correction moves the two bodies of a contact (and
+// everything below them), whose volumes are read again right after it; and
+// script code run by an event may move anything, which shows in
+// MDL_Object's count of placement edits, and then every volume of the
+// active list is read again. A volume outside the list is read again at
+// each of its endpoints.
+//
+// The tables and the volumes' slots serve one pass at a time; a pass started
+// while another runs (which nothing does: scenes are stepped by the frame
+// loop alone) gets tables of its own.
 #include "model/MDL_Collision.h"
 
 #include <algorithm>

@@ -11,8 +11,8 @@
 // vector) and its radius the length of row 0; a sphere's radius is the length
 // of row 0. Scaling the frame resizes the volume.
 //
-// The collision pass and the binding read and write the four fields
-// directly. Every value given out here is finite, so the broad phase can sort
+// The collision pass and the binding read and write the fields directly.
+// Every value given out here is finite, so the broad phase can sort
 // endpoints with plain comparisons.
 class MDL_CollisionVolume : public MDL_Object {
 public:
