@@ -15,7 +15,7 @@
 // and the bodies at rest at the end. Read the ratios, not the milliseconds.
 // The run of 100 bodies is long enough for the pile to come to rest in ODE
 // (after about 5,300 steps); 1,000 bodies settle for 6 s (ODE rests after
-// about 5,600 steps, too long for this benchmark), 5,000 only fall and land,
+// about 5,500 steps, too long for this benchmark), 5,000 only fall and land,
 // and the column collapses.
 #include <benchmark/benchmark.h>
 
