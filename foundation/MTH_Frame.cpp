@@ -19,60 +19,11 @@ void MTH_Frame::setIdentity()
     m_bInverseDirty = true;
 }
 
-const MTH_Matrix3x3 &MTH_Frame::getInverseBasis() const
+const MTH_Matrix3x3 &MTH_Frame::refreshInverseBasis() const
 {
-    if (m_bInverseDirty) {
-        m_oInverseBasis.setInverseOf(m_oBasis);
-        m_bInverseDirty = false;
-    }
+    m_oInverseBasis.setInverseOf(m_oBasis);
+    m_bInverseDirty = false;
     return m_oInverseBasis;
-}
-
-void MTH_Frame::toGlobalPoint(MTH_Vector3D &p) const
-{
-    m_oBasis.transform(p);
-    p += m_oPosition;
-}
-
-void MTH_Frame::globalPoint(const MTH_Vector3D &in, MTH_Vector3D &out) const
-{
-    out = in;
-    toGlobalPoint(out);
-}
-
-void MTH_Frame::toGlobalDirection(MTH_Vector3D &d) const
-{
-    m_oBasis.transform(d);
-}
-
-void MTH_Frame::globalDirection(const MTH_Vector3D &in, MTH_Vector3D &out) const
-{
-    out = in;
-    toGlobalDirection(out);
-}
-
-void MTH_Frame::toLocalPoint(MTH_Vector3D &p) const
-{
-    const MTH_Matrix3x3 &inverse = getInverseBasis();
-    p -= m_oPosition;
-    inverse.transform(p);
-}
-
-void MTH_Frame::localPoint(const MTH_Vector3D &in, MTH_Vector3D &out) const
-{
-    out = in;
-    toLocalPoint(out);
-}
-
-void MTH_Frame::toLocalDirection(MTH_Vector3D &d) const
-{
-    getInverseBasis().transform(d);
-}
-
-void MTH_Frame::localDirection(const MTH_Vector3D &in, MTH_Vector3D &out) const
-{
-    out = in;
-    toLocalDirection(out);
 }
 
 void MTH_Frame::toGlobalFrame(MTH_Frame &f) const

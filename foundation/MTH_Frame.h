@@ -25,20 +25,45 @@ public:
     void invalidateInverse() { m_bInverseDirty = true; }
     // The inverse of the basis, recomputed when stale (a singular basis
     // gives the identity).
-    const MTH_Matrix3x3 &getInverseBasis() const;
+    const MTH_Matrix3x3 &getInverseBasis() const { return m_bInverseDirty ? refreshInverseBasis() : m_oInverseBasis; }
 
     // p x basis + position.
-    void toGlobalPoint(MTH_Vector3D &p) const;
-    void globalPoint(const MTH_Vector3D &in, MTH_Vector3D &out) const;
+    void toGlobalPoint(MTH_Vector3D &p) const
+    {
+        m_oBasis.transform(p);
+        p += m_oPosition;
+    }
+    void globalPoint(const MTH_Vector3D &in, MTH_Vector3D &out) const
+    {
+        out = in;
+        toGlobalPoint(out);
+    }
     // d x basis.
-    void toGlobalDirection(MTH_Vector3D &d) const;
-    void globalDirection(const MTH_Vector3D &in, MTH_Vector3D &out) const;
+    void toGlobalDirection(MTH_Vector3D &d) const { m_oBasis.transform(d); }
+    void globalDirection(const MTH_Vector3D &in, MTH_Vector3D &out) const
+    {
+        out = in;
+        toGlobalDirection(out);
+    }
     // (p - position) x inverse basis.
-    void toLocalPoint(MTH_Vector3D &p) const;
-    void localPoint(const MTH_Vector3D &in, MTH_Vector3D &out) const;
+    void toLocalPoint(MTH_Vector3D &p) const
+    {
+        const MTH_Matrix3x3 &inverse = getInverseBasis();
+        p -= m_oPosition;
+        inverse.transform(p);
+    }
+    void localPoint(const MTH_Vector3D &in, MTH_Vector3D &out) const
+    {
+        out = in;
+        toLocalPoint(out);
+    }
     // d x inverse basis.
-    void toLocalDirection(MTH_Vector3D &d) const;
-    void localDirection(const MTH_Vector3D &in, MTH_Vector3D &out) const;
+    void toLocalDirection(MTH_Vector3D &d) const { getInverseBasis().transform(d); }
+    void localDirection(const MTH_Vector3D &in, MTH_Vector3D &out) const
+    {
+        out = in;
+        toLocalDirection(out);
+    }
 
     // f, given in this frame's coordinates, re-expressed in the parent's.
     void toGlobalFrame(MTH_Frame &f) const;
@@ -61,4 +86,7 @@ public:
     // The cache is refreshed from const operations.
     mutable MTH_Matrix3x3 m_oInverseBasis;
     mutable bool m_bInverseDirty;
+
+private:
+    const MTH_Matrix3x3 &refreshInverseBasis() const;
 };

@@ -94,15 +94,6 @@ void MTH_Matrix3x3::invert()
     *this = t;
 }
 
-void MTH_Matrix3x3::transform(MTH_Vector3D &v) const
-{
-    const MTH_Vector3D &r0 = m_aoRows[0], &r1 = m_aoRows[1], &r2 = m_aoRows[2];
-    double x = v.m_fX, y = v.m_fY, z = v.m_fZ;
-    v.m_fX = x * r0.m_fX + y * r1.m_fX + z * r2.m_fX;
-    v.m_fY = x * r0.m_fY + y * r1.m_fY + z * r2.m_fY;
-    v.m_fZ = x * r0.m_fZ + y * r1.m_fZ + z * r2.m_fZ;
-}
-
 void MTH_Matrix3x3::setProduct(MTH_Matrix3x3 &out, const MTH_Matrix3x3 &a, const MTH_Matrix3x3 &b)
 {
     MTH_Matrix3x3 t = b;

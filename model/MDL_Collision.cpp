@@ -11,37 +11,6 @@
 
 namespace {
 
-// --- the sweep ---
-
-bool endpointBefore(const MDL_SweepEndpoint *a, const MDL_SweepEndpoint *b)
-{
-    return a->m_fValue < b->m_fValue;
-}
-
-// Sorts the endpoints by value. From one pass to the next the order barely
-// changes, so an insertion sort does it in about one move per endpoint; when
-// it meets much disorder (a first pass, a teleport) the rest goes to a
-// general sort. Every value is finite (NaN is folded to 0 first), so the
-// order is a strict weak one.
-void sortEndpoints(MDL_SweepEndpoint **e, int count)
-{
-    long budget = 8L * count + 64;
-    for (int i = 1; i < count; i++) {
-        MDL_SweepEndpoint *x = e[i];
-        int j = i;
-        while (j > 0 && endpointBefore(x, e[j - 1])) {
-            e[j] = e[j - 1];
-            j--;
-            if (--budget < 0) {
-                e[j] = x;
-                std::sort(e, e + count, endpointBefore);
-                return;
-            }
-        }
-        e[j] = x;
-    }
-}
-
 // --- shapes ---
 
 struct Shape {
@@ -50,14 +19,15 @@ struct Shape {
     MTH_Vector3D m_aoRows[3]; // half-axes; the cylinder's axis is row 2
     double m_fRadius;         // sphere and cylinder
 
-    explicit Shape(MDL_CollisionVolume *volume)
+    // A box's radius is never read, and is left at 0 unless asked for.
+    explicit Shape(MDL_CollisionVolume *volume, bool radius = false)
     {
         const MTH_Frame &frame = volume->getGlobalFrame();
         m_iShape = volume->m_iShape;
         m_oCentre = frame.m_oPosition;
         for (int i = 0; i < 3; i++)
             m_aoRows[i] = frame.m_oBasis.getRow(i);
-        m_fRadius = m_aoRows[0].length();
+        m_fRadius = radius || m_iShape != MDL_CollisionVolume::SHAPE_BOX ? m_aoRows[0].length() : 0;
     }
     const MTH_Vector3D &axis() const { return m_aoRows[2]; }
 };
@@ -116,32 +86,93 @@ struct Least {
     MTH_Vector3D m_oNormal, m_oSupportA, m_oSupportB, m_oPoint;
 };
 
-// One separating-axis test along L for the first shape A (a box) and the
-// second B: separated, overlapping, or the least overlap so far (then the
-// normal, from A to B, and the support points of A towards +n and of B
-// towards -n are kept). An axis of length 0 (or not finite) is skipped.
-int testAxis(MTH_Vector3D L, const Shape &A, const Shape &B, Least &least)
+// One axis of a separating-axis test for the first shape A (a box) and the
+// second B: the unit normal n from A towards B along L, and the overlap d
+// along it (the two support lengths less the distance of the centres). An
+// axis of length 0 (or not finite) is skipped: false.
+inline bool overlapAlong(const MTH_Vector3D &L, const Shape &A, const Shape &B, MTH_Vector3D &n, double &d)
 {
     double length = L.length();
     if (!(length > 0) || !std::isfinite(length))
-        return MDL_Collision::AXIS_OVERLAP;
-    MTH_Vector3D n = L * (1 / length);
+        return false;
+    n = L * (1 / length);
     double f = n.dot(B.m_oCentre - A.m_oCentre);
     if (f < 0) {
         n = -n;
         f = -f;
     }
-    double d = supportLength(A, n) + supportLength(B, n) - f;
-    if (!(d > 0))
-        return MDL_Collision::AXIS_SEPARATED;
-    if (!(d < least.m_fDepth))
-        return MDL_Collision::AXIS_OVERLAP;
+    d = supportLength(A, n) + supportLength(B, n) - f;
+    return true;
+}
+
+// Makes the axis with normal n and overlap d the least.
+void setLeast(Least &least, const Shape &A, const Shape &B, const MTH_Vector3D &n, double d)
+{
     least.m_fDepth = d;
     least.m_oNormal = n;
     least.m_oSupportA = boxSupport(A, n, 1);
     least.m_oSupportB = supportTowardsMinus(B, n);
     least.m_bFound = true;
+}
+
+// One separating-axis test along L: separated, overlapping, or the least
+// overlap so far (then the normal, from A to B, and the support points of A
+// towards +n and of B towards -n are kept). A skipped axis overlaps.
+int testAxis(const MTH_Vector3D &L, const Shape &A, const Shape &B, Least &least)
+{
+    MTH_Vector3D n;
+    double d = 0;
+    if (!overlapAlong(L, A, B, n, d))
+        return MDL_Collision::AXIS_OVERLAP;
+    if (!(d > 0))
+        return MDL_Collision::AXIS_SEPARATED;
+    if (!(d < least.m_fDepth))
+        return MDL_Collision::AXIS_OVERLAP;
+    setLeast(least, A, B, n, d);
     return MDL_Collision::AXIS_LEAST;
+}
+
+// The axes of a test whose every axis is needed when none separates. They
+// are measured in an order that tends to meet a separating axis early (any
+// separating axis ends the test with no contact), then ranked in the order
+// that settles ties: the first axis of the least overlap wins, a later one
+// only with a strictly smaller overlap. The contact point is worked out for
+// the winner alone.
+// (Plain numbers, set only when the axis is measured.)
+struct Axis {
+    double m_afNormal[3];
+    double m_fDepth;
+    bool m_bTested;
+
+    MTH_Vector3D normal() const { return MTH_Vector3D(m_afNormal[0], m_afNormal[1], m_afNormal[2]); }
+};
+
+// Measures axis along L; false when it separates the shapes.
+inline bool measure(Axis &axis, const MTH_Vector3D &L, const Shape &A, const Shape &B)
+{
+    MTH_Vector3D n;
+    double d = 0;
+    axis.m_bTested = overlapAlong(L, A, B, n, d);
+    axis.m_afNormal[0] = n.m_fX;
+    axis.m_afNormal[1] = n.m_fY;
+    axis.m_afNormal[2] = n.m_fZ;
+    axis.m_fDepth = d;
+    return !axis.m_bTested || d > 0;
+}
+
+// The winner among the axes taken in rank order; -1 when none was tested.
+int leastAxis(const Axis *axes, const int *rank, int count)
+{
+    double least = DBL_MAX;
+    int found = -1;
+    for (int r = 0; r < count; r++) {
+        const Axis &axis = axes[rank[r]];
+        if (axis.m_bTested && axis.m_fDepth < least) {
+            least = axis.m_fDepth;
+            found = rank[r];
+        }
+    }
+    return found;
 }
 
 // The point of A's edge (through pA along u) nearest to B's edge (through pB
@@ -239,60 +270,113 @@ bool MDL_Collision::collideCylinderSphere(MDL_CollisionVolume *cylinder, MDL_Col
 bool MDL_Collision::collideBoxSphere(MDL_CollisionVolume *box, MDL_CollisionVolume *sphere, MTH_Vector3D &P,
                                      MTH_Vector3D &n, double &d)
 {
-    const Shape A(box), B(sphere);
+    const Shape A(box), B(sphere, true);
     const MTH_Vector3D &s = B.m_oCentre;
     const double R = B.m_fRadius;
     MTH_Vector3D K = A.m_oCentre;
-    for (int i = 0; i < 3; i++)
-        K += A.m_aoRows[i].dot(s - A.m_oCentre) > 0 ? A.m_aoRows[i] : -A.m_aoRows[i];
-    Least least;
-    auto test = [&](const MTH_Vector3D &L) {
-        int r = testAxis(L, A, B, least);
-        if (r == AXIS_LEAST)
-            least.m_oPoint = (s - least.m_oNormal * R) + least.m_oNormal * least.m_fDepth;
-        return r != AXIS_SEPARATED;
-    };
+    int outside = 0, lastOut = 0, lastIn = 0;
     for (int i = 0; i < 3; i++) {
-        MTH_Vector3D u = A.m_aoRows[i];
-        u.normalize();
-        if (!test(u))
-            return false;
-        MTH_Vector3D toSphere = s - K;
-        if (!test(toSphere - u * toSphere.dot(u)))
+        const double along = A.m_aoRows[i].dot(s - A.m_oCentre);
+        K += along > 0 ? A.m_aoRows[i] : -A.m_aoRows[i];
+        if (std::fabs(along) > A.m_aoRows[i].lengthSquared()) {
+            outside++;
+            lastOut = i;
+        } else {
+            lastIn = i;
+        }
+    }
+    // Ranked: for each row i its unit row (2i), then the direction from the
+    // line through K along the row to s (2i + 1); last the direction from
+    // K to s (6). A centre exactly on the nearest corner leaves no direction
+    // to it and no contact.
+    const MTH_Vector3D corner = s - K;
+    if (corner.lengthSquared() == 0)
+        return false;
+    // Measured first: the axis of the feature whose region holds s (a face
+    // when s is outside one slab of the box, an edge when outside two, the
+    // corner when outside all three), then the corner, the faces, the edges.
+    int order[8] = {6, 0, 2, 4, 1, 3, 5, -1};
+    if (outside == 1 || outside == 2) {
+        order[0] = outside == 1 ? 2 * lastOut : 2 * lastIn + 1;
+        for (int k = 1; k < 7; k++)
+            if (order[k] == order[0])
+                order[k] = 6;
+    }
+    Axis axes[7];
+    MTH_Vector3D units[3];
+    bool unitMade[3] = {false, false, false};
+    auto unit = [&](int i) -> const MTH_Vector3D & {
+        if (!unitMade[i]) {
+            units[i] = A.m_aoRows[i];
+            units[i].normalize();
+            unitMade[i] = true;
+        }
+        return units[i];
+    };
+    for (int k = 0; k < 7; k++) {
+        const int a = order[k];
+        const MTH_Vector3D L = a == 6       ? corner
+                               : a % 2 == 0 ? unit(a / 2)
+                                            : corner - unit(a / 2) * corner.dot(unit(a / 2));
+        if (!measure(axes[a], L, A, B))
             return false;
     }
-    // A centre exactly on the nearest corner leaves no direction to it.
-    MTH_Vector3D corner = s - K;
-    if (corner.lengthSquared() == 0 || !test(corner))
+    static const int RANK[7] = {0, 1, 2, 3, 4, 5, 6};
+    const int k = leastAxis(axes, RANK, 7);
+    if (k < 0)
         return false;
-    return result(least, P, n, d);
+    n = axes[k].normal();
+    d = axes[k].m_fDepth;
+    P = (s - n * R) + n * d;
+    return true;
 }
 
 bool MDL_Collision::collideBoxBox(MDL_CollisionVolume *boxA, MDL_CollisionVolume *boxB, MTH_Vector3D &P,
                                   MTH_Vector3D &n, double &d)
 {
     const Shape A(boxA), B(boxB);
-    Least least;
-    for (int i = 0; i < 3; i++) {
-        int r = testAxis(A.m_aoRows[i], A, B, least);
-        if (r == AXIS_SEPARATED)
-            return false;
-        if (r == AXIS_LEAST)
-            least.m_oPoint = least.m_oSupportB + least.m_oNormal * least.m_fDepth;
-        r = testAxis(B.m_aoRows[i], A, B, least);
-        if (r == AXIS_SEPARATED)
-            return false;
-        if (r == AXIS_LEAST)
-            least.m_oPoint = least.m_oSupportA;
-        for (int j = 0; j < 3; j++) {
-            r = testAxis(A.m_aoRows[i].cross(B.m_aoRows[j]), A, B, least);
-            if (r == AXIS_SEPARATED)
-                return false;
-            if (r == AXIS_LEAST)
-                least.m_oPoint = edgePoint(least, A.m_aoRows[i], B.m_aoRows[j]);
+    // Axes: the rows of A (0 to 2), the rows of B (3 to 5), then the cross
+    // products row i of A x row j of B (6 + 3i + j). Ranked: for each i, row
+    // i of A, row i of B, then its three cross products. Measured first: the
+    // row along which the centres lie farthest apart, for its size; then
+    // the other rows and the cross products.
+    const MTH_Vector3D between = B.m_oCentre - A.m_oCentre;
+    auto row = [&](int a) -> const MTH_Vector3D & { return a < 3 ? A.m_aoRows[a] : B.m_aoRows[a - 3]; };
+    int first = 0;
+    double bestOffset = -1, bestSize = 1; // the largest offset squared over size, as a fraction
+    for (int a = 0; a < 6; a++) {
+        const double f = row(a).dot(between), offset = f * f, size = row(a).lengthSquared();
+        if (size > 0 && offset * bestSize > bestOffset * size) {
+            bestOffset = offset;
+            bestSize = size;
+            first = a;
         }
     }
-    return result(least, P, n, d);
+    Axis axes[15];
+    if (!measure(axes[first], row(first), A, B))
+        return false;
+    for (int a = 0; a < 6; a++)
+        if (a != first && !measure(axes[a], row(a), A, B))
+            return false;
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            if (!measure(axes[6 + 3 * i + j], A.m_aoRows[i].cross(B.m_aoRows[j]), A, B))
+                return false;
+    static const int RANK[15] = {0, 3, 6, 7, 8, 1, 4, 9, 10, 11, 2, 5, 12, 13, 14};
+    const int k = leastAxis(axes, RANK, 15);
+    if (k < 0)
+        return false;
+    Least least;
+    setLeast(least, A, B, axes[k].normal(), axes[k].m_fDepth);
+    if (k < 3)
+        P = least.m_oSupportB + least.m_oNormal * least.m_fDepth;
+    else if (k < 6)
+        P = least.m_oSupportA;
+    else
+        P = edgePoint(least, A.m_aoRows[(k - 6) / 3], B.m_aoRows[(k - 6) % 3]);
+    n = least.m_oNormal;
+    d = least.m_fDepth;
+    return true;
 }
 
 bool MDL_Collision::collideBoxCylinder(MDL_CollisionVolume *box, MDL_CollisionVolume *cylinder, MTH_Vector3D &P,
@@ -321,13 +405,13 @@ bool MDL_Collision::collideBoxCylinder(MDL_CollisionVolume *box, MDL_CollisionVo
     return result(least, P, n, d);
 }
 
-bool MDL_Collision::testContact(MDL_CollisionVolume *A, MDL_CollisionVolume *B, MTH_Vector3D &P, MTH_Vector3D &n,
-                                double &d)
+int MDL_Collision::findContact(MDL_CollisionVolume *A, MDL_CollisionVolume *B, MTH_Vector3D &P, MTH_Vector3D &n,
+                               double &d)
 {
     // Bounding spheres first.
     MTH_Vector3D between = B->getGlobalPosition() - A->getGlobalPosition();
     if (!(between.length() <= A->m_fRadius + B->m_fRadius))
-        return false;
+        return APART;
     enum { SPHERE = MDL_CollisionVolume::SHAPE_SPHERE, BOX = MDL_CollisionVolume::SHAPE_BOX };
     enum { CYLINDER = MDL_CollisionVolume::SHAPE_CYLINDER };
     const int a = A->m_iShape, b = B->m_iShape;
@@ -355,90 +439,13 @@ bool MDL_Collision::testContact(MDL_CollisionVolume *A, MDL_CollisionVolume *B, 
         if (hit)
             swapContact(P, n, d);
     }
+    if (!hit)
+        return APART;
     // A contact must push along a unit direction by a finite amount: a zero
     // normal (a sphere centre on a cylinder's rim) or anything not finite
     // gives none.
-    if (!hit || !(d > 0) || !std::isfinite(d) || !finite(P) || !finite(n))
-        return false;
+    if (!(d > 0) || !std::isfinite(d) || !finite(P) || !finite(n))
+        return REFUSED;
     double length = n.length();
-    return length > 0.5 && length < 1.5;
-}
-
-// --- the pass ---
-
-namespace {
-
-// A volume's global position, without a call while its frame is current.
-inline const MTH_Vector3D &centreOf(MDL_CollisionVolume *volume)
-{
-    return volume->m_bGlobalValid ? volume->m_oGlobalFrame.m_oPosition : volume->getGlobalPosition();
-}
-
-// Examines the pair (A = V, B = W) of the sweep.
-void examine(MDL_Scene &scene, UTIL_EventHost *events, MDL_CollisionVolume *A, MDL_CollisionVolume *B)
-{
-    if (B->m_bDeleted || A == B)
-        return;
-    if ((B->m_uiCollisionMask & static_cast<uint32_t>(A->m_iCollisionLayer)) == 0 &&
-        (A->m_uiCollisionMask & static_cast<uint32_t>(B->m_iCollisionLayer)) == 0)
-        return;
-    // The bounding spheres first: most pairs that overlap along x are far
-    // apart along y or z, and this test needs nothing but the two volumes.
-    const MTH_Vector3D between = centreOf(B) - centreOf(A);
-    const double reach = A->m_fRadius + B->m_fRadius;
-    if (!(between.lengthSquared() <= reach * reach))
-        return;
-    MDL_RigidBody *a = MDL_Collision::bodyOf(A);
-    MDL_RigidBody *b = MDL_Collision::bodyOf(B);
-    if ((a != nullptr && a->m_bDeleted) || (a == nullptr && b == nullptr) ||
-        (b != nullptr && (b == a || b->m_bDeleted)))
-        return;
-    // Two still bodies, or a still body and the fixed world, are not tested.
-    if ((a == nullptr || a->getStill()) && (b == nullptr || b->getStill()))
-        return;
-    MTH_Vector3D P, n;
-    double d = 0;
-    if (!MDL_Collision::testContact(A, B, P, n, d))
-        return;
-    int accepted = scene.m_oProxyHandle.postEvent(events, MDL_Contact::EVENT_PRE_COLLISION, &P, &n, d,
-                                                  static_cast<MDL_Object *>(a), static_cast<MDL_Object *>(A),
-                                                  static_cast<MDL_Object *>(b), static_cast<MDL_Object *>(B));
-    if ((accepted & 0xFF) != 0)
-        MDL_Contact::respond(scene, events, a, A, b, B, P, n, d);
-}
-
-} // namespace
-
-void MDL_Collision::collide(MDL_Scene &scene, UTIL_EventHost *events)
-{
-    // Only what exists now takes part: a volume that a script adds while the
-    // pass runs has neither radius nor endpoint values yet, and its
-    // endpoints are not in the sorted order.
-    const int volumes = scene.m_oCollisionVolumes.m_iCount;
-    const int count = scene.m_oSweepEndpoints.m_iCount;
-    for (int i = 0; i < volumes; i++)
-        static_cast<MDL_CollisionVolume *>(scene.m_oCollisionVolumes[i])->getRadius();
-    for (int i = 0; i < count; i++) {
-        MDL_SweepEndpoint *endpoint = scene.m_oSweepEndpoints[i];
-        if (std::isnan(endpoint->update()))
-            endpoint->m_fValue = 0;
-    }
-    sortEndpoints(scene.m_oSweepEndpoints.m_pData, count);
-
-    UTIL_DynArray<MDL_CollisionVolume *> &active = scene.m_oActiveVolumes;
-    active.resize(0);
-    for (int i = 0; i < count; i++) {
-        MDL_SweepEndpoint *endpoint = scene.m_oSweepEndpoints[i];
-        MDL_CollisionVolume *V = endpoint->m_poObject;
-        if (V == nullptr || V->m_bDeleted)
-            continue;
-        // The list is read afresh at each turn: a response may run scripts.
-        for (int k = 0; k < active.m_iCount; k++)
-            examine(scene, events, V, active[k]);
-        if (endpoint->m_bIsMin)
-            active.append(V);
-        else
-            active.removeValue(V);
-    }
-    active.resize(0);
+    return length > 0.5 && length < 1.5 ? FOUND : REFUSED;
 }

@@ -31,8 +31,17 @@ public:
     static MDL_RigidBody *bodyOf(MDL_CollisionVolume *volume);
 
     // The narrow phase: true when the pair touches, with the contact.
-    static bool testContact(MDL_CollisionVolume *A, MDL_CollisionVolume *B, MTH_Vector3D &P, MTH_Vector3D &n,
-                            double &d);
+    static bool testContact(MDL_CollisionVolume *A, MDL_CollisionVolume *B, MTH_Vector3D &P, MTH_Vector3D &n, double &d)
+    {
+        return findContact(A, B, P, n, d) == FOUND;
+    }
+    // The same, saying why there is no contact: APART when the bounding
+    // spheres or the shape test find the volumes apart, which depends on
+    // nothing but their two global frames, shapes and radii, and comes out
+    // the same with A and B exchanged; REFUSED when a contact was found but
+    // is unfit to push along (a zero or not finite normal, point or depth).
+    enum { APART = 0, FOUND = 1, REFUSED = 2 };
+    static int findContact(MDL_CollisionVolume *A, MDL_CollisionVolume *B, MTH_Vector3D &P, MTH_Vector3D &n, double &d);
     static bool collideSphereSphere(MDL_CollisionVolume *A, MDL_CollisionVolume *B, MTH_Vector3D &P, MTH_Vector3D &n,
                                     double &d);
     static bool collideBoxSphere(MDL_CollisionVolume *box, MDL_CollisionVolume *sphere, MTH_Vector3D &P,

@@ -20,14 +20,14 @@ double rowLength(const MTH_Vector3D &v)
 } // namespace
 
 MDL_CollisionVolume::MDL_CollisionVolume(int shape)
-    : m_fRadius(0), m_iShape(shape), m_iCollisionLayer(1), m_uiCollisionMask(0xFFFFFFFFu)
+    : m_fRadius(0), m_iShape(shape), m_iCollisionLayer(1), m_uiCollisionMask(0xFFFFFFFFu), m_iSweepSlot(-1)
 {
     m_iType = OBJECT_COLLISION_VOLUME;
 }
 
 MDL_CollisionVolume::MDL_CollisionVolume(const MDL_CollisionVolume &other)
     : MDL_Object(other), m_fRadius(other.m_fRadius), m_iShape(other.m_iShape),
-      m_iCollisionLayer(other.m_iCollisionLayer), m_uiCollisionMask(other.m_uiCollisionMask)
+      m_iCollisionLayer(other.m_iCollisionLayer), m_uiCollisionMask(other.m_uiCollisionMask), m_iSweepSlot(-1)
 {
 }
 

@@ -11,8 +11,8 @@
 // vector) and its radius the length of row 0; a sphere's radius is the length
 // of row 0. Scaling the frame resizes the volume.
 //
-// The collision pass and the binding read and write the four fields
-// directly. Every value given out here is finite, so the broad phase can sort
+// The collision pass and the binding read and write the fields directly.
+// Every value given out here is finite, so the broad phase can sort
 // endpoints with plain comparisons.
 class MDL_CollisionVolume : public MDL_Object {
 public:
@@ -51,6 +51,9 @@ public:
     int32_t m_iCollisionLayer;
     // Bits naming the layers the volume collides with.
     uint32_t m_uiCollisionMask;
+    // The volume's place in the collision pass's tables (set by each pass,
+    // -1 before the first; a copy starts without one).
+    int32_t m_iSweepSlot;
 
 private:
     // Half the volume's width along scene x (0 for an unknown shape).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cstdint>
 
 #include "model/MDL_CollisionVolume.h"
 #include "model/MDL_RigidBody.h"
@@ -37,6 +38,39 @@ struct BodyFrame {
     {
     }
 };
+
+// The volume extents of a body along one axis (from the volumes of all its
+// children). The scene asks for the three axes of a body in turn: all three
+// are worked out at the first and kept while nothing is moved (no placement
+// is edited anywhere).
+void volumeExtent(MDL_RigidBody *body, int axis, MTH_Vector3D &lowest, MTH_Vector3D &highest, MDL_Object *&low,
+                  MDL_Object *&high)
+{
+    struct Extents {
+        const MDL_RigidBody *m_poBody = nullptr;
+        uint64_t m_uiEdits = 0;
+        MTH_Vector3D m_aoLowest[3], m_aoHighest[3];
+        MDL_Object *m_apoLow[3], *m_apoHigh[3];
+    };
+    static Extents s_oKept;
+    Extents &e = s_oKept;
+    if (e.m_poBody != body || e.m_uiEdits != MDL_Object::s_uiPlacementEdits) {
+        for (int k = 0; k < 3; k++) {
+            e.m_aoLowest[k] = e.m_aoHighest[k] = MTH_Vector3D();
+            component(e.m_aoLowest[k], k) = DBL_MAX;
+            component(e.m_aoHighest[k], k) = -DBL_MAX;
+            e.m_apoLow[k] = e.m_apoHigh[k] = nullptr;
+        }
+        for (MDL_Object *child = body->getFirstChild(); child != nullptr; child = child->getNextSibling())
+            MDL_RigidBody::getVolumeExtents(child, e.m_aoLowest, e.m_aoHighest, e.m_apoLow, e.m_apoHigh);
+        e.m_poBody = body;
+        e.m_uiEdits = MDL_Object::s_uiPlacementEdits;
+    }
+    lowest = e.m_aoLowest[axis];
+    highest = e.m_aoHighest[axis];
+    low = e.m_apoLow[axis];
+    high = e.m_apoHigh[axis];
+}
 
 // The change of motion of an impulse J at world point P.
 void push(MDL_RigidBody *body, const MTH_Vector3D &P, const MTH_Vector3D &J)
@@ -117,14 +151,14 @@ bool MDL_Contact::collideBounds(MDL_RigidBody *body, UTIL_EventHost *events, int
     if (body->getStill() || body->getFirstChild() == nullptr || axis < 0 || axis > 2)
         return false;
     MTH_Vector3D lowest, highest;
-    component(lowest, axis) = DBL_MAX;
-    component(highest, axis) = -DBL_MAX;
     MDL_Object *low = nullptr, *high = nullptr;
-    for (MDL_Object *child = body->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
-        if (body->getVerticesGroundCollision())
+    if (body->getVerticesGroundCollision()) {
+        component(lowest, axis) = DBL_MAX;
+        component(highest, axis) = -DBL_MAX;
+        for (MDL_Object *child = body->getFirstChild(); child != nullptr; child = child->getNextSibling())
             MDL_RigidBody::getExtentAlongAxis(child, axis, lowest, highest, low, high);
-        else
-            MDL_RigidBody::getVolumeExtentAlongAxis(child, axis, lowest, highest, low, high);
+    } else {
+        volumeExtent(body, axis, lowest, highest, low, high);
     }
     // The minimum side first; at most one side is handled per call.
     MDL_Scene *scene = body->getScene();
@@ -158,17 +192,33 @@ void MDL_Contact::respond(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBod
                           MDL_RigidBody *b, MDL_CollisionVolume *B, const MTH_Vector3D &P, const MTH_Vector3D &n,
                           double d)
 {
-    const MTH_Vector3D pB = P - n * d;
-    // Offsets and normal in each body's frame, before any change.
-    MTH_Vector3D rA, nA, rB, nB;
+    const Offsets o = offsets(a, b, P, n, d);
+    applyImpulses(scene, events, a, A, b, B, P, n, o);
+    removePenetration(a, b, P, n, d, o);
+}
+
+MDL_Contact::Offsets MDL_Contact::offsets(MDL_RigidBody *a, MDL_RigidBody *b, const MTH_Vector3D &P,
+                                          const MTH_Vector3D &n, double d)
+{
+    Offsets o;
+    o.m_oPointB = P - n * d;
     if (a != nullptr) {
-        rA = a->toBodyPoint(P);
-        nA = a->toBodyDirection(n);
+        o.m_oRA = a->toBodyPoint(P);
+        o.m_oNA = a->toBodyDirection(n);
     }
     if (b != nullptr) {
-        rB = b->toBodyPoint(pB);
-        nB = b->toBodyDirection(n);
+        o.m_oRB = b->toBodyPoint(o.m_oPointB);
+        o.m_oNB = b->toBodyDirection(n);
     }
+    return o;
+}
+
+void MDL_Contact::applyImpulses(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBody *a, MDL_CollisionVolume *A,
+                                MDL_RigidBody *b, MDL_CollisionVolume *B, const MTH_Vector3D &P, const MTH_Vector3D &n,
+                                const Offsets &o)
+{
+    const MTH_Vector3D &pB = o.m_oPointB;
+    const MTH_Vector3D &rA = o.m_oRA, &nA = o.m_oNA, &rB = o.m_oRB, &nB = o.m_oNB;
     if (a != nullptr && b != nullptr) {
         const MTH_Vector3D vA = a->toBodyDirection(a->getSpeed()), lA = a->toBodyDirection(a->getAngularMomentum());
         const MTH_Vector3D vB = b->toBodyDirection(b->getSpeed()), lB = b->toBodyDirection(b->getAngularMomentum());
@@ -201,14 +251,18 @@ void MDL_Contact::respond(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBod
     } else if (b != nullptr) {
         collideFixed(b, events, P, n, B, A, scene.getElasticity(), scene.getFriction());
     }
-    // The whole penetration removed at once, in every case.
-    double D =
-        (a != nullptr ? a->inverseEffectiveMass(rA, nA) : 0) + (b != nullptr ? b->inverseEffectiveMass(rB, nB) : 0);
+}
+
+void MDL_Contact::removePenetration(MDL_RigidBody *a, MDL_RigidBody *b, const MTH_Vector3D &P, const MTH_Vector3D &n,
+                                    double d, const Offsets &o)
+{
+    double D = (a != nullptr ? a->inverseEffectiveMass(o.m_oRA, o.m_oNA) : 0) +
+               (b != nullptr ? b->inverseEffectiveMass(o.m_oRB, o.m_oNB) : 0);
     if (D == 0)
         return;
     double E = d / D;
     if (a != nullptr)
         a->applyDisplacement(P, n * -E);
     if (b != nullptr)
-        b->applyDisplacement(pB, n * E);
+        b->applyDisplacement(o.m_oPointB, n * E);
 }

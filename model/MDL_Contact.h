@@ -48,8 +48,25 @@ public:
     static bool collideBounds(MDL_RigidBody *body, UTIL_EventHost *events, int axis, double minimum, double maximum,
                               double elasticity, double friction);
     // The response to a contact between volumes A and B of bodies a and b
-    // (either may be null for a fixed volume).
+    // (either may be null for a fixed volume): the offsets, then the
+    // impulses, then the correction below.
     static void respond(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBody *a, MDL_CollisionVolume *A,
                         MDL_RigidBody *b, MDL_CollisionVolume *B, const MTH_Vector3D &P, const MTH_Vector3D &n,
                         double d);
+
+    // The contact seen from each body, taken before the response changes
+    // anything: B's contact point P - d n, and the offset of each body's
+    // contact point and the normal in that body's frame (zero for a missing
+    // body).
+    struct Offsets {
+        MTH_Vector3D m_oPointB, m_oRA, m_oNA, m_oRB, m_oNB;
+    };
+    static Offsets offsets(MDL_RigidBody *a, MDL_RigidBody *b, const MTH_Vector3D &P, const MTH_Vector3D &n, double d);
+    // The normal and friction impulses with their events; moves nothing.
+    static void applyImpulses(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBody *a, MDL_CollisionVolume *A,
+                              MDL_RigidBody *b, MDL_CollisionVolume *B, const MTH_Vector3D &P, const MTH_Vector3D &n,
+                              const Offsets &o);
+    // Removes the whole penetration d at once; posts nothing.
+    static void removePenetration(MDL_RigidBody *a, MDL_RigidBody *b, const MTH_Vector3D &P, const MTH_Vector3D &n,
+                                  double d, const Offsets &o);
 };

@@ -77,6 +77,7 @@ void MDL_ModelsSet::linkObjects(const UTIL_DynArray<Record> &records)
         object->m_bGlobalValid = false;
         object->m_bChanged = true;
     }
+    MDL_Object::s_uiPlacementEdits++;
 
     for (int r = 0; r < n; r++) {
         MDL_Object *object = records[r].m_poObject;
@@ -152,6 +153,7 @@ void MDL_ModelsSet::swapBoneFrames()
         object->m_bGlobalValid = false;
         object->m_bChanged = true;
     }
+    MDL_Object::s_uiPlacementEdits++;
 }
 
 void MDL_ModelsSet::bindSkins(const UTIL_DynArray<Record> &records)

@@ -154,6 +154,7 @@ bool MDL_Object::isListable(const MDL_Object *child) const
 
 void MDL_Object::keepLocalFrame()
 {
+    s_uiPlacementEdits++;
     m_bChanged = true;
     getLocalFrame();
     invalidateChildren();
@@ -187,6 +188,7 @@ bool MDL_Object::addChild(MDL_Object *child)
     // The child keeps its place in the scene: its global frame is made
     // current against the old parent, and its local frame is worked out
     // against this object on first use.
+    s_uiPlacementEdits++;
     child->getGlobalFrame();
     child->invalidateChildren();
     child->m_bLocalValid = false;
@@ -218,6 +220,8 @@ bool MDL_Object::removeChild(MDL_Object *child)
         return false;
     for (MDL_Object **link = &m_poFirstChild; *link != nullptr; link = &(*link)->m_poNextSibling)
         if (*link == child) {
+            // What this object carries changes.
+            s_uiPlacementEdits++;
             *link = child->m_poNextSibling;
             child->m_poNextSibling = nullptr;
             return true;
@@ -235,6 +239,23 @@ void MDL_Object::invalidateChildren()
 {
     if (m_poFirstChild == nullptr)
         return;
+    // Children without children of their own (a body's volumes and meshes)
+    // need no walk: each in turn is fixed against this object and marked.
+    bool leaves = true;
+    for (MDL_Object *c = m_poFirstChild; c != nullptr && leaves; c = c->m_poNextSibling)
+        leaves = c->m_poFirstChild == nullptr;
+    if (leaves) {
+        for (MDL_Object *c = m_poFirstChild; c != nullptr; c = c->m_poNextSibling) {
+            if (!c->m_bLocalValid) {
+                c->m_oLocalFrame = c->m_oGlobalFrame;
+                getGlobalFrame().toLocalFrame(c->m_oLocalFrame);
+                c->m_bLocalValid = true;
+            }
+            c->m_bGlobalValid = false;
+            c->m_bChanged = true;
+        }
+        return;
+    }
     // Depth first: before a child's subtree its local frame is fixed against
     // its parent's current (old) placement; after it, the child's global
     // frame is marked stale.
@@ -312,10 +333,17 @@ bool MDL_Object::isDescendantOf(const MDL_Object *other) const
 
 // --- frames ---
 
-MTH_Frame &MDL_Object::getGlobalFrame()
+uint64_t MDL_Object::s_uiPlacementEdits = 0;
+
+MTH_Frame &MDL_Object::refreshGlobalFrame()
 {
-    if (m_bGlobalValid)
+    if (m_poParent == nullptr || m_poParent->m_bGlobalValid) {
+        m_oGlobalFrame = m_oLocalFrame;
+        if (m_poParent != nullptr)
+            m_poParent->m_oGlobalFrame.toGlobalFrame(m_oGlobalFrame);
+        m_bGlobalValid = true;
         return m_oGlobalFrame;
+    }
     // The stale ancestors are brought up to date from the top down.
     WalkStack<MDL_Object *> stack;
     for (MDL_Object *o = this; o != nullptr && !o->m_bGlobalValid; o = o->m_poParent)
@@ -357,6 +385,7 @@ MTH_Matrix3x3 &MDL_Object::editLocalBasis()
 
 MTH_Frame &MDL_Object::editGlobalFrame()
 {
+    s_uiPlacementEdits++;
     m_bChanged = true;
     getGlobalFrame();
     invalidateChildren();

@@ -98,9 +98,26 @@ public:
     MDL_Object *getDescendant(const char *name) const;
     // True when other is the parent, the parent's parent, and so on.
     bool isDescendantOf(const MDL_Object *other) const;
+    // Calls visit on root and every descendant, depth first (first child,
+    // then siblings), climbing back through the parent links: no memory
+    // needed.
+    template <typename F> static void visitSubtree(MDL_Object *root, F visit)
+    {
+        MDL_Object *o = root;
+        while (o != nullptr) {
+            visit(o);
+            if (o->getFirstChild() != nullptr) {
+                o = o->getFirstChild();
+                continue;
+            }
+            while (o != nullptr && o != root && o->getNextSibling() == nullptr)
+                o = o->getParent();
+            o = o == nullptr || o == root ? nullptr : o->getNextSibling();
+        }
+    }
 
     // --- frames ---
-    MTH_Frame &getGlobalFrame();
+    MTH_Frame &getGlobalFrame() { return m_bGlobalValid ? m_oGlobalFrame : refreshGlobalFrame(); }
     const MTH_Vector3D &getGlobalPosition() { return getGlobalFrame().m_oPosition; }
     const MTH_Matrix3x3 &getGlobalBasis() { return getGlobalFrame().m_oBasis; }
     MTH_Frame &getLocalFrame();
@@ -149,7 +166,15 @@ public:
     MTH_Frame m_oLocalFrame;
     bool m_bLocalValid;
 
+    // Counts the edits that may move objects in the scene or change what an
+    // object carries (frame edits, new parents, children taken out), over all
+    // objects: a cache of global positions or extents is current while the
+    // count stays the same.
+    static uint64_t s_uiPlacementEdits;
+
 private:
+    // Brings the global frame (and those of stale ancestors) up to date.
+    MTH_Frame &refreshGlobalFrame();
     // The local frame made current, then the global frame marked stale, as
     // when the reference frame (parent or scene) is about to change.
     void keepLocalFrame();

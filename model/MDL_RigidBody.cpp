@@ -2,6 +2,8 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <typeinfo>
 
@@ -36,14 +38,17 @@ MTH_Vector3D product(const MTH_Vector3D &a, const MTH_Vector3D &b)
     return MTH_Vector3D(a.m_fX * b.m_fX, a.m_fY * b.m_fY, a.m_fZ * b.m_fZ);
 }
 
-double component(const MTH_Vector3D &v, int k)
+// Coordinate k (0 x, 1 y, 2 z) of a vector.
+inline double component(const MTH_Vector3D &v, int k)
 {
-    return k == 0 ? v.m_fX : (k == 1 ? v.m_fY : v.m_fZ);
+    static double MTH_Vector3D::*const s_apfAxes[3] = {&MTH_Vector3D::m_fX, &MTH_Vector3D::m_fY, &MTH_Vector3D::m_fZ};
+    return v.*s_apfAxes[k];
 }
 
-MTH_Vector3D unit(int k)
+inline const MTH_Vector3D &unit(int k)
 {
-    return MTH_Vector3D(k == 0 ? 1 : 0, k == 1 ? 1 : 0, k == 2 ? 1 : 0);
+    static const MTH_Vector3D s_aoUnits[3] = {MTH_Vector3D(1, 0, 0), MTH_Vector3D(0, 1, 0), MTH_Vector3D(0, 0, 1)};
+    return s_aoUnits[k];
 }
 
 bool isZero(const MTH_Vector3D &v)
@@ -53,7 +58,7 @@ bool isZero(const MTH_Vector3D &v)
 
 // The factors of the exact solution of dv/dt = a - k v over dt: v' = h v +
 // G a, displacement G v + L a.
-void dampingFactors(double k, double dt, double &h, double &G, double &L)
+void computeDampingFactors(double k, double dt, double &h, double &G, double &L)
 {
     if (k < NO_DAMPING) {
         h = 1;
@@ -66,6 +71,33 @@ void dampingFactors(double k, double dt, double &h, double &G, double &L)
     }
 }
 
+// The same, kept for the last few rates and steps asked for: most bodies of
+// a scene share them, and every step has the same length.
+void dampingFactors(double k, double dt, double &h, double &G, double &L)
+{
+    struct Factors {
+        uint64_t m_uiRate, m_uiStep;
+        double m_fH, m_fG, m_fL;
+    };
+    static Factors s_aoKept[4];
+    static int s_iKept = 0, s_iNext = 0;
+    uint64_t rate, step;
+    std::memcpy(&rate, &k, sizeof rate);
+    std::memcpy(&step, &dt, sizeof step);
+    for (int i = 0; i < s_iKept; i++)
+        if (s_aoKept[i].m_uiRate == rate && s_aoKept[i].m_uiStep == step) {
+            h = s_aoKept[i].m_fH;
+            G = s_aoKept[i].m_fG;
+            L = s_aoKept[i].m_fL;
+            return;
+        }
+    computeDampingFactors(k, dt, h, G, L);
+    s_aoKept[s_iNext] = Factors{rate, step, h, G, L};
+    s_iNext = (s_iNext + 1) % 4;
+    if (s_iKept < 4)
+        s_iKept++;
+}
+
 // The mesh that carries a collision volume, or null when its parent is no
 // mesh (then it has no vertices to offer).
 MDL_Mesh *carrierMesh(MDL_Object *volume)
@@ -76,27 +108,10 @@ MDL_Mesh *carrierMesh(MDL_Object *volume)
     return dynamic_cast<MDL_Mesh *>(parent);
 }
 
-// Calls visit on object and every descendant, depth first (first child,
-// then siblings), climbing back through the parent links: no memory needed.
-template <typename F> void visitSubtree(MDL_Object *root, F visit)
-{
-    MDL_Object *o = root;
-    while (o != nullptr) {
-        visit(o);
-        if (o->getFirstChild() != nullptr) {
-            o = o->getFirstChild();
-            continue;
-        }
-        while (o != nullptr && o != root && o->getNextSibling() == nullptr)
-            o = o->getParent();
-        o = o == nullptr || o == root ? nullptr : o->getNextSibling();
-    }
-}
-
 // A candidate point replaces the lowest (highest) one when its k-coordinate
 // is strictly lower (higher).
-void offer(const MTH_Vector3D &candidate, MDL_Object *object, int k, MTH_Vector3D &lowest, MTH_Vector3D &highest,
-           MDL_Object *&lowObject, MDL_Object *&highObject, bool low, bool high)
+inline void offer(const MTH_Vector3D &candidate, MDL_Object *object, int k, MTH_Vector3D &lowest, MTH_Vector3D &highest,
+                  MDL_Object *&lowObject, MDL_Object *&highObject, bool low, bool high)
 {
     if (low && component(candidate, k) < component(lowest, k)) {
         lowest = candidate;
@@ -239,27 +254,6 @@ void MDL_RigidBody::setAngularSpeed(const MTH_Vector3D &speed)
 
 // --- frame helpers ---
 
-MTH_Vector3D MDL_RigidBody::toBodyDirection(const MTH_Vector3D &d)
-{
-    MTH_Vector3D out;
-    getGlobalFrame().localDirection(d, out);
-    return out;
-}
-
-MTH_Vector3D MDL_RigidBody::toBodyPoint(const MTH_Vector3D &p)
-{
-    MTH_Vector3D out;
-    getGlobalFrame().localPoint(p, out);
-    return out;
-}
-
-MTH_Vector3D MDL_RigidBody::toWorldDirection(const MTH_Vector3D &d)
-{
-    MTH_Vector3D out;
-    getGlobalFrame().globalDirection(d, out);
-    return out;
-}
-
 double MDL_RigidBody::inverseEffectiveMass(const MTH_Vector3D &r, const MTH_Vector3D &n) const
 {
     MTH_Vector3D rn = r.cross(n);
@@ -339,7 +333,9 @@ void MDL_RigidBody::applyDisplacement(const MTH_Vector3D &point, const MTH_Vecto
 
 void MDL_RigidBody::wakeIfMoving()
 {
-    if (!(m_fStillDelay > 0))
+    // Nothing to clear when the body is awake and its time at rest is 0 (the
+    // angular speed is then left to be worked out when it is read).
+    if (!(m_fStillDelay > 0) || (!m_bStill && m_fStillTime == 0))
         return;
     if (getAngularSpeed().lengthSquared() >= static_cast<double>(REST_ANGULAR_SPEED_SQUARED) ||
         m_oSpeed.lengthSquared() >= static_cast<double>(REST_SPEED_SQUARED)) {
@@ -434,7 +430,7 @@ void MDL_RigidBody::getExtentAlongAxis(MDL_Object *object, int k, MTH_Vector3D &
 {
     if (object == nullptr || k < 0 || k > 2)
         return;
-    visitSubtree(object, [&](MDL_Object *o) {
+    MDL_Object::visitSubtree(object, [&](MDL_Object *o) {
         if (o->m_iType != OBJECT_COLLISION_VOLUME)
             return;
         MDL_Mesh *mesh = carrierMesh(o);
@@ -468,56 +464,90 @@ void MDL_RigidBody::getExtentAlongAxis(MDL_Object *object, int k, MTH_Vector3D &
     });
 }
 
-void MDL_RigidBody::getVolumeExtentAlongAxis(MDL_Object *object, int k, MTH_Vector3D &lowest, MTH_Vector3D &highest,
-                                             MDL_Object *&lowObject, MDL_Object *&highObject)
+namespace {
+
+// The lowest and highest points of a volume along world axis k; false for a
+// shape that has none. A sphere's radius R is given.
+inline bool volumeExtremes(MDL_CollisionVolume *volume, int k, double R, MTH_Vector3D &low, MTH_Vector3D &high)
 {
-    if (object == nullptr || k < 0 || k > 2)
-        return;
-    visitSubtree(object, [&](MDL_Object *o) {
+    const MTH_Frame &frame = volume->getGlobalFrame();
+    const MTH_Vector3D &c = frame.m_oPosition;
+    const MTH_Vector3D ek = unit(k);
+    switch (volume->m_iShape) {
+    case MDL_CollisionVolume::SHAPE_SPHERE:
+        low = c - ek * R;
+        high = c + ek * R;
+        return true;
+    case MDL_CollisionVolume::SHAPE_BOX:
+        low = c;
+        high = c;
+        for (int i = 0; i < 3; i++) {
+            const MTH_Vector3D &u = frame.m_oBasis.getRow(i);
+            double uk = component(u, k);
+            low += uk > 0 ? -u : u;
+            high += uk >= 0 ? u : -u;
+        }
+        return true;
+    case MDL_CollisionVolume::SHAPE_CYLINDER: {
+        const MTH_Vector3D &a = frame.m_oBasis.getRow(2);
+        double radius = frame.m_oBasis.getRow(0).length();
+        MTH_Vector3D n = a;
+        n.normalize();
+        MTH_Vector3D d = ek - n * n.dot(ek);
+        if (!(d.normalize() > 1e-12))
+            d = MTH_Vector3D(0, 0, 0);
+        double ak = component(a, k);
+        low = (ak > 0 ? c - a : c + a) - d * radius;
+        high = (ak < 0 ? c - a : c + a) + d * radius;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// Calls visit (volume, R) for every volume of the subtree that counts for
+// the volume extents, R its radius when it is a sphere.
+template <typename F> void visitExtentVolumes(MDL_Object *object, F visit)
+{
+    MDL_Object::visitSubtree(object, [&](MDL_Object *o) {
         if (o->m_iType != OBJECT_COLLISION_VOLUME)
             return;
         MDL_CollisionVolume *volume = static_cast<MDL_CollisionVolume *>(o);
         if ((volume->m_uiCollisionMask & 1u) == 0)
             return;
-        const MTH_Frame &frame = volume->getGlobalFrame();
-        const MTH_Vector3D &c = frame.m_oPosition;
-        const MTH_Vector3D ek = unit(k);
-        switch (volume->m_iShape) {
-        case MDL_CollisionVolume::SHAPE_SPHERE: {
-            double R = volume->getRadius();
-            offer(c - ek * R, o, k, lowest, highest, lowObject, highObject, true, false);
-            offer(c + ek * R, o, k, lowest, highest, lowObject, highObject, false, true);
-            break;
-        }
-        case MDL_CollisionVolume::SHAPE_BOX: {
-            MTH_Vector3D low = c, high = c;
-            for (int i = 0; i < 3; i++) {
-                const MTH_Vector3D &u = frame.m_oBasis.getRow(i);
-                double uk = component(u, k);
-                low += uk > 0 ? -u : u;
-                high += uk >= 0 ? u : -u;
-            }
-            offer(low, o, k, lowest, highest, lowObject, highObject, true, false);
-            offer(high, o, k, lowest, highest, lowObject, highObject, false, true);
-            break;
-        }
-        case MDL_CollisionVolume::SHAPE_CYLINDER: {
-            const MTH_Vector3D &a = frame.m_oBasis.getRow(2);
-            double radius = frame.m_oBasis.getRow(0).length();
-            MTH_Vector3D n = a;
-            n.normalize();
-            MTH_Vector3D d = ek - n * n.dot(ek);
-            if (!(d.normalize() > 1e-12))
-                d = MTH_Vector3D(0, 0, 0);
-            double ak = component(a, k);
-            MTH_Vector3D low = (ak > 0 ? c - a : c + a) - d * radius;
-            MTH_Vector3D high = (ak < 0 ? c - a : c + a) + d * radius;
-            offer(low, o, k, lowest, highest, lowObject, highObject, true, false);
-            offer(high, o, k, lowest, highest, lowObject, highObject, false, true);
-            break;
-        }
-        default:
-            break;
+        visit(volume, volume->m_iShape == MDL_CollisionVolume::SHAPE_SPHERE ? volume->getRadius() : 0.0);
+    });
+}
+
+} // namespace
+
+void MDL_RigidBody::getVolumeExtentAlongAxis(MDL_Object *object, int k, MTH_Vector3D &lowest, MTH_Vector3D &highest,
+                                             MDL_Object *&lowObject, MDL_Object *&highObject)
+{
+    if (object == nullptr || k < 0 || k > 2)
+        return;
+    visitExtentVolumes(object, [&](MDL_CollisionVolume *volume, double R) {
+        MTH_Vector3D low, high;
+        if (!volumeExtremes(volume, k, R, low, high))
+            return;
+        offer(low, volume, k, lowest, highest, lowObject, highObject, true, false);
+        offer(high, volume, k, lowest, highest, lowObject, highObject, false, true);
+    });
+}
+
+void MDL_RigidBody::getVolumeExtents(MDL_Object *object, MTH_Vector3D lowest[3], MTH_Vector3D highest[3],
+                                     MDL_Object *lowObject[3], MDL_Object *highObject[3])
+{
+    if (object == nullptr)
+        return;
+    visitExtentVolumes(object, [&](MDL_CollisionVolume *volume, double R) {
+        for (int k = 0; k < 3; k++) {
+            MTH_Vector3D low, high;
+            if (!volumeExtremes(volume, k, R, low, high))
+                return;
+            offer(low, volume, k, lowest[k], highest[k], lowObject[k], highObject[k], true, false);
+            offer(high, volume, k, lowest[k], highest[k], lowObject[k], highObject[k], false, true);
         }
     });
 }

@@ -114,12 +114,32 @@ public:
                                    MDL_Object *&lowObject, MDL_Object *&highObject);
     static void getVolumeExtentAlongAxis(MDL_Object *object, int k, MTH_Vector3D &lowest, MTH_Vector3D &highest,
                                          MDL_Object *&lowObject, MDL_Object *&highObject);
+    // The volume extents along x, y and z at once, as three calls of
+    // getVolumeExtentAlongAxis would give them (each point and object
+    // indexed by its axis).
+    static void getVolumeExtents(MDL_Object *object, MTH_Vector3D lowest[3], MTH_Vector3D highest[3],
+                                 MDL_Object *lowObject[3], MDL_Object *highObject[3]);
 
     // --- frame helpers ---
     // World vectors in the body's own axes and back.
-    MTH_Vector3D toBodyDirection(const MTH_Vector3D &d);
-    MTH_Vector3D toBodyPoint(const MTH_Vector3D &p);
-    MTH_Vector3D toWorldDirection(const MTH_Vector3D &d);
+    MTH_Vector3D toBodyDirection(const MTH_Vector3D &d)
+    {
+        MTH_Vector3D out;
+        getGlobalFrame().localDirection(d, out);
+        return out;
+    }
+    MTH_Vector3D toBodyPoint(const MTH_Vector3D &p)
+    {
+        MTH_Vector3D out;
+        getGlobalFrame().localPoint(p, out);
+        return out;
+    }
+    MTH_Vector3D toWorldDirection(const MTH_Vector3D &d)
+    {
+        MTH_Vector3D out;
+        getGlobalFrame().globalDirection(d, out);
+        return out;
+    }
     // Inverse mass plus the rotational part along direction n (body axes)
     // at offset r (body axes): the inverse effective mass.
     double inverseEffectiveMass(const MTH_Vector3D &r, const MTH_Vector3D &n) const;

@@ -217,6 +217,7 @@ MDL_Object *MDL_Scene::instantiate(MDL_Object *source)
             MDL_Object *parent = path[depth - 1];
             made->m_poParent = parent;
             made->m_bGlobalValid = false;
+            MDL_Object::s_uiPlacementEdits++;
             if (tail[depth - 1] == nullptr)
                 parent->m_poFirstChild = made;
             else

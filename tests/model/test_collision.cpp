@@ -194,4 +194,77 @@ TEST(Collision, VolumesAddedDuringThePassWaitForTheNext)
     EXPECT_EQ(4, withAdded); // it meets both others, at two endpoints each
 }
 
+// Script code answering an event may move a body anywhere: the pairs after
+// it in the same pass see where it is now, whichever event moved it.
+TEST(Collision, BodiesMovedByEventsAreSeenAtOnce)
+{
+    for (int code : {9, 10}) {
+        PhysicsWorld w;
+        MDL_RigidBody *a = w.sphere(MTH_Vector3D(0, 0, 5), 1, "a");
+        MDL_RigidBody *b = w.sphere(MTH_Vector3D(1.5, 0, 5), 1, "b");
+        // Within both intervals along x, far away along y.
+        MDL_RigidBody *c = w.sphere(MTH_Vector3D(0.8, 20, 5), 1, "c");
+        b->setSpeed(MTH_Vector3D(-1, 0, 0));
+        w.m_poProxy->m_fnAction = [&](const PhysicsEvent &e) {
+            if (e.m_iCode == code && e.m_apoObjects[0] == b && e.m_apoObjects[2] == a)
+                c->editGlobalPosition() = MTH_Vector3D(2.2, 0, 5);
+        };
+        w.m_oScene.collide(&w.m_oHost);
+        std::vector<std::string> order;
+        for (const PhysicsEvent &e : w.m_poProxy->collisions())
+            order.push_back(std::to_string(e.m_iCode) + " " + PHYS_name(e.m_apoObjects[0]) + " " +
+                            PHYS_name(e.m_apoObjects[2]));
+        ASSERT_GE(order.size(), 3u) << code;
+        EXPECT_EQ("9 b a", order[0]) << code;
+        EXPECT_EQ("10 b a", order[1]) << code;
+        EXPECT_EQ("9 b c", order[2]) << code;
+    }
+}
+
+// Two crates whose bounding spheres overlap but whose shapes are apart are
+// tested at both endpoints; when script code moves one into the other in
+// between, the second test finds the contact.
+TEST(Collision, PairsFoundApartAreTestedAgainAfterAMove)
+{
+    PhysicsWorld w;
+    MDL_RigidBody *a = w.sphere(MTH_Vector3D(0, 0, 5), 1, "a");
+    MDL_RigidBody *b = w.sphere(MTH_Vector3D(1.6, 0, 5), 1, "b");
+    const MTH_Vector3D half(0.5, 0.5, 0.5);
+    w.body(BOX, MTH_Vector3D(0.45, 5, 5), half, "d");
+    MDL_RigidBody *e = w.body(BOX, MTH_Vector3D(1, 6.2, 5), half, "e");
+    w.m_poProxy->m_fnAction = [&](const PhysicsEvent &ev) {
+        if (ev.m_iCode == 9 && ev.m_apoObjects[0] == b && ev.m_apoObjects[2] == a)
+            e->editGlobalPosition() = MTH_Vector3D(1, 5.9, 5);
+    };
+    w.m_oScene.collide(&w.m_oHost);
+    std::vector<std::string> contacts;
+    for (const PhysicsEvent &ev : w.m_poProxy->collisions())
+        if (ev.m_iCode == 9)
+            contacts.push_back(PHYS_name(ev.m_apoObjects[0]) + " " + PHYS_name(ev.m_apoObjects[2]));
+    EXPECT_EQ((std::vector<std::string>{"b a", "d e"}), contacts);
+}
+
+// Pairs far from the origin, at the edge of the float range and beyond it,
+// or tiny, meet exactly where their bounding spheres do.
+TEST(Collision, PairsMeetAtAnyMagnitude)
+{
+    const struct {
+        double y1, y2, radius;
+        bool contact;
+    } cases[] = {
+        {1e6, 1e6 + 1.999999, 1, true},     {1e6, 1e6 + 2.000001, 1, false}, {3.3e38, 3.3e38, 1, true},
+        {3.4023e38, 3.4038e38, 1e35, true}, // one within the floats' range, one beyond
+        {-3.4e38, -3.4e38, 1, true},        {1e140, 1e140, 1, true},         {1e200, 1e200, 1, true},
+        {0, 1.5e-150, 1e-150, true},        {0, 2.5e-150, 1e-150, false},    {0, 5, 1, false},
+    };
+    for (const auto &c : cases) {
+        PhysicsWorld w;
+        w.sphere(MTH_Vector3D(0, c.y1, 5), c.radius, "a");
+        w.sphere(MTH_Vector3D(0, c.y2, 5), c.radius, "b");
+        w.m_poProxy->m_bAnswer = false;
+        w.m_oScene.collide(&w.m_oHost);
+        EXPECT_EQ(c.contact ? 2u : 0u, w.m_poProxy->collisions().size()) << c.y1 << " " << c.y2 << " " << c.radius;
+    }
+}
+
 } // namespace

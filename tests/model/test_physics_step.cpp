@@ -62,6 +62,36 @@ TEST(PhysicsStep, BoundContactsPushBodiesBackWithTheirEvents)
     EXPECT_EQ(1.0, ball->getGlobalPosition().m_fZ);
 }
 
+// The bounds of a body are met axis after axis: what script code does in an
+// event of one axis (moving the body, taking a volume away) holds for the
+// next.
+TEST(PhysicsStep, BoundsSeeWhatAnEventChanged)
+{
+    for (bool remove : {false, true}) {
+        PhysicsWorld w;
+        w.m_oScene.setBounds(-2, 2, -DBL_MAX, DBL_MAX, 0, DBL_MAX);
+        // One ball of the body against the wall at x = -2, one below the
+        // floor.
+        MDL_RigidBody *body = w.sphere(MTH_Vector3D(-1.8, 0, 3), 0.5, "body");
+        MDL_CollisionVolume *low = w.volume(SPHERE, MTH_Vector3D(-1, 0, 0.3), MTH_Vector3D(0.5, 0.5, 0.5), body, "low");
+        w.m_poProxy->m_fnAction = [&](const PhysicsEvent &e) {
+            if (e.m_iCode != 9 || e.m_oNormal != MTH_Vector3D(1, 0, 0))
+                return;
+            if (remove)
+                low->unlinkFromParent();
+            else
+                body->editGlobalPosition() = MTH_Vector3D(-1.8, 0, 5);
+        };
+        w.step(0);
+        std::vector<MTH_Vector3D> normals;
+        for (const PhysicsEvent &e : w.m_poProxy->collisions())
+            if (e.m_iCode == 9)
+                normals.push_back(e.m_oNormal);
+        // Moved up or without its lower ball, the body is clear of the floor.
+        EXPECT_EQ((std::vector<MTH_Vector3D>{MTH_Vector3D(1, 0, 0)}), normals) << remove;
+    }
+}
+
 TEST(PhysicsStep, AnImmovableBodyAtABoundOnlyTurns)
 {
     PhysicsWorld w;
