@@ -6,21 +6,11 @@
 
 #include <tinyxml.h>
 
+#include "foundation/UTIL_String.h"
 #include "foundation/UTIL_XmlValues.h"
 #include "model/MDL_Texture.h"
 
 namespace {
-
-char *copyString(const char *text)
-{
-    if (text == nullptr)
-        return nullptr;
-    size_t length = strlen(text) + 1;
-    char *copy = static_cast<char *>(malloc(length));
-    if (copy != nullptr)
-        memcpy(copy, text, length);
-    return copy;
-}
 
 // The red, green and blue of a colour from a list of up to three numbers;
 // components the list does not reach keep their values.
@@ -52,7 +42,7 @@ MDL_Material::MDL_Material()
 }
 
 MDL_Material::MDL_Material(const MDL_Material &other)
-    : m_oProxyHandle(other.m_oProxyHandle), m_sName(copyString(other.m_sName)), m_fShininess(other.m_fShininess),
+    : m_oProxyHandle(other.m_oProxyHandle), m_sName(UTIL_sCopyString(other.m_sName)), m_fShininess(other.m_fShininess),
       m_bShadeless(other.m_bShadeless), m_bCastShadows(other.m_bCastShadows), m_bMirror(other.m_bMirror),
       m_oAmbient(other.m_oAmbient), m_oDiffuse(other.m_oDiffuse), m_oSpecular(other.m_oSpecular)
 {
@@ -67,7 +57,7 @@ MDL_Material::~MDL_Material()
 
 void MDL_Material::setName(const char *name)
 {
-    char *copy = copyString(name);
+    char *copy = UTIL_sCopyString(name);
     free(m_sName);
     m_sName = copy;
 }

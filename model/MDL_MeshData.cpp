@@ -9,26 +9,12 @@
 
 #include "foundation/UTIL_DynArray.h"
 #include "foundation/UTIL_Log.h"
+#include "foundation/UTIL_String.h"
 #include "foundation/UTIL_XmlValues.h"
 
 static_assert(sizeof(MTH_Vector2D) == 2 * sizeof(double), "UVs are read as packed doubles");
 static_assert(sizeof(MTH_Vector3D) == 3 * sizeof(double), "positions and normals are read as packed doubles");
 static_assert(sizeof(MTH_Vector4D) == 4 * sizeof(double), "colours are packed doubles");
-
-namespace {
-
-char *copyString(const char *text)
-{
-    if (text == nullptr)
-        return nullptr;
-    size_t length = strlen(text) + 1;
-    char *copy = static_cast<char *>(malloc(length));
-    if (copy != nullptr)
-        memcpy(copy, text, length);
-    return copy;
-}
-
-} // namespace
 
 void *MDL_allocateZeroed(int64_t n, size_t size)
 {
@@ -114,7 +100,7 @@ void MDL_MeshData::clear()
 
 void MDL_MeshData::setName(const char *name)
 {
-    char *copy = copyString(name);
+    char *copy = UTIL_sCopyString(name);
     free(m_sName);
     m_sName = copy;
 }

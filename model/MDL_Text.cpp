@@ -8,15 +8,11 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include "foundation/UTIL_String.h"
 #include "foundation/UTIL_UTF8.h"
 #include "model/MDL_Font.h"
 
 namespace {
-
-char *copyText(const char *text)
-{
-    return text != nullptr ? strdup(text) : nullptr;
-}
 
 // The face a text can be measured with: a scalable face of the font, or null.
 FT_Face usableFace(const MDL_Font *font)
@@ -60,8 +56,8 @@ MDL_Text::MDL_Text()
 
 MDL_Text::MDL_Text(const MDL_Text &other)
     : MDL_Object(other), m_oColor(other.m_oColor), m_oBackgroundColor(other.m_oBackgroundColor),
-      m_poFont(other.m_poFont), m_sText(copyText(other.m_sText)), m_fSize(other.m_fSize), m_iTabSize(other.m_iTabSize),
-      m_bLayoutDirty(true), m_fMinX(0), m_fMinY(0), m_fMaxX(0), m_fMaxY(0)
+      m_poFont(other.m_poFont), m_sText(UTIL_sCopyString(other.m_sText)), m_fSize(other.m_fSize),
+      m_iTabSize(other.m_iTabSize), m_bLayoutDirty(true), m_fMinX(0), m_fMinY(0), m_fMaxX(0), m_fMaxY(0)
 {
 }
 
@@ -79,7 +75,7 @@ void MDL_Text::invalidateLayout()
 
 void MDL_Text::setText(const char *text)
 {
-    char *copy = copyText(text);
+    char *copy = UTIL_sCopyString(text);
     free(m_sText);
     m_sText = copy;
     invalidateLayout();

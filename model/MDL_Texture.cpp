@@ -9,21 +9,11 @@
 
 #include "foundation/UTIL_Id.h"
 #include "foundation/UTIL_Log.h"
+#include "foundation/UTIL_String.h"
 #include "foundation/UTIL_XmlValues.h"
 #include "model/MDL_ImageHeader.h"
 
 namespace {
-
-char *copyString(const char *text)
-{
-    if (text == nullptr)
-        return nullptr;
-    size_t length = strlen(text) + 1;
-    char *copy = static_cast<char *>(malloc(length));
-    if (copy != nullptr)
-        memcpy(copy, text, length);
-    return copy;
-}
 
 // Attribute names of the models-set files compare without regard to case;
 // the first match wins.
@@ -90,7 +80,7 @@ void MDL_Texture::init(const char *name, unsigned char *data, uint32_t size, boo
     m_pucData = data;
     m_bOwnsData = owns;
     m_iSize = data != nullptr ? size : 0;
-    m_sName = copyString(name);
+    m_sName = UTIL_sCopyString(name);
     readHeader();
 }
 
@@ -119,7 +109,7 @@ bool MDL_Texture::loadFromXML(const TiXmlElement *element)
     if (element == nullptr)
         return true;
     free(m_sName);
-    m_sName = copyString(findAttribute(element, "name"));
+    m_sName = UTIL_sCopyString(findAttribute(element, "name"));
 
     uint64_t wanted = m_iSize;
     const char *sizeText = findAttribute(element, "size");
