@@ -71,6 +71,12 @@ void CTRL_Desktop::deliverInput(const SDL_Event &event, double scaleX, double sc
     m_poSdlInput->handle(event);
 }
 
+void CTRL_Desktop::flushInput()
+{
+    if (m_poSdlInput != nullptr)
+        m_poSdlInput->flush();
+}
+
 void CTRL_Desktop::openExternal(const char *address)
 {
     if (address == nullptr || address[0] == '\0')

@@ -39,6 +39,9 @@ public:
     // pixels per unit), turned into the controller's input calls
     // (CTRL_SdlInput).
     virtual void deliverInput(const SDL_Event &event, double scaleX, double scaleY);
+    // Hands on a key press delivered last that still waits for the text it
+    // types: the window's events read at one time end with this.
+    void flushInput();
 
     // The program that opens addresses, looked up on the PATH; "xdg-open"
     // unless changed (tests put a harmless program here).

@@ -1,7 +1,10 @@
 #include "controller/desktop/CTRL_SdlInput.h"
 
+#include <climits>
+
 #include "controller/CTRL_Generic.h"
 #include "controller/desktop/CTRL_Desktop.h"
+#include "foundation/UTIL_UTF8.h"
 #include "view/desktop/VIEW_SdlCursor.h"
 
 namespace {
@@ -17,7 +20,8 @@ const int ALT_CODE = 18;
 } // namespace
 
 CTRL_SdlInput::CTRL_SdlInput(CTRL_Generic *controller)
-    : m_poController(controller), m_fScaleX(1), m_fScaleY(1), m_fMouseX(0), m_fMouseY(0), m_uiModifierKeys(0)
+    : m_poController(controller), m_fScaleX(1), m_fScaleY(1), m_fMouseX(0), m_fMouseY(0), m_uiModifierKeys(0),
+      m_bWaiting(false), m_oWaitingKey(), m_aaiPressCodes(SDL_NUM_SCANCODES)
 {
 }
 
@@ -67,6 +71,44 @@ int CTRL_SdlInput::keyCode(SDL_Keycode key)
     return 0;
 }
 
+int CTRL_SdlInput::characterCode(uint64_t codePoint)
+{
+    if (codePoint >= 'a' && codePoint <= 'z')
+        return static_cast<int>(codePoint - 'a' + 'A');
+    // The decoder's longest sequences end below 2^31.
+    return codePoint <= INT_MAX ? static_cast<int>(codePoint) : 0xFFFD;
+}
+
+std::vector<int> &CTRL_SdlInput::codesOf(SDL_Scancode scancode)
+{
+    // A scancode beyond SDL's range (a made-up event) counts as unknown.
+    bool known = scancode >= 0 && scancode < SDL_NUM_SCANCODES;
+    return m_aaiPressCodes[static_cast<size_t>(known ? scancode : SDL_SCANCODE_UNKNOWN)];
+}
+
+void CTRL_SdlInput::press(const char *text)
+{
+    m_bWaiting = false;
+    std::vector<int> &codes = codesOf(m_oWaitingKey.scancode);
+    codes.clear();
+    uint64_t codePoint = 0;
+    for (int length = 0; text != nullptr && (length = UTIL_decodeUTF8(&codePoint, text)) > 0; text += length)
+        codes.push_back(characterCode(codePoint));
+    if (codes.empty()) {
+        int code = keyCode(m_oWaitingKey.sym);
+        if (code != 0)
+            codes.push_back(code);
+    }
+    for (int code : codes)
+        m_poController->keyDown(code);
+}
+
+void CTRL_SdlInput::flush()
+{
+    if (m_bWaiting)
+        press(nullptr);
+}
+
 bool CTRL_SdlInput::modifier(SDL_Keycode key, bool down)
 {
     unsigned bit;
@@ -111,21 +153,41 @@ bool CTRL_SdlInput::modifier(SDL_Keycode key, bool down)
 
 bool CTRL_SdlInput::handle(const SDL_Event &event)
 {
+    if (event.type == SDL_TEXTINPUT) {
+        // The text of the key whose press waits. Text without such a key (a
+        // held key's repeats, an input method's late text) adds nothing.
+        if (m_bWaiting)
+            press(event.text.text);
+        return true;
+    }
+    // Whatever else comes, the waiting key typed nothing.
+    flush();
     switch (event.type) {
-    case SDL_KEYDOWN:
+    case SDL_KEYDOWN: {
+        if (modifier(event.key.keysym.sym, true))
+            return true;
+        // A held key repeats its press, as the keyboard does.
+        std::vector<int> &codes = codesOf(event.key.keysym.scancode);
+        if (event.key.repeat != 0 && !codes.empty()) {
+            for (int code : codes)
+                m_poController->keyDown(code);
+            return true;
+        }
+        m_bWaiting = true;
+        m_oWaitingKey = event.key.keysym;
+        return true;
+    }
     case SDL_KEYUP: {
-        bool down = event.type == SDL_KEYDOWN;
-        SDL_Keycode key = event.key.keysym.sym;
-        if (modifier(key, down))
+        if (modifier(event.key.keysym.sym, false))
             return true;
-        int code = keyCode(key);
-        if (code == 0)
-            return true;
-        // A held key repeats its key-down, as the keyboard does.
-        if (down)
-            m_poController->keyDown(code);
-        else
-            m_poController->keyUp(code);
+        std::vector<int> codes;
+        codes.swap(codesOf(event.key.keysym.scancode));
+        // A key pressed before the window had the keyboard: its key code.
+        int code = keyCode(event.key.keysym.sym);
+        if (codes.empty() && code != 0)
+            codes.push_back(code);
+        for (int released : codes)
+            m_poController->keyUp(released);
         return true;
     }
     case SDL_MOUSEBUTTONDOWN:

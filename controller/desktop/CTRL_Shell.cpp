@@ -201,15 +201,16 @@ void CTRL_Shell::handleEvent(const SDL_Event &event)
         return;
     case SDL_KEYDOWN:
     case SDL_KEYUP:
-        window = windowOf(event.key.windowID);
-        // Keys that come before the desktop has told SDL which window has
-        // the keyboard carry no window: with one window they are its own.
-        if (event.key.windowID == 0 && m_apoWindows.size() == 1 && !m_apoWindows[0]->m_bClosing)
+    case SDL_TEXTINPUT: {
+        unsigned int id = event.type == SDL_TEXTINPUT ? event.text.windowID : event.key.windowID;
+        window = windowOf(id);
+        // Keys (and their text) that come before the desktop has told SDL
+        // which window has the keyboard carry no window: with one window
+        // they are its own.
+        if (id == 0 && m_apoWindows.size() == 1 && !m_apoWindows[0]->m_bClosing)
             window = m_apoWindows[0];
         break;
-    case SDL_TEXTINPUT:
-        window = windowOf(event.text.windowID);
-        break;
+    }
     case SDL_TEXTEDITING:
         window = windowOf(event.edit.windowID);
         break;
@@ -237,6 +238,10 @@ void CTRL_Shell::dispatch(Window &window, const SDL_Event &event)
     bool button = event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP;
     size_t scancode = key ? static_cast<size_t>(event.key.keysym.scancode) : 0;
     unsigned int buttonBit = button && event.button.button < 32 ? 1u << event.button.button : 0;
+    // A key press waits in the controller for the text that follows it; any
+    // other event, also one the shell takes, means it typed nothing.
+    if (event.type != SDL_TEXTINPUT)
+        window.m_poController->flushInput();
     if (key && scancode >= window.m_abTakenKeys.size())
         return;
     // The release of what the shell took is the shell's too.
@@ -322,8 +327,10 @@ void CTRL_Shell::frame(Window &window)
     // Without a frame count, any frame may turn out to be the last one: each
     // is read back while it is still in the back buffer.
     bool read = window.m_bScreenshot && (frames < 0 || window.m_iFramesDone + 1 == frames);
-    // The events of an input file come before their frames, in every window
-    // from its first frame on.
+    // The window's events are read: a key press still waiting for its text
+    // typed none. The events of an input file come next, before their
+    // frames, in every window from its first frame on.
+    window.m_poController->flushInput();
     if (m_oSettings.m_poInput != nullptr)
         m_oSettings.m_poInput->deliver(window.m_poController, window.m_iFramesDone + 1, window.m_iNextInput);
     // A signal stops the script of the frame that runs.

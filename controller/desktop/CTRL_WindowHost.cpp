@@ -1,5 +1,7 @@
 #include "controller/desktop/CTRL_WindowHost.h"
 
+#include <SDL.h>
+
 #include "controller/CTRL_Generic.h"
 #include "foundation/UTIL_Bitmap.h"
 #include "view/desktop/VIEW_SdlWindow.h"
@@ -19,7 +21,13 @@ bool CTRL_WindowHost::open(const char *title, int width, int height, char *error
 {
     if (m_poWindow == nullptr)
         m_poWindow = VIEW_SdlWindow::open(title, width, height, error, errorSize, noDisplay);
-    return m_poWindow != nullptr;
+    if (m_poWindow == nullptr)
+        return false;
+    // Keys report the text they type (the key codes are its characters).
+    // SDL starts this with its video on the desktop; asked for here so that
+    // it holds whatever turned it off. Nothing is shown for it.
+    SDL_StartTextInput();
+    return true;
 }
 
 bool CTRL_WindowHost::frame(double deltaTime, CTRL_Overlay *overlay, UTIL_Bitmap *lastFrame)

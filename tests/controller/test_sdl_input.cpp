@@ -9,7 +9,7 @@
 
 namespace {
 
-SDL_Event key(bool down, SDL_Keycode sym, bool repeat = false)
+SDL_Event key(bool down, SDL_Keycode sym, bool repeat = false, SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN)
 {
     SDL_Event e;
     memset(&e, 0, sizeof(e));
@@ -17,6 +17,31 @@ SDL_Event key(bool down, SDL_Keycode sym, bool repeat = false)
     e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     e.key.repeat = repeat ? 1 : 0;
     e.key.keysym.sym = sym;
+    e.key.keysym.scancode = scancode;
+    return e;
+}
+
+// A key of a physical place (scancode) pressed, held (repeated) and released.
+SDL_Event press(SDL_Scancode scancode, SDL_Keycode sym)
+{
+    return key(true, sym, false, scancode);
+}
+SDL_Event repeat(SDL_Scancode scancode, SDL_Keycode sym)
+{
+    return key(true, sym, true, scancode);
+}
+SDL_Event release(SDL_Scancode scancode, SDL_Keycode sym)
+{
+    return key(false, sym, false, scancode);
+}
+
+// The text that a press typed, as SDL reports it after the press.
+SDL_Event typed(const char *text)
+{
+    SDL_Event e;
+    memset(&e, 0, sizeof(e));
+    e.type = SDL_TEXTINPUT;
+    strncpy(e.text.text, text, sizeof(e.text.text) - 1);
     return e;
 }
 
@@ -75,15 +100,93 @@ TEST(SdlKeyCodes, CharactersArrowsFunctionKeysAndTheKeypad)
         EXPECT_EQ(CTRL_SdlInput::keyCode(c.key), c.code) << c.key;
 }
 
-TEST_F(SdlInput, KeysAndModifiersBecomeKeyEvents)
+// The key events the controller was handed: the code, negative for a
+// release.
+std::vector<int> keyEvents(const InputLog &log)
+{
+    std::vector<int> codes;
+    for (const InputRecord &r : log.m_aoRecords) {
+        if (r.m_iCode == CTRL_ScriptEvent::KEY_DOWN)
+            codes.push_back(r.m_iKey);
+        else if (r.m_iCode == CTRL_ScriptEvent::KEY_UP)
+            codes.push_back(-r.m_iKey);
+    }
+    return codes;
+}
+
+TEST_F(SdlInput, KeysGiveTheCharactersTheyTypeAndTheirReleasesTheSame)
+{
+    const SDL_Scancode A = SDL_SCANCODE_A, ONE = SDL_SCANCODE_1, SHIFT = SDL_SCANCODE_LSHIFT, CTRL = SDL_SCANCODE_LCTRL,
+                       SEMICOLON = SDL_SCANCODE_SEMICOLON;
+    struct Case {
+        const char *what;
+        std::vector<SDL_Event> events;
+        std::vector<int> codes; // negative: released
+    };
+    const Case cases[] = {
+        {"a", {press(A, SDLK_a), typed("a"), release(A, SDLK_a)}, {65, -65}},
+        {"shift and a: A",
+         {press(SHIFT, SDLK_LSHIFT), press(A, SDLK_a), typed("A"), release(A, SDLK_a), release(SHIFT, SDLK_LSHIFT)},
+         {16, 65, -65, -16}},
+        {"shift and 1: !, released after shift still !",
+         {press(SHIFT, SDLK_LSHIFT), press(ONE, SDLK_1), typed("!"), release(SHIFT, SDLK_LSHIFT), release(ONE, SDLK_1)},
+         {16, 33, -16, -33}},
+        {"control and a types nothing: its key, A",
+         {press(CTRL, SDLK_LCTRL), press(A, SDLK_a), release(A, SDLK_a), release(CTRL, SDLK_LCTRL)},
+         {17, 65, -65, -17}},
+        {"keys that type nothing",
+         {press(SDL_SCANCODE_ESCAPE, SDLK_ESCAPE), release(SDL_SCANCODE_ESCAPE, SDLK_ESCAPE),
+          press(SDL_SCANCODE_RETURN, SDLK_RETURN), release(SDL_SCANCODE_RETURN, SDLK_RETURN),
+          press(SDL_SCANCODE_UP, SDLK_UP), press(SDL_SCANCODE_F8, SDLK_F8), release(SDL_SCANCODE_F8, SDLK_F8),
+          release(SDL_SCANCODE_UP, SDLK_UP), press(SDL_SCANCODE_HOME, SDLK_HOME),
+          release(SDL_SCANCODE_HOME, SDLK_HOME)},
+         {27, -27, 13, -13, 38, 119, -119, -38}},
+        {"another layout: the characters typed, beyond 255 too",
+         {press(SEMICOLON, 0x0436), typed("\xd0\xb6"), press(SDL_SCANCODE_2, 0xe9), typed("\xc3\xa9"),
+          release(SDL_SCANCODE_2, 0xe9), release(SEMICOLON, 0x0436)},
+         {0x436, 0xe9, -0xe9, -0x436}},
+        {"a held key repeats its press; the repeats' text adds nothing",
+         {press(ONE, SDLK_1), typed("!"), repeat(ONE, SDLK_1), typed("!"), repeat(ONE, SDLK_1), typed("1"),
+          release(ONE, SDLK_1)},
+         {33, 33, 33, -33}},
+        {"two characters of one key, in order",
+         {press(A, SDLK_a), typed("`a"), release(A, SDLK_a)},
+         {96, 65, -96, -65}},
+        {"text with no key pressed; a release of a press not seen", {typed("x"), release(A, SDLK_a)}, {-65}},
+    };
+    for (const Case &c : cases) {
+        m_oLog.m_aoRecords.clear();
+        CTRL_SdlInput input(&m_oController);
+        for (const SDL_Event &e : c.events)
+            EXPECT_TRUE(input.handle(e)) << c.what;
+        input.flush();
+        EXPECT_EQ(keyEvents(m_oLog), c.codes) << c.what;
+    }
+}
+
+TEST_F(SdlInput, APressWaitsForItsTextUntilTheNextEventOrAFlush)
 {
     CTRL_SdlInput input(&m_oController);
-    EXPECT_TRUE(input.handle(key(true, SDLK_a)));
-    EXPECT_TRUE(m_oController.isKeyPressed(65));
-    EXPECT_TRUE(input.handle(key(true, SDLK_a, true))); // held: repeated
-    EXPECT_TRUE(input.handle(key(false, SDLK_a)));
-    EXPECT_FALSE(m_oController.isKeyPressed(65));
-    input.handle(key(true, SDLK_HOME)); // no code: nothing
+    input.handle(press(SDL_SCANCODE_1, SDLK_1));
+    EXPECT_TRUE(m_oLog.m_aoRecords.empty());
+    input.handle(typed("!"));
+    EXPECT_TRUE(m_oController.isKeyPressed(33));
+    // A press that no text follows is handed on with the next event...
+    input.handle(press(SDL_SCANCODE_UP, SDLK_UP));
+    input.handle(motion(1, 1));
+    EXPECT_TRUE(m_oController.isKeyPressed(38));
+    // ... or when the events read at one time end.
+    input.handle(press(SDL_SCANCODE_TAB, SDLK_TAB));
+    EXPECT_FALSE(m_oController.isKeyPressed(9));
+    input.flush();
+    EXPECT_TRUE(m_oController.isKeyPressed(9));
+    input.flush(); // nothing more
+    EXPECT_EQ(keyEvents(m_oLog), (std::vector<int>{33, 38, 9}));
+}
+
+TEST_F(SdlInput, EitherModifierKeyIsTheModifier)
+{
+    CTRL_SdlInput input(&m_oController);
     // Either shift key is shift: down with the first, up with the last; a
     // repeated modifier changes nothing.
     input.handle(key(true, SDLK_LSHIFT));
@@ -99,15 +202,7 @@ TEST_F(SdlInput, KeysAndModifiersBecomeKeyEvents)
     input.handle(key(true, SDLK_LALT));
     input.handle(key(false, SDLK_RCTRL));
     input.handle(key(false, SDLK_LALT));
-
-    std::vector<int> types, codes;
-    for (const InputRecord &r : m_oLog.m_aoRecords) {
-        types.push_back(r.m_iCode);
-        codes.push_back(r.m_iKey);
-    }
-    const int down = CTRL_ScriptEvent::KEY_DOWN, up = CTRL_ScriptEvent::KEY_UP;
-    EXPECT_EQ(types, (std::vector<int>{down, down, up, down, up, down, down, up, up}));
-    EXPECT_EQ(codes, (std::vector<int>{65, 65, 65, 16, 16, 17, 18, 17, 18}));
+    EXPECT_EQ(keyEvents(m_oLog), (std::vector<int>{16, -16, 17, 18, -17, -18}));
 }
 
 TEST_F(SdlInput, MousePositionsInViewPixelsAndTheWheel)

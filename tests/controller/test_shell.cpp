@@ -150,6 +150,34 @@ TEST_F(Shell, TheChooserTakesItsKeysAndLetsEarlierPressesGo)
     EXPECT_EQ(shell.windowCount(), 1);
 }
 
+TEST_F(Shell, AKeyPressThatTypesNothingReachesTheControllerBeforeItsFrameAndBeforeTheChooser)
+{
+    CTRL_Shell shell(settings(), [] { return new CTRL_Desktop(new LMP_ScriptEngine()); });
+    ASSERT_TRUE(shell.start({document("a.vk")}));
+    unsigned int a = shell.windowId(0);
+    CTRL_Desktop *controller = shell.controller(0);
+    // A press waits for its text; the frame comes after the events read.
+    shell.handleEvent(key(SDL_KEYDOWN, a, SDLK_UP));
+    EXPECT_FALSE(controller->isKeyPressed(38));
+    shell.runFrames();
+    EXPECT_TRUE(controller->isKeyPressed(38));
+    // A press before the chord that the chooser takes is the document's;
+    // the text of a key the chooser took is not.
+    shell.handleEvent(key(SDL_KEYDOWN, a, SDLK_LCTRL, KMOD_LCTRL));
+    shell.handleEvent(key(SDL_KEYDOWN, a, SDLK_DOWN, KMOD_LCTRL));
+    shell.handleEvent(key(SDL_KEYDOWN, a, SDLK_l, KMOD_LCTRL));
+    EXPECT_TRUE(controller->isKeyPressed(40));
+    SDL_Event text;
+    memset(&text, 0, sizeof(text));
+    text.type = SDL_TEXTINPUT;
+    text.text.windowID = a;
+    strcpy(text.text.text, "x");
+    shell.handleEvent(key(SDL_KEYDOWN, a, SDLK_x));
+    shell.handleEvent(text);
+    shell.runFrames();
+    EXPECT_FALSE(controller->isKeyPressed('X'));
+}
+
 TEST_F(Shell, AChoiceOpensTheDocumentAgainWithTheLanguage)
 {
     CTRL_Shell shell(settings(), maker());

@@ -265,15 +265,19 @@ TEST_F(PlayerWindowInput, KeysReachTheDocumentWithTheirCodes)
 {
     TEST_RunningProcess player(VEKTA_PLAYER_EXE, {"--size", "200x150", listeningDocument(m_oDir)}, m_aEnvironment);
     ASSERT_NO_FATAL_FAILURE(listen(player));
-    // Shift alone, "a", then "A" (shift and a), then the end mark.
-    type({"Shift_L", "a", "+Shift_L", "a", "-Shift_L", "p"});
+    // Shift alone, "a", then "A" (shift and a), "!" (shift and 1, released
+    // after shift), control and a (which types nothing), then the end mark.
+    type({"Shift_L", "a", "+Shift_L", "a", "-Shift_L", "+Shift_L", "+1", "-Shift_L", "-1", "+Control_L", "a",
+          "-Control_L", "p"});
     ASSERT_TRUE(player.waitForError("key up 80\n", 60)) << player.errorSoFar();
     ASSERT_TRUE(m_oServer.requestClose(m_uiWindow));
     TEST_ProcessResult ended = player.finish(60);
     EXPECT_EQ(ended.m_iExitCode, 0) << ended.m_sErr;
-    EXPECT_EQ(linesWith(ended.m_sErr, "key "),
-              (std::vector<std::string>{"key down 16", "key up 16", "key down 65", "key up 65", "key down 16",
-                                        "key down 65", "key up 65", "key up 16", "key down 80", "key up 80"}))
+    EXPECT_EQ(
+        linesWith(ended.m_sErr, "key "),
+        (std::vector<std::string>{"key down 16", "key up 16", "key down 65", "key up 65", "key down 16", "key down 65",
+                                  "key up 65", "key up 16", "key down 16", "key down 33", "key up 16", "key up 33",
+                                  "key down 17", "key down 65", "key up 65", "key up 17", "key down 80", "key up 80"}))
         << ended.m_sErr;
 }
 
