@@ -105,7 +105,10 @@ void CTRL_Generic::keyUp(int code)
 
 void CTRL_Generic::keyEvent(int code, bool down)
 {
-    m_pbKeys[code & 255] = down;
+    // Only codes 0 to 255 have an entry: a character beyond them (typed on
+    // another layout) would otherwise press the key of its lowest 8 bits.
+    if (code >= 0 && code <= 255)
+        m_pbKeys[code] = down;
     if (m_bHalted)
         return;
     CTRL_ScriptEvent event;
