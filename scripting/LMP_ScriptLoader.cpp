@@ -136,23 +136,62 @@ const char *LMP_textOnlyMode(const char *mode)
     return mode == nullptr || strchr(mode, 't') != nullptr ? "t" : "";
 }
 
-// load(chunk [, chunkname [, mode [, env]]]), and loadstring: the stock
-// function (upvalue 1) with the mode cut to text. The bytes of a string or
-// of a reader function are the script's own making, and the interpreter
-// does not check a precompiled chunk: a forged one could crash it.
+// The stack slot where a reader function's last piece is kept while the
+// interpreter reads it (above load's four arguments).
+static const int READER_PIECE = 5;
+
+// The pieces of a chunk from load's reader function (argument 1): nil or
+// an empty string ends it.
+static const char *readPiece(lua_State *L, void *, size_t *size)
+{
+    luaL_checkstack(L, 2, "too many nested functions");
+    lua_pushvalue(L, 1);
+    lua_call(L, 0, 1);
+    if (lua_isnil(L, -1)) {
+        lua_pop(L, 1);
+        *size = 0;
+        return nullptr;
+    }
+    if (!lua_isstring(L, -1))
+        luaL_error(L, "reader function must return a string");
+    lua_replace(L, READER_PIECE);
+    return lua_tolstring(L, READER_PIECE, size);
+}
+
+// load(chunk [, chunkname [, mode [, env]]]), and loadstring: Lua's own
+// load, with the mode cut to text. The bytes of a string or of a reader
+// function are the script's own making, and the interpreter does not check
+// a precompiled chunk: a forged one could crash it. Lua's own function is
+// not kept anywhere a script could reach it (an upvalue, a level of the
+// stack under a reader or a hook).
 static int loaderLoad(lua_State *L)
 {
-    if (!lua_isstring(L, 1))
-        luaL_checktype(L, 1, LUA_TFUNCTION);
+    int top = lua_gettop(L);
+    size_t length = 0;
+    const char *text = lua_tolstring(L, 1, &length);
     const char *mode = LMP_textOnlyMode(luaL_optstring(L, 3, nullptr));
-    if (lua_gettop(L) < 3)
-        lua_settop(L, 3);
-    lua_pushstring(L, mode);
-    lua_replace(L, 3);
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-    return lua_gettop(L);
+    int status;
+    if (text != nullptr) {
+        const char *chunkName = luaL_optstring(L, 2, text);
+        status = luaL_loadbufferx(L, text, length, chunkName, mode);
+    } else {
+        const char *chunkName = luaL_optstring(L, 2, "=(load)");
+        luaL_checktype(L, 1, LUA_TFUNCTION);
+        lua_settop(L, READER_PIECE);
+        status = lua_load(L, readPiece, nullptr, chunkName, mode);
+    }
+    if (status != LUA_OK) {
+        lua_pushnil(L);
+        lua_insert(L, -2);
+        return 2;
+    }
+    if (top >= 4) {
+        // The environment given becomes the chunk's first upvalue.
+        lua_pushvalue(L, 4);
+        if (lua_setupvalue(L, -2, 1) == nullptr)
+            lua_pop(L, 1);
+    }
+    return 1;
 }
 
 // loadfile([filename [, mode [, env]]])
@@ -338,8 +377,7 @@ void LMP_installLoader(lua_State *L)
     lua_setglobal(L, "loadfile");
     lua_pushcfunction(L, loaderDofile);
     lua_setglobal(L, "dofile");
-    lua_getglobal(L, "load");
-    lua_pushcclosure(L, loaderLoad, 1);
+    lua_pushcfunction(L, loaderLoad);
     lua_getglobal(L, "loadstring"); // only where the library keeps it
     if (!lua_isnil(L, -1)) {
         lua_pushvalue(L, -2);

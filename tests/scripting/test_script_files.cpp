@@ -345,6 +345,28 @@ TEST(ScriptSafety, ForgedFilesAndHostUpvaluesAreRefused)
         {"(function() local x = 2; local function g() return x end\n"
          "  debug.setupvalue(g, 1, 7) return tostring(g()) end)()",
          "7"},
+        // Reading a host function's upvalues would hand out the stock loader
+        // that takes binary chunks, or the unguarded setupvalue.
+        {"select(2, pcall(debug.getupvalue, load, 1))", "upvalues of host functions cannot be read"},
+        {"select(2, pcall(debug.getupvalue, debug.setupvalue, 1))", "upvalues of host functions cannot be read"},
+        {"(function() local x = 2; local function g() return x end\n"
+         "  return tostring(select(2, debug.getupvalue(g, 1))) end)()",
+         "2"},
+        // Locals are set at the level the script names, but never in a
+        // level run by a host function (level 2 here is pcall).
+        {"(function() local a = 1; debug.setlocal(1, 1, 9) return tostring(a) end)()", "9"},
+        {"(function() local a = 1; return tostring(debug.setlocal(1, 7, 9)) .. tostring(a) end)()", "nil1"},
+        {"select(2, pcall(function() return debug.setlocal(2, 1, 5) end))",
+         "locals of host functions cannot be changed"},
+        {"(function() local a, b = 1, 2; local function f() return a end; local function g() return b end\n"
+         "  debug.upvaluejoin(f, 1, g, 1) return tostring(f()) end)()",
+         "2"},
+        {"select(2, pcall(debug.upvaluejoin, print, 1, print, 1))", "upvalues of host functions cannot be changed"},
+        // The function a reader of load is called from is load itself: no
+        // stock loader lies under it.
+        {"(function() local under; load(function() under = debug.getinfo(2, 'f').func end)\n"
+         "  return tostring(under == load) end)()",
+         "true"},
     };
     for (const Case &c : cases) {
         ScriptDocument document(
