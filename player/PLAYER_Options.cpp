@@ -218,8 +218,8 @@ void PLAYER_printUsage(FILE *out)
                  "The player ends when its last window closes.\n"
                  "\n"
                  "Exit status: 0 when every document played without an error, 1 when one failed\n"
-                 "(or no window or screenshot could be made), 2 on a usage error, 128 + N when\n"
-                 "stopped by signal N (130 for Ctrl-C).\n");
+                 "(or no window, screenshot or sound capture could be made), 2 on a usage error,\n"
+                 "128 + N when stopped by signal N (130 for Ctrl-C).\n");
 }
 
 void PLAYER_printTryHelp(FILE *out)

@@ -44,28 +44,35 @@ static std::string builtInDocument()
 }
 
 // Plays one document without a display; false when the error report fired
-// or the document could not be played or its screenshot written. A signal
-// stops the frames (and a running script) and the document closes as after
-// its last frame: nothing of the stop is reported.
+// or the document could not be played, or its screenshot or sound capture
+// written. A signal stops the frames (and a running script) and the document
+// closes as after its last frame: nothing of the stop is reported. A
+// document that fails to open draws one frame, with its message, when a
+// screenshot is asked for.
 static bool playHeadless(const std::string &path, const PLAYER_Options &options, CTRL_InputScript *input)
 {
     // The controller owns the engine and deletes it.
     CTRL_Desktop controller(new LMP_ScriptEngine());
     if (!options.m_sLanguage.empty())
         controller.setLanguage(options.m_sLanguage.c_str());
+    // Headless runs hear nothing unless they capture the sound. The capture
+    // is made before the document opens, so that a document that fails
+    // still leaves a complete (silent) capture, never an earlier run's file.
+    if (!controller.openSound(false, options.m_sAudioOut.empty() ? nullptr : options.m_sAudioOut.c_str()))
+        return false;
     bool opened = controller.openDocument(path.c_str());
     if (!opened && !controller.m_bHalted) {
         // An empty or unreadable file fails without a report; the user must
         // still learn that nothing was played.
-        fprintf(stderr, "Document %s could not be read\n%s\n", path.c_str(), CTRL_Generic::stageMessage(0));
-        return false;
+        controller.reportError("Document %s could not be read", path.c_str());
     }
     UTIL_Bitmap shot;
     bool wantShot = !options.m_sScreenshot.empty();
-    if (opened && !controller.m_bHalted) {
-        // Headless runs hear nothing unless they capture the sound.
-        if (!controller.openSound(false, options.m_sAudioOut.empty() ? nullptr : options.m_sAudioOut.c_str()))
-            return false;
+    // A document halted before its first frame draws only the frame of its
+    // message, and only for a screenshot.
+    bool halted = controller.m_bHalted;
+    long frames = halted ? 1 : options.m_iFrames;
+    if (!halted || wantShot) {
         CTRL_HeadlessHost host(&controller, options.m_iWidth, options.m_iHeight);
         if (!host.drawing()) {
             if (wantShot) {
@@ -78,9 +85,12 @@ static bool playHeadless(const std::string &path, const PLAYER_Options &options,
         if (input != nullptr)
             input->rewind();
         host.setInput(input);
-        host.run(options.m_iFrames, options.m_fDeltaTime, wantShot ? &shot : nullptr);
+        host.run(frames, options.m_fDeltaTime, wantShot ? &shot : nullptr);
     }
     bool ok = true;
+    controller.closeSound();
+    if (controller.captureFailed())
+        ok = false; // the capture said why
     if (controller.m_bHalted) {
         fprintf(stderr, "%s\n", controller.m_sErrorText);
         ok = false;

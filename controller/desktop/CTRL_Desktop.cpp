@@ -19,7 +19,8 @@
 extern char **environ;
 
 CTRL_Desktop::CTRL_Desktop(CTRL_ScriptEngine *engine)
-    : CTRL_Generic(engine, CTRL_PLATFORM_LINUX), m_iCursor(0), m_sOpenProgram("xdg-open"), m_poSdlInput(nullptr)
+    : CTRL_Generic(engine, CTRL_PLATFORM_LINUX), m_iCursor(0), m_sOpenProgram("xdg-open"), m_poSdlInput(nullptr),
+      m_bCaptureFailed(false)
 {
 }
 
@@ -35,7 +36,7 @@ bool CTRL_Desktop::openSound(bool device, const char *capturePath)
     delete m_poSound;
     m_poSound = nullptr;
     if (capturePath != nullptr) {
-        VIEW_WavSound *capture = new VIEW_WavSound(capturePath);
+        VIEW_WavSound *capture = new VIEW_WavSound(capturePath, &m_bCaptureFailed);
         if (!capture->isOpen()) {
             delete capture;
             return false;
@@ -54,6 +55,15 @@ bool CTRL_Desktop::openSound(bool device, const char *capturePath)
     }
     m_poSound = new VIEW_NullSound();
     return true;
+}
+
+void CTRL_Desktop::closeSound()
+{
+    if (m_poSound == nullptr)
+        return;
+    m_poSound->stop();
+    delete m_poSound;
+    m_poSound = nullptr;
 }
 
 void CTRL_Desktop::setCursor(int kind)

@@ -20,6 +20,11 @@ public:
     // device, or the output that plays nothing when no device opens (said
     // in one line); else the output that plays nothing.
     bool openSound(bool device, const char *capturePath);
+    // Stops and deletes the sound output: a capture is then complete.
+    void closeSound();
+    // Whether writing the sound capture failed part-way (what was written
+    // stays a valid file, but the capture is short).
+    bool captureFailed() const { return m_bCaptureFailed; }
 
     // The cursor kind asked for last (0 arrow, 1 crosshair, 2 closed hand,
     // 3 open hand), shown at once while SDL's video runs; the window shell
@@ -60,4 +65,5 @@ public:
 
 private:
     CTRL_SdlInput *m_poSdlInput; // made with the first event delivered
+    bool m_bCaptureFailed;       // set by the capture through the pointer it was given
 };

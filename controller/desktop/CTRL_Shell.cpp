@@ -128,20 +128,19 @@ bool CTRL_Shell::openWindow(const std::string &path, Origin origin, int width, i
         UTIL_warn("%s cannot be read: its window stays empty", path.c_str());
         return true;
     }
+    // The sound device opens with the window; the first document's sound may
+    // go to a file instead, made before the document opens so that a
+    // document that fails still leaves a complete (silent) capture.
+    const std::string &capture = m_oSettings.m_sAudioOut;
+    if (!controller->openSound(true, first && !capture.empty() ? capture.c_str() : nullptr)) {
+        m_bFailed = true;
+        window->m_bClosing = true;
+        return true;
+    }
     if (!controller->openDocument(path.c_str()) && !controller->m_bHalted) {
         // An empty or unreadable file fails without a report; the window
         // must still show that nothing can be played.
         controller->reportError("Document %s could not be read", path.c_str());
-    }
-    if (!controller->m_bHalted) {
-        // The sound device opens with the window; the first document's sound
-        // may go to a file instead.
-        const std::string &capture = m_oSettings.m_sAudioOut;
-        if (!controller->openSound(true, first && !capture.empty() ? capture.c_str() : nullptr)) {
-            m_bFailed = true;
-            window->m_bClosing = true;
-            return true;
-        }
     }
     controller->m_bRunning = true;
     return true;
@@ -227,8 +226,12 @@ void CTRL_Shell::handleEvent(const SDL_Event &event)
     default:
         return;
     }
-    if (window != nullptr)
-        dispatch(*window, event);
+    if (window == nullptr)
+        return;
+    // A signal stops a script that the event runs (a key or mouse callback).
+    CTRL_Interrupt::setEngine(window->m_poController->m_poScriptEngine);
+    dispatch(*window, event);
+    CTRL_Interrupt::setEngine(nullptr);
 }
 
 void CTRL_Shell::dispatch(Window &window, const SDL_Event &event)
@@ -327,14 +330,15 @@ void CTRL_Shell::frame(Window &window)
     // Without a frame count, any frame may turn out to be the last one: each
     // is read back while it is still in the back buffer.
     bool read = window.m_bScreenshot && (frames < 0 || window.m_iFramesDone + 1 == frames);
+    // A signal stops the script that runs: the input's callbacks or the
+    // frame's.
+    CTRL_Interrupt::setEngine(window.m_poController->m_poScriptEngine);
     // The window's events are read: a key press still waiting for its text
     // typed none. The events of an input file come next, before their
     // frames, in every window from its first frame on.
     window.m_poController->flushInput();
     if (m_oSettings.m_poInput != nullptr)
         m_oSettings.m_poInput->deliver(window.m_poController, window.m_iFramesDone + 1, window.m_iNextInput);
-    // A signal stops the script of the frame that runs.
-    CTRL_Interrupt::setEngine(window.m_poController->m_poScriptEngine);
     window.m_poHost->frame(m_oSettings.m_fDeltaTime, window.m_poChooser, read ? &window.m_oShot : nullptr);
     CTRL_Interrupt::setEngine(nullptr);
     window.m_iFramesDone++;
@@ -393,6 +397,9 @@ void CTRL_Shell::finish(Window *window)
         fprintf(stderr, "%s\n", controller->m_sErrorText);
         m_bFailed = true;
     }
+    controller->closeSound();
+    if (controller->captureFailed())
+        m_bFailed = true; // the capture said why
     if (window->m_bScreenshot) {
         if (window->m_oShot.m_pucData == nullptr) {
             fprintf(stderr, "vekta: no screenshot written: the last frame drew nothing that could be read\n");

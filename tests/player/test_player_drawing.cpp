@@ -113,6 +113,36 @@ TEST(PlayerDrawing, ScreenshotOptions)
     EXPECT_EQ(unwritable.m_iExitCode, 1) << unwritable.m_sErr;
 }
 
+TEST(PlayerDrawing, AFailedDocumentsScreenshotShowsItsMessage)
+{
+    // Refused before its first frame, the document still draws the frame of
+    // its message for the screenshot: white, with dark text in the upper
+    // left corner.
+    TEST_TempDir dir;
+    const struct {
+        const char *name;
+        std::string bytes;
+    } cases[] = {{"junk.vk", "not a document at all"}, {"empty.vk", ""}};
+    for (const auto &c : cases) {
+        std::string shot = dir.path(std::string(c.name) + ".png");
+        TEST_ProcessResult result = TEST_run(VEKTA_PLAYER_EXE, {"--headless", "--frames", "3", "--size", "480x120",
+                                                                "--screenshot", shot, dir.write(c.name, c.bytes)});
+        EXPECT_EQ(result.m_iExitCode, 1) << c.name;
+        EXPECT_NE(result.m_sErr.find("Error opening the file"), std::string::npos) << c.name << ": " << result.m_sErr;
+        UTIL_Bitmap image;
+        TEST_readPng(shot, image);
+        ASSERT_EQ(image.m_iWidth, 480) << c.name;
+        ASSERT_EQ(image.m_iHeight, 120) << c.name;
+        const unsigned char *corner = TEST_pixelFromTop(image, 470, 110);
+        EXPECT_EQ(corner[0] + corner[1] + corner[2], 3 * 255) << c.name;
+        int ink = 0;
+        for (int y = 0; y < 18; y++)
+            for (int x = 0; x < 120; x++)
+                ink += TEST_pixelFromTop(image, x, y)[0] < 128;
+        EXPECT_GT(ink, 20) << c.name;
+    }
+}
+
 // The window tests need an X server; they start one of their own.
 struct PlayerWindow : TEST_WindowTest {};
 

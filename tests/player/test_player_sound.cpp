@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@
 #include "tests/support/TEST_Process.h"
 #include "tests/support/TEST_XServer.h"
 #include "tests/support/TEST_Wav.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
@@ -193,6 +195,53 @@ TEST(PlayerSound, TheCaptureIsCompleteAfterAnError)
     EXPECT_EQ(bursts(wav).size(), 3u);
 }
 
+TEST(PlayerSound, ADocumentRefusedAtOnceLeavesASilentCapture)
+{
+    // A capture left by an earlier run is replaced, not kept as if it were
+    // this run's.
+    TEST_TempDir dir;
+    std::string path = dir.write("out.wav", std::string(4096, 'x'));
+    TEST_ProcessResult run = TEST_run(VEKTA_PLAYER_EXE, {"--headless", "--frames", "3", "--dt", "0.03125",
+                                                         "--audio-out", path, dir.write("bad.vk", "no document")});
+    EXPECT_EQ(run.m_iExitCode, 1);
+    TEST_Wav wav = TEST_readWav(path);
+    ASSERT_TRUE(wav.m_bValid) << wav.m_sError;
+    EXPECT_EQ(wav.frames(), 0);
+}
+
+TEST(PlayerSound, ACaptureCutShortFailsTheRun)
+{
+    // The file may not grow past 64 KiB: the capture keeps a valid file of
+    // what fitted, says so, and the run fails.
+    TEST_TempDir dir;
+    std::string path = dir.path("out.wav"), err = dir.path("err.txt");
+    std::string doc = document(dir);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int quiet = open("/dev/null", O_RDWR);
+        int log = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(quiet, 0);
+        dup2(quiet, 1);
+        dup2(log, 2);
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {65536, 65536};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        execl(VEKTA_PLAYER_EXE, VEKTA_PLAYER_EXE, "--headless", "--frames", "40", "--dt", "0.03125", "--audio-out",
+              path.c_str(), doc.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << TEST_readText(err);
+    EXPECT_NE(TEST_readText(err).find("Writing the sound capture"), std::string::npos) << TEST_readText(err);
+    TEST_Wav wav = TEST_readWav(path);
+    ASSERT_TRUE(wav.m_bValid) << wav.m_sError;
+    EXPECT_GT(wav.frames(), 0);
+    EXPECT_LE(wav.frames(), (65536 - 44) / 4);
+}
+
 TEST(PlayerSound, TheCaptureIsCompleteAfterASignal)
 {
     TEST_TempDir dir;
@@ -225,7 +274,7 @@ TEST(PlayerSound, WithoutADeviceTheRunSaysSoInOneLine)
     // The sound device opens with the window, on an X server of the test's.
     TEST_XServer server;
     if (!server.running())
-        GTEST_SKIP() << "no X server: " << server.failure();
+        TEST_SKIP_WITHOUT() << "no X server: " << server.failure();
     TEST_ProcessResult run = TEST_run(
         VEKTA_PLAYER_EXE, {"--frames", "3", "--dt", "0.02"},
         {"SDL_AUDIODRIVER=no-such-driver", "DISPLAY=" + server.display(), "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"});

@@ -169,6 +169,26 @@ TEST_F(PlayerWindows, ASignalClosesEveryWindow)
     EXPECT_EQ(ended.m_iExitCode, 128 + SIGTERM) << ended.m_sErr;
 }
 
+TEST_F(PlayerWindows, ASignalStopsAKeyCallbackThatNeverReturns)
+{
+    // The key reaches the script outside any frame's update; the signal
+    // still stops it, and the document closes as after its last frame.
+    TEST_DocumentBuilder document;
+    document.add("init.lua", "local out = io.open('//out.txt', 'w'); out:write('written')\n"
+                             "function startup() setCallback(CB_EVENT, function(t)\n"
+                             "  if t == EVENT_KEY_DOWN then print('spinning') while true do end end\n"
+                             "end) end\n");
+    std::string path = m_oDir.write("spin.vk", document.build());
+    std::string input = m_oDir.write("keys.txt", "2 keyDown 65\n");
+    TEST_RunningProcess player(VEKTA_PLAYER_EXE, {"--size", "64x48", "--input", input, path}, m_aEnvironment);
+    ASSERT_TRUE(player.waitForError("spinning", 60)) << player.errorSoFar();
+    player.signal(SIGINT);
+    TEST_ProcessResult ended = player.finish(10);
+    EXPECT_EQ(ended.m_iExitCode, 128 + SIGINT) << ended.m_sErr;
+    EXPECT_NE(ended.m_sErr.find("interrupted"), std::string::npos) << ended.m_sErr;
+    EXPECT_EQ(TEST_readText(m_oDir.path("out.txt")), "written");
+}
+
 } // namespace
 
 namespace {

@@ -21,7 +21,8 @@ static void putU32(unsigned char *p, uint32_t value)
     putU16(p + 2, value >> 16);
 }
 
-VIEW_WavSound::VIEW_WavSound(const char *path) : m_poFile(nullptr), m_sPath(nullptr), m_uiDataBytes(0)
+VIEW_WavSound::VIEW_WavSound(const char *path, bool *failure)
+    : m_poFile(nullptr), m_sPath(nullptr), m_pbFailure(failure), m_uiDataBytes(0)
 {
     if (path == nullptr || path[0] == '\0') {
         UTIL_warn("No file named for the sound capture");
@@ -70,6 +71,8 @@ void VIEW_WavSound::fail(const char *what)
 {
     UTIL_warn("Writing the sound capture %s failed (%s): it keeps the sound written so far", m_sPath,
               what != nullptr ? what : "");
+    if (m_pbFailure != nullptr)
+        *m_pbFailure = true;
     fclose(m_poFile);
     m_poFile = nullptr;
 }
@@ -113,6 +116,9 @@ void VIEW_WavSound::finish()
     if (fclose(m_poFile) != 0)
         ok = false;
     m_poFile = nullptr;
-    if (!ok)
+    if (!ok) {
         UTIL_warn("Completing the sound capture %s failed: %s", m_sPath, strerror(errno));
+        if (m_pbFailure != nullptr)
+            *m_pbFailure = true;
+    }
 }

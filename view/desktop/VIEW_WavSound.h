@@ -22,7 +22,10 @@ public:
 
     // Creates (or replaces) the file at path and writes the header of an
     // empty sound; isOpen tells whether that worked (the reason is logged).
-    explicit VIEW_WavSound(const char *path);
+    // When failure is given, it is set to true if a later write or the
+    // completion fails, so that the caller learns it even after the output
+    // was deleted (the error report deletes it).
+    explicit VIEW_WavSound(const char *path, bool *failure = nullptr);
     ~VIEW_WavSound() override;
 
     bool isOpen() const { return m_poFile != nullptr; }
@@ -42,5 +45,6 @@ private:
 
     FILE *m_poFile;
     char *m_sPath;
+    bool *m_pbFailure;
     uint32_t m_uiDataBytes;
 };
