@@ -311,6 +311,22 @@ TEST_F(RendererMeshes, BuffersOfAFreedMeshDataAreNeverDrawnAgain)
     EXPECT_EQ(1, m_poRenderer->m_oMeshBuffers.getEntries());
 }
 
+TEST_F(RendererMeshes, AnUploadKeepsTheErrorsBeforeIt)
+{
+    // An error left pending before a frame that uploads vertex buffers is
+    // still there for the check after the frame.
+    newRenderer(VIEW_RENDER_MODE_VBO);
+    TestScene scene;
+    scene.addMesh(scene.square(1), scene.shadeless(MTH_Vector4D(1, 0, 0, 1)), 0, 0, 0);
+    glEnable(0x7fff); // not a capability: GL_INVALID_ENUM
+    m_poRenderer->beginFrame(nullptr, false);
+    m_poRenderer->renderViewport(&scene.m_oViewport, MTH_Vector2D(0, 0), MTH_Vector2D(m_iWidth, m_iHeight));
+    m_poRenderer->present(nullptr);
+    ASSERT_EQ(1, m_poRenderer->m_oMeshBuffers.getEntries());
+    EXPECT_EQ(static_cast<unsigned int>(GL_INVALID_ENUM), m_poRenderer->takeError());
+    EXPECT_EQ(static_cast<unsigned int>(GL_NO_ERROR), m_poRenderer->takeError());
+}
+
 TEST_F(RendererMeshes, EditedGeometryIsUploadedAgain)
 {
     newRenderer(VIEW_RENDER_MODE_VBO);

@@ -121,6 +121,26 @@ TEST_F(RendererMirror, MirrorWithoutGeometryReflectsNothing)
     }
 }
 
+TEST_F(RendererMirror, AFlattenedMirrorLeavesTheOneFoundBefore)
+{
+    // A second mirror, listed after the floor, whose frame flattens its
+    // plane to nothing: the floor keeps its own plane and reflects as alone.
+    UTIL_Bitmap alone, both;
+    {
+        MirrorScene scene;
+        picture(scene, alone);
+    }
+    MirrorScene scene;
+    MDL_Mesh *flat = scene.addMesh(scene.square(2), scene.m_poMirror, 0, 0, -5);
+    flat->editLocalFrame().m_oBasis = MTH_Matrix3x3(); // every element 0
+    MTH_Vector3D point, normal;
+    EXPECT_EQ(scene.m_poFloor, m_poRenderer->findMirror(&scene.m_oScene, point, normal));
+    EXPECT_DOUBLE_EQ(1, normal.length());
+    EXPECT_DOUBLE_EQ(0, point.m_fZ);
+    picture(scene, both);
+    expectSame(alone, both, "flattened mirror");
+}
+
 TEST_F(RendererMirror, VertexBuffersDrawTheSameReflectionsAndShadows)
 {
     // The mirror scene lit by a sun high to the right, whose shadow of the

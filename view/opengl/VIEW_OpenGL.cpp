@@ -23,7 +23,7 @@ int VIEW_parseGLVersion(const char *version)
 VIEW_OpenGL::VIEW_OpenGL()
     : m_fViewportWidth(0), m_fViewportHeight(0), m_sVersion(nullptr), m_sVendor(nullptr), m_sRenderer(nullptr),
       m_iVersion(0), m_iMaxTextureSize(0), m_iTextureFilter(2), m_iRenderMode(VIEW_RENDER_MODE_NONE),
-      m_bGlyphTexturesStale(false), m_bImageTexturesStale(false)
+      m_bGlyphTexturesStale(false), m_bImageTexturesStale(false), m_uiHeldError(GL_NO_ERROR)
 {
     m_oViewMatrix.setZero();
     m_oProjectionMatrix.setZero();
@@ -103,4 +103,11 @@ bool VIEW_OpenGL::releaseCurrent(void *)
 bool VIEW_OpenGL::flush(void *)
 {
     return true;
+}
+
+unsigned int VIEW_OpenGL::takeError()
+{
+    unsigned int error = m_uiHeldError;
+    m_uiHeldError = GL_NO_ERROR;
+    return error != GL_NO_ERROR ? error : glGetError();
 }

@@ -128,6 +128,10 @@ public:
     virtual bool releaseCurrent(void *context);
     virtual bool flush(void *context);
 
+    // The next pending OpenGL error, as glGetError gives it: first one that
+    // the renderer read (and so cleared) while checking its own uploads.
+    unsigned int takeError();
+
     // --- caches ---
     // Binds the texture's OpenGL texture, uploading it first when it is not
     // cached (a movie frame is refreshed when it changed); null when the
@@ -236,6 +240,9 @@ public:
     int m_iRenderMode;
     bool m_bGlyphTexturesStale;
     bool m_bImageTexturesStale;
+    // An error other than running out of memory that a vertex-buffer upload
+    // read while it looked for its own, held for takeError.
+    unsigned int m_uiHeldError;
     // Buffer names of destroyed mesh data, deleted at the next beginFrame
     // (when the context is current).
     UTIL_DynArray<uint32_t> m_oOrphanBuffers;

@@ -195,9 +195,15 @@ void VIEW_OpenGL::refreshBuffers(MDL_Mesh *mesh)
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers.m_uiElementBuffer);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(buffers.m_iNumTriangles) * 12, arrays.m_puiTriangles,
                  GL_DYNAMIC_COPY);
+    // Reading the errors clears them: any other than running out of memory
+    // (from here or from before) is held for whoever checks them.
     bool outOfMemory = false;
-    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
-        outOfMemory = outOfMemory || error == GL_OUT_OF_MEMORY;
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
+        if (error == GL_OUT_OF_MEMORY)
+            outOfMemory = true;
+        else if (m_uiHeldError == GL_NO_ERROR)
+            m_uiHeldError = error;
+    }
     if (outOfMemory)
         deleteBuffers(buffers); // drawn from client arrays; the next frame tries again
     else

@@ -50,11 +50,17 @@ MDL_Mesh *VIEW_OpenGL::findMirror(MDL_Scene *scene, MTH_Vector3D &point, MTH_Vec
         MTH_Vector3D p, n;
         if (!mirrorPlane(mesh, p, n))
             continue;
+        // A mesh whose frame flattens its plane away is passed over and
+        // leaves the plane of the one found before.
         const MTH_Frame &frame = mesh->getGlobalFrame();
-        frame.globalPoint(p, point);
-        frame.globalDirection(n, normal);
-        if (normal.normalize() > 0)
+        MTH_Vector3D globalPoint, globalNormal;
+        frame.globalPoint(p, globalPoint);
+        frame.globalDirection(n, globalNormal);
+        if (globalNormal.normalize() > 0) {
             mirror = mesh;
+            point = globalPoint;
+            normal = globalNormal;
+        }
     }
     return mirror;
 }
