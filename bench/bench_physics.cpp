@@ -17,6 +17,15 @@
 // (after about 5,300 steps); 1,000 bodies settle for 6 s (ODE rests after
 // about 5,500 steps, too long for this benchmark), 5,000 only fall and land,
 // and the column collapses.
+//
+// Measured on an 8-core machine (optimised build), ours / ODE: 100 bodies
+// 0.86 (penetration 0.027 against 0.057), 1,000 bodies 1.03 (0.049 against
+// 0.054), 5,000 bodies 1.35 (0.036 against 0.053), the column 1.19 (0.147
+// against 0.040). So the goal of at most ODE's time at no deeper penetration
+// holds for the small pile only; and our deep piles held in by walls never
+// come to rest (a contact a pair, pushed fully apart, keeps them trembling:
+// ODE's 100 rest after 5,313 steps, ours not within 40,000), while shallow
+// piles do.
 #include <benchmark/benchmark.h>
 
 #include <ode/ode.h>

@@ -94,6 +94,12 @@ double MDL_CollisionVolume::getRadius()
     return m_fRadius;
 }
 
+void MDL_CollisionVolume::setCollisionMask(uint32_t mask)
+{
+    m_uiCollisionMask = mask;
+    s_uiPlacementEdits++;
+}
+
 double MDL_SweepEndpoint::update()
 {
     if (m_poObject == nullptr)

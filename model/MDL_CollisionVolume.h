@@ -43,6 +43,10 @@ public:
     // half-diagonal sqrt(|r0|^2 + |r1|^2 + |r2|^2) for a box or a cylinder.
     // Any other shape keeps (and returns) the radius it had.
     double getRadius();
+    // Sets the collision mask. Its lowest bit decides whether the volume
+    // meets the scene's bounds, so the bodies' kept volume extents are
+    // worked out again.
+    void setCollisionMask(uint32_t mask);
 
     // --- fields, in order ---
     double m_fRadius;

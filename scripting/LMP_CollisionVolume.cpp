@@ -97,7 +97,7 @@ int LMP_CollisionVolume::setCollisionMask(lua_State *L)
     MDL_CollisionVolume *volume = getVolume();
     if (volume == nullptr)
         return 0;
-    volume->m_uiCollisionMask = lowBits(L, 1);
+    volume->setCollisionMask(lowBits(L, 1));
     return 0;
 }
 

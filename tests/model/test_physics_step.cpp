@@ -67,7 +67,10 @@ TEST(PhysicsStep, BoundContactsPushBodiesBackWithTheirEvents)
 // next.
 TEST(PhysicsStep, BoundsSeeWhatAnEventChanged)
 {
-    for (bool remove : {false, true}) {
+    // The event moves the body up, takes its lower ball away, or keeps that
+    // ball from the bounds (the lowest bit of its mask) and refuses the
+    // contact, so that nothing moves.
+    for (int change = 0; change < 3; change++) {
         PhysicsWorld w;
         w.m_oScene.setBounds(-2, 2, -DBL_MAX, DBL_MAX, 0, DBL_MAX);
         // One ball of the body against the wall at x = -2, one below the
@@ -77,18 +80,22 @@ TEST(PhysicsStep, BoundsSeeWhatAnEventChanged)
         w.m_poProxy->m_fnAction = [&](const PhysicsEvent &e) {
             if (e.m_iCode != 9 || e.m_oNormal != MTH_Vector3D(1, 0, 0))
                 return;
-            if (remove)
+            if (change == 0)
+                body->editGlobalPosition() = MTH_Vector3D(-1.8, 0, 5);
+            else if (change == 1)
                 low->unlinkFromParent();
             else
-                body->editGlobalPosition() = MTH_Vector3D(-1.8, 0, 5);
+                low->setCollisionMask(0xFFFFFFFEu);
+            w.m_poProxy->m_bAnswer = change != 2;
         };
         w.step(0);
         std::vector<MTH_Vector3D> normals;
         for (const PhysicsEvent &e : w.m_poProxy->collisions())
             if (e.m_iCode == 9)
                 normals.push_back(e.m_oNormal);
-        // Moved up or without its lower ball, the body is clear of the floor.
-        EXPECT_EQ((std::vector<MTH_Vector3D>{MTH_Vector3D(1, 0, 0)}), normals) << remove;
+        // Moved up, without its lower ball, or with that ball kept from the
+        // bounds, the body is clear of the floor.
+        EXPECT_EQ((std::vector<MTH_Vector3D>{MTH_Vector3D(1, 0, 0)}), normals) << change;
     }
 }
 

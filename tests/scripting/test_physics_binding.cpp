@@ -243,10 +243,10 @@ TEST(PhysicsBinding, BodiesFromTemplatesAndPointSpeeds)
     EXPECT_FALSE(f.reported()) << f.log();
 }
 
-// Contacts with the floor reach the script with the contact point, the
-// normal, the depth and the body with the object that touched (the mesh
-// that carries the volume when vertices are used).
-TEST(PhysicsBinding, BoundContactsReachTheScript)
+// Plays a document whose init.lua is given, over the sample models set
+// ("set.xml") whose cube (2 units wide) carries a box volume; steps its first
+// scene once and gives what its report() says then.
+std::string reportAfterOneStep(const char *init)
 {
     TEST_ModelsSetWriter writer = TEST_ModelsSetWriter::sample();
     TEST_ObjectRecord volume;
@@ -255,7 +255,23 @@ TEST(PhysicsBinding, BoundContactsReachTheScript)
     volume.m_sParent = "cube";
     volume.m_sExtra = "<volume_type>box</volume_type>";
     writer.addObject(volume);
-    TEST_DocumentBuilder document = ScriptDocument::withInit(R"(
+    TEST_DocumentBuilder document = ScriptDocument::withInit(init);
+    document.add("set.xml", writer.text());
+    ScriptDocument script(document);
+    if (!script.m_bOpened || !script.run() || script.m_oController.m_oScenes.m_iCount < 1)
+        return "not played: " + script.log();
+    script.m_oController.m_oScenes.m_pData[0]->step(0, script.m_poEngine);
+    if (script.m_oController.m_bHalted)
+        return "halted: " + script.log();
+    return TEST_runLua(script.state(), "return report()");
+}
+
+// Contacts with the floor reach the script with the contact point, the
+// normal, the depth and the body with the object that touched (the mesh
+// that carries the volume when vertices are used).
+TEST(PhysicsBinding, BoundContactsReachTheScript)
+{
+    const char *init = R"(
         function startup()
           scene = newScene("s")
           local set = newModelsSet("set.xml")
@@ -274,16 +290,40 @@ TEST(PhysicsBinding, BoundContactsReachTheScript)
             seen[#seen + 1] = "post " .. tostring(j > 0) .. " " .. tostring(b2)
           end)
         end
-        function report() return table.concat(seen, "|") end)");
-    document.add("set.xml", writer.text());
-    ScriptDocument script(document);
-    ASSERT_TRUE(script.m_bOpened);
-    ASSERT_TRUE(script.run()) << script.log();
-    MDL_Scene *scene = script.m_oController.m_oScenes.m_pData[0];
-    scene->step(0, script.m_poEngine);
-    EXPECT_EQ(TEST_runLua(script.state(), "return report()"),
-              "pre true 1 -1 -0.1 0 0 1 0.100000 true true nil nil|post true nil");
-    EXPECT_FALSE(script.m_oController.m_bHalted) << script.log();
+        function report() return table.concat(seen, "|") end)";
+    EXPECT_EQ(reportAfterOneStep(init), "pre true 1 -1 -0.1 0 0 1 0.100000 true true nil nil|post true nil");
+}
+
+TEST(PhysicsBinding, AStepsCallbacksComeInItsOrder)
+{
+    // Two crates on the floor, the second sliding into the first: the
+    // integration; the pair (contact, then its impulse) as b's interval
+    // opens, and again, still touching after that response, as a's closes;
+    // the floor body by body; then the end of the step.
+    const char *init = R"(
+        function startup()
+          scene = newScene("s")
+          local set = newModelsSet("set.xml")
+          local a, b = newRigidBody(scene, set:get("cube")), newRigidBody(scene, set:get("cube"))
+          a:setPosition(v3(0, 0, 0.95))
+          b:setPosition(v3(1.9, 0, 0.95))
+          b:setSpeed(v3(-1, 0, 0))
+          local names = {}
+          names[a], names[b] = "a", "b"
+          local function name(body) return names[body] or "-" end
+          seen = {}
+          scene:setCallback(CB_POST_INTEGRATION, function() seen[#seen + 1] = "8" end)
+          scene:setCallback(CB_PRE_COLLISION, function(s, p, n, d, b1, v1, b2, v2)
+            seen[#seen + 1] = "9 " .. name(b1) .. " " .. name(b2)
+            return true
+          end)
+          scene:setCallback(CB_POST_COLLISION, function(s, p, n, j, b1, v1, b2, v2)
+            seen[#seen + 1] = "10 " .. name(b1) .. " " .. name(b2)
+          end)
+          scene:setCallback(CB_MECHA, function() seen[#seen + 1] = "7" end)
+        end
+        function report() return table.concat(seen, ", ") end)";
+    EXPECT_EQ(reportAfterOneStep(init), "8, 9 b a, 10 b a, 9 a b, 10 a b, 9 a -, 10 a -, 9 b -, 10 b -, 7");
 }
 
 } // namespace
