@@ -133,10 +133,19 @@ bool CTRL_InputScript::parse(const char *text, const char *name, char *error, in
         error[0] = '\0';
     int lineNumber = 0;
     const char *p = text != nullptr ? text : "";
+    // A UTF-8 byte-order mark that an editor put in front is no part of the
+    // first line.
+    if (strncmp(p, "\xEF\xBB\xBF", 3) == 0)
+        p += 3;
     while (*p != '\0') {
         lineNumber++;
         const char *end = strchr(p, '\n');
         size_t length = end != nullptr ? static_cast<size_t>(end - p) : strlen(p);
+        // A comment may be as long as it likes: only what comes before it
+        // is read.
+        const char *comment = static_cast<const char *>(memchr(p, '#', length));
+        if (comment != nullptr)
+            length = static_cast<size_t>(comment - p);
         char line[MAX_LINE + 1];
         char reason[256];
         bool blank = false;

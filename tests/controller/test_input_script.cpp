@@ -27,17 +27,20 @@ TEST(InputScriptText, ReadsEveryVerbInFrameAndFileOrder)
 {
     CTRL_InputScript script;
     char error[512];
-    ASSERT_TRUE(script.parse("# a comment line\n"
-                             "3 mouseMove 10 20.5 shift control   # trailing comment\n"
-                             "\n"
-                             "1 keyDown 300\n"
-                             "3 mouseWheel 1 2 -120 shift\r\n"
-                             "  2\tmouseDown 5 6\n"
-                             "3 mouseMove 7 8 control\n"
-                             "1 keyUp 16\n"
-                             "4 mouseUp 5 6\n"
-                             "4 rightMouseDown 1e1 -2\n"
-                             "4 rightMouseUp 0 0",
+    // A byte-order mark in front, and a comment longer than any line.
+    std::string longComment = "4 mouseUp 5 6 # " + std::string(3000, 'x') + "\n";
+    ASSERT_TRUE(script.parse(("\xEF\xBB\xBF# a comment line\n"
+                              "3 mouseMove 10 20.5 shift control   # trailing comment\n"
+                              "\n"
+                              "1 keyDown 300\n"
+                              "3 mouseWheel 1 2 -120 shift\r\n"
+                              "  2\tmouseDown 5 6\n"
+                              "3 mouseMove 7 8 control\n"
+                              "1 keyUp 16\n" +
+                              longComment +
+                              "4 rightMouseDown 1e1 -2\n"
+                              "4 rightMouseUp 0 0")
+                                 .c_str(),
                              "in.txt", error, sizeof(error)))
         << error;
     ASSERT_EQ(script.count(), 9);
@@ -85,7 +88,7 @@ TEST(InputScriptText, ALineThatCannotBeReadNamesItsLine)
     for (const Case &c : cases)
         EXPECT_EQ(parseError(c.text).compare(0, strlen(c.message), c.message), 0)
             << c.text << " gave " << parseError(c.text);
-    std::string longLine = "1 keyDown 65 #" + std::string(2000, 'x');
+    std::string longLine = "1 keyDown 65 " + std::string(2000, ' ') + "# fine";
     EXPECT_NE(parseError(longLine.c_str()).find("in.txt:1: the line is longer than"), std::string::npos);
 }
 
