@@ -7,6 +7,7 @@
 #include "controller/desktop/CTRL_DrawingHost.h"
 #include "foundation/UTIL_Bitmap.h"
 #include "view/desktop/VIEW_EglContext.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ struct DrawingHost : ::testing::Test {
         char error[256];
         m_poContext = VIEW_EglContext::create(64, 48, error, sizeof(error));
         if (m_poContext == nullptr)
-            GTEST_SKIP() << "no OpenGL: " << error;
+            TEST_SKIP_WITHOUT() << "no OpenGL: " << error;
         m_oController.m_bRunning = true;
     }
     void TearDown() override

@@ -16,6 +16,7 @@
 #include "scripting/LMP_ScriptEngine.h"
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_XServer.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ struct Shell : ::testing::Test {
     void SetUp() override
     {
         if (!s_poServer->running())
-            GTEST_SKIP() << "no X server: " << s_poServer->failure();
+            TEST_SKIP_WITHOUT() << "no X server: " << s_poServer->failure();
     }
     std::string document(const std::string &name)
     {

@@ -1,6 +1,13 @@
 #include "tests/support/TEST_Support.h"
 
+#include <cstdlib>
 #include <lua.hpp>
+
+bool TEST_everythingMustRun()
+{
+    const char *value = std::getenv("VEKTA_TESTS_NEED_ALL");
+    return value != nullptr && value[0] != '\0' && value[0] != '0';
+}
 
 std::string TEST_runLua(lua_State *L, const std::string &source)
 {

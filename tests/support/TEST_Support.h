@@ -13,6 +13,20 @@
 
 struct lua_State;
 
+// Whether every test must run, none skipped for want of an X server or
+// OpenGL: VEKTA_TESTS_NEED_ALL is set (scripts/test, and so CI, sets it), so
+// that a broken machine fails the run instead of passing it by skipping the
+// drawing and window tests.
+bool TEST_everythingMustRun();
+
+// Leaves a test that needs what the machine lacks (an X server, OpenGL):
+// skipped, or failed when every test must run. Stream the reason into it:
+// TEST_SKIP_WITHOUT() << "no X server: " << why;
+#define TEST_SKIP_WITHOUT()                                                                                            \
+    return GTEST_MESSAGE_AT_(__FILE__, __LINE__, "",                                                                   \
+                             TEST_everythingMustRun() ? ::testing::TestPartResult::kFatalFailure                       \
+                                                      : ::testing::TestPartResult::kSkip)
+
 // Component by component within tolerance (GoogleTest failures name the
 // component).
 inline void expectNear(const MTH_Vector2D &expected, const MTH_Vector2D &actual, double tolerance = 1e-12)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/support/TEST_Process.h"
+#include "tests/support/TEST_Support.h"
 
 // An X server of the test's own (Xvfb on a free display, with GLX drawn by
 // Mesa's software rasteriser), for tests of windows; stopped with the
@@ -74,7 +75,7 @@ struct TEST_WindowTest : ::testing::Test {
     void SetUp() override
     {
         if (!m_oServer.running())
-            GTEST_SKIP() << "no X server for the window tests: " << m_oServer.failure();
+            TEST_SKIP_WITHOUT() << "no X server for the window tests: " << m_oServer.failure();
         m_aEnvironment = m_oServer.environment();
     }
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "view/desktop/VIEW_EglContext.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ TEST(EglContext, GivesACompatibilityContextWithDepthAndStencil)
     char error[256];
     VIEW_EglContext *context = VIEW_EglContext::create(40, 30, error, sizeof(error));
     if (context == nullptr)
-        GTEST_SKIP() << "no OpenGL: " << error;
+        TEST_SKIP_WITHOUT() << "no OpenGL: " << error;
     EXPECT_EQ(40, context->width());
     EXPECT_EQ(30, context->height());
     ASSERT_NE(nullptr, glGetString(GL_VERSION));
@@ -62,7 +63,7 @@ TEST(EglContext, ContextsKeepTheirOwnPixels)
     char error[256];
     VIEW_EglContext *a = VIEW_EglContext::create(8, 8, error, sizeof(error));
     if (a == nullptr)
-        GTEST_SKIP() << "no OpenGL: " << error;
+        TEST_SKIP_WITHOUT() << "no OpenGL: " << error;
     VIEW_EglContext *b = VIEW_EglContext::create(8, 8, error, sizeof(error));
     ASSERT_NE(nullptr, b) << error;
     unsigned char pixel[4];
