@@ -171,10 +171,11 @@ public:
     //   shows it is left without a texture;
     // - a sample: every sound that plays it falls silent (no sample);
     // - a font: every text that uses it takes the default font;
-    // - a material: every polyline that shows it is left without one.
+    // - a material: every polyline and image that shows it is left without
+    //   one.
     // Objects other than meshes let go through the forget function of their
-    // type code: the controller registers those of texts and polylines
-    // (CTRL_OverlayForget.h), other kinds register their own.
+    // type code: the controller registers those of texts, images and
+    // polylines (CTRL_OverlayForget.h), other kinds register their own.
     // When users had to let go, the diagnostic log says so: the script
     // deleted something that was still in use.
     MDL_Scene *addScene(const char *name);
@@ -234,7 +235,8 @@ public:
     // values; the modifiers shift, control and alt as keys 16, 17 and 18)
     // and mouse positions in view pixels from the view's top-left corner.
     //
-    // Keys set or clear their entry (code AND 255) of the key table and go,
+    // Keys 0 to 255 set or clear their entry of the key table (a code beyond
+    // them, a character typed on another layout, has none), and every key goes,
     // unless halted, as an event to the current viewport's script function
     // and, when that does not consume it, to the scripts' event callback.
     void keyDown(int code);

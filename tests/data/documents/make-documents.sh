@@ -52,7 +52,7 @@ done > sample/data/bytes.bin
 # name, size, method, MD5 of the contents; in the document's order.
 {
     echo "# name size method md5"
-    "$pack" --list sample.vk | while read -r size packed method name; do
+    "$pack" --list sample.vk | tail -n +2 | while read -r size packed method name; do
         echo "$name $(stat -c %s "sample/$name") $method $(md5sum < "sample/$name" | cut -d' ' -f1)"
     done
 } > sample.members
