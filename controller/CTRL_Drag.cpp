@@ -11,16 +11,6 @@
 
 namespace {
 
-bool isOverlay(int type)
-{
-    return type == OBJECT_TEXT || type == MDL_TYPE_RTF_TEXT || type == OBJECT_IMAGE || type == OBJECT_POLYLINE;
-}
-
-bool isFinite(const MTH_Vector3D &v)
-{
-    return std::isfinite(v.m_fX) && std::isfinite(v.m_fY) && std::isfinite(v.m_fZ);
-}
-
 double component(const MTH_Vector3D &v, int k)
 {
     return k == 0 ? v.m_fX : (k == 1 ? v.m_fY : v.m_fZ);
@@ -67,7 +57,7 @@ bool CTRL_Generic::dragVelocity(double dt, MTH_Vector3D &velocity)
     object->getGlobalFrame().globalPoint(m_oGrabPoint, grab);
     MDL_Scene *scene = object->getScene();
     MTH_Vector3D move;
-    if (isOverlay(object->getType())) {
+    if (MDL_isOverlayType(object->getType())) {
         // Overlays move in the viewport's plane.
         move = MTH_Vector3D(m_oViewportMouse.m_fX - grab.m_fX, m_oViewportMouse.m_fY - grab.m_fY, 0);
     } else {
@@ -79,7 +69,7 @@ bool CTRL_Generic::dragVelocity(double dt, MTH_Vector3D &velocity)
         move = target - grab;
     }
     MTH_Vector3D v = move * (1 / dt);
-    if (!isFinite(v))
+    if (!v.isFinite())
         return false;
     // No step longer than the object allows (a negative allowance is none).
     double step = scene != nullptr ? scene->getIntegrationStep() : 0;
@@ -119,7 +109,7 @@ void CTRL_Generic::applyDrag(MDL_Object *object, const MTH_Vector3D &velocity, d
             bone->movePoint(grab, target, m_poScriptEngine, &reached);
             o = o->getParent();
             v = (target - reached) * (1 / dt);
-            if (!isFinite(v))
+            if (!v.isFinite())
                 return;
             continue;
         }

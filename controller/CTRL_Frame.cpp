@@ -146,7 +146,7 @@ void CTRL_Generic::trackGrabPoint()
     int type = object->getType();
     MTH_Vector3D scenePoint;
     object->getGlobalFrame().globalPoint(m_oGrabPoint, scenePoint);
-    if (type == OBJECT_TEXT || type == MDL_TYPE_RTF_TEXT || type == OBJECT_IMAGE || type == OBJECT_POLYLINE) {
+    if (MDL_isOverlayType(type)) {
         if (!constrained)
             return;
         m_oViewportMouse = scenePoint;

@@ -97,13 +97,18 @@ void CTRL_Generic::reportError(const char *format, ...)
     va_end(args);
     UTIL_warnText(text);
 
-    if (m_poSound != nullptr) {
-        m_poSound->stop();
-        delete m_poSound;
-        m_poSound = nullptr;
-    }
+    closeSound();
     free(m_sErrorText);
     m_sErrorText = strdup(stageMessage(m_iLoadStage));
+}
+
+void CTRL_Generic::closeSound()
+{
+    if (m_poSound == nullptr)
+        return;
+    m_poSound->stop();
+    delete m_poSound;
+    m_poSound = nullptr;
 }
 
 bool CTRL_Generic::isKeyPressed(int code) const

@@ -122,6 +122,9 @@ public:
     // the message of the current load stage. The caller's text goes to the
     // diagnostic log only.
     virtual void reportError(const char *format, ...) __attribute__((format(printf, 2, 3)));
+    // Stops and deletes the sound output, if any (a capture is then
+    // complete); the error report does this too.
+    void closeSound();
 
     // Accessors for the script globals.
     bool isKeyPressed(int code) const;

@@ -11,11 +11,6 @@
 
 namespace {
 
-bool isFinite(const MTH_Vector3D &v)
-{
-    return std::isfinite(v.m_fX) && std::isfinite(v.m_fY) && std::isfinite(v.m_fZ);
-}
-
 // The barycentric weights of point p in the triangle (a, b, c), one per
 // corner; equal thirds for a triangle without area.
 MTH_Vector3D barycentric(const MTH_Vector3D &p, const MTH_Vector3D &a, const MTH_Vector3D &b, const MTH_Vector3D &c)
@@ -67,7 +62,7 @@ void CTRL_Generic::pick()
             frame.localPoint(MTH_Vector3D(u, v, 0), grab);
             // A basis that is flat along z has no full inverse: the point
             // in the overlay's own plane.
-            m_oGrabPoint = isFinite(grab) ? grab : MTH_Vector3D(local.m_fX, local.m_fY, 0);
+            m_oGrabPoint = grab.isFinite() ? grab : MTH_Vector3D(local.m_fX, local.m_fY, 0);
         }
     }
     if (m_poHoverObject != nullptr) {

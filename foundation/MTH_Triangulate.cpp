@@ -6,25 +6,18 @@
 // single-precision constant that it has always been.
 static const double kfEarEpsilon = static_cast<double>(1e-10f);
 
-static double cross(double ax, double ay, double bx, double by)
-{
-    return ax * by - ay * bx;
-}
-
 bool MTH_isEar(const UTIL_DynArray<MTH_Vector2D> &points, int u, int v, int w, int count, const int *remaining)
 {
     const MTH_Vector2D &a = points[remaining[u]];
     const MTH_Vector2D &b = points[remaining[v]];
     const MTH_Vector2D &c = points[remaining[w]];
-    if (cross(b.m_fX - a.m_fX, b.m_fY - a.m_fY, c.m_fX - a.m_fX, c.m_fY - a.m_fY) < kfEarEpsilon)
+    if ((b - a).cross(c - a) < kfEarEpsilon)
         return false;
     for (int i = 0; i < count; i++) {
         if (i == u || i == v || i == w)
             continue;
         const MTH_Vector2D &p = points[remaining[i]];
-        if (cross(c.m_fX - b.m_fX, c.m_fY - b.m_fY, p.m_fX - b.m_fX, p.m_fY - b.m_fY) >= 0 &&
-            cross(a.m_fX - c.m_fX, a.m_fY - c.m_fY, p.m_fX - c.m_fX, p.m_fY - c.m_fY) >= 0 &&
-            cross(b.m_fX - a.m_fX, b.m_fY - a.m_fY, p.m_fX - a.m_fX, p.m_fY - a.m_fY) >= 0)
+        if ((c - b).cross(p - b) >= 0 && (a - c).cross(p - c) >= 0 && (b - a).cross(p - a) >= 0)
             return false;
     }
     return true;

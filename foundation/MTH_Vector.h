@@ -13,6 +13,9 @@ struct MTH_Vector2D {
     MTH_Vector2D operator-(const MTH_Vector2D &o) const { return MTH_Vector2D(m_fX - o.m_fX, m_fY - o.m_fY); }
     MTH_Vector2D operator*(double s) const { return MTH_Vector2D(m_fX * s, m_fY * s); }
     double dot(const MTH_Vector2D &o) const { return m_fX * o.m_fX + m_fY * o.m_fY; }
+    // The z of the cross product of the two in the plane: positive when o
+    // turns counter-clockwise from this.
+    double cross(const MTH_Vector2D &o) const { return m_fX * o.m_fY - m_fY * o.m_fX; }
     double length() const { return std::sqrt(dot(*this)); }
 };
 
@@ -63,6 +66,7 @@ struct MTH_Vector3D {
                             m_fX * o.m_fY - m_fY * o.m_fX);
     }
     double lengthSquared() const { return dot(*this); }
+    bool isFinite() const { return std::isfinite(m_fX) && std::isfinite(m_fY) && std::isfinite(m_fZ); }
     double length() const { return std::sqrt(dot(*this)); }
     // Scales the vector to unit length and returns the length it had; a
     // vector whose length is not greater than 0 is left as it is.

@@ -187,11 +187,6 @@ MTH_Vector3D edgePoint(const Least &least, const MTH_Vector3D &u, const MTH_Vect
     return least.m_oSupportA + u * t;
 }
 
-bool finite(const MTH_Vector3D &v)
-{
-    return std::isfinite(v.m_fX) && std::isfinite(v.m_fY) && std::isfinite(v.m_fZ);
-}
-
 // Hands out a least overlap as the contact; nothing when no axis could be
 // tested at all.
 bool result(const Least &least, MTH_Vector3D &P, MTH_Vector3D &n, double &d)
@@ -444,7 +439,7 @@ int MDL_Collision::findContact(MDL_CollisionVolume *A, MDL_CollisionVolume *B, M
     // A contact must push along a unit direction by a finite amount: a zero
     // normal (a sphere centre on a cylinder's rim) or anything not finite
     // gives none.
-    if (!(d > 0) || !std::isfinite(d) || !finite(P) || !finite(n))
+    if (!(d > 0) || !std::isfinite(d) || !P.isFinite() || !n.isFinite())
         return REFUSED;
     double length = n.length();
     return length > 0.5 && length < 1.5 ? FOUND : REFUSED;

@@ -23,6 +23,13 @@ enum {
 // reader skips such objects.
 enum { MDL_TYPE_RTF_TEXT = 9 };
 
+// Whether objects of the type are drawn over the 3D view (the scene's
+// overlay list): texts, "RtfText", images and polylines.
+inline bool MDL_isOverlayType(int type)
+{
+    return type == OBJECT_TEXT || type == MDL_TYPE_RTF_TEXT || type == OBJECT_IMAGE || type == OBJECT_POLYLINE;
+}
+
 // One past the highest type code.
 enum { MDL_TYPE_COUNT = 15 };
 

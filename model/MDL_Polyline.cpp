@@ -20,20 +20,15 @@ void copyPoints(UTIL_DynArray<MTH_Vector2D> &to, const UTIL_DynArray<MTH_Vector2
                sizeof(MTH_Vector2D) * static_cast<size_t>(from.m_iCount));
 }
 
-double cross(const MTH_Vector2D &a, const MTH_Vector2D &b)
-{
-    return a.m_fX * b.m_fY - a.m_fY * b.m_fX;
-}
-
 // Whether p lies in the triangle (a, b, c) or on its edges, whichever way it
 // turns; a triangle without area holds nothing.
 bool inTriangle(const MTH_Vector2D &p, const MTH_Vector2D &a, const MTH_Vector2D &b, const MTH_Vector2D &c)
 {
-    double area = cross(b - a, c - a);
+    double area = (b - a).cross(c - a);
     if (!(area > 0) && !(area < 0))
         return false;
     double s = area > 0 ? 1 : -1;
-    return s * cross(b - a, p - a) >= 0 && s * cross(c - b, p - b) >= 0 && s * cross(a - c, p - c) >= 0;
+    return s * (b - a).cross(p - a) >= 0 && s * (c - b).cross(p - b) >= 0 && s * (a - c).cross(p - c) >= 0;
 }
 
 } // namespace

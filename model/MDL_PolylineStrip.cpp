@@ -16,11 +16,6 @@ const double kfCapLeftV = 0.1464466094067262;
 // when the line doubles back.
 const double kfStraightSine = 0.2;
 
-double cross(const MTH_Vector2D &a, const MTH_Vector2D &b)
-{
-    return a.m_fX * b.m_fY - a.m_fY * b.m_fX;
-}
-
 MTH_Vector2D leftNormal(const MTH_Vector2D &t)
 {
     return MTH_Vector2D(-t.m_fY, t.m_fX);
@@ -140,7 +135,7 @@ public:
     {
         const MTH_Vector2D d = direction(previous, g), h = direction(g, next);
         const MTH_Vector2D nh = leftNormal(h);
-        const double s = cross(d, h), c = d.dot(h);
+        const double s = d.cross(h), c = d.dot(h);
         const double u = m_fK * arc, uOut = m_fK * arcOut;
         if (!(std::fabs(s) >= kfStraightSine)) {
             // Nearly straight, or doubling back: the corners across the next

@@ -1,8 +1,9 @@
 #include "PLAYER_Options.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
+
+#include "controller/desktop/CTRL_LanguageChooser.h"
 
 namespace {
 
@@ -40,8 +41,6 @@ const Option OPTIONS[] = {
     {HELP, "--help", "-h", nullptr, "print this help and exit"},
     {VERSION, "--version", nullptr, nullptr, "print the player's version and exit"},
 };
-
-const char *const LANGUAGES[] = {"FR", "DE", "IT", "ES", "RU", "ZH", "US"};
 
 bool parseLong(const char *text, long &value)
 {
@@ -116,18 +115,16 @@ bool apply(const Option &option, const char *value, PLAYER_Options &options, std
         options.m_iHeight = h;
         return true;
     }
-    case LANGUAGE:
-        if (value != nullptr && strlen(value) == 2) {
-            std::string code = {static_cast<char>(toupper(static_cast<unsigned char>(value[0]))),
-                                static_cast<char>(toupper(static_cast<unsigned char>(value[1])))};
-            for (const char *known : LANGUAGES)
-                if (code == known) {
-                    options.m_sLanguage = code;
-                    return true;
-                }
+    case LANGUAGE: {
+        // The codes the window's language chooser offers, in either case.
+        int choice = CTRL_LanguageChooser::choiceOf(value);
+        if (choice >= 0) {
+            options.m_sLanguage = CTRL_LanguageChooser::code(choice);
+            return true;
         }
         error = "--language needs one of FR, DE, IT, ES, RU, ZH and US";
         return false;
+    }
     case AUDIO_OUT:
         if (value == nullptr || value[0] == '\0') {
             error = "--audio-out needs the name of a WAV file";

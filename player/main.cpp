@@ -49,7 +49,7 @@ static std::string builtInDocument()
 // closes as after its last frame: nothing of the stop is reported. A
 // document that fails to open draws one frame, with its message, when a
 // screenshot is asked for.
-static bool playHeadless(const std::string &path, const PLAYER_Options &options, CTRL_InputScript *input)
+static bool playHeadless(const std::string &path, const PLAYER_Options &options, const CTRL_InputScript *input)
 {
     // The controller owns the engine and deletes it.
     CTRL_Desktop controller(new LMP_ScriptEngine());
@@ -60,17 +60,11 @@ static bool playHeadless(const std::string &path, const PLAYER_Options &options,
     // still leaves a complete (silent) capture, never an earlier run's file.
     if (!controller.openSound(false, options.m_sAudioOut.empty() ? nullptr : options.m_sAudioOut.c_str()))
         return false;
-    bool opened = controller.openDocument(path.c_str());
-    if (!opened && !controller.m_bHalted) {
-        // An empty or unreadable file fails without a report; the user must
-        // still learn that nothing was played.
-        controller.reportError("Document %s could not be read", path.c_str());
-    }
+    bool halted = !controller.openDocumentOrReport(path.c_str());
     UTIL_Bitmap shot;
     bool wantShot = !options.m_sScreenshot.empty();
     // A document halted before its first frame draws only the frame of its
     // message, and only for a screenshot.
-    bool halted = controller.m_bHalted;
     long frames = halted ? 1 : options.m_iFrames;
     if (!halted || wantShot) {
         CTRL_HeadlessHost host(&controller, options.m_iWidth, options.m_iHeight);
@@ -82,28 +76,10 @@ static bool playHeadless(const std::string &path, const PLAYER_Options &options,
             }
             fprintf(stderr, "vekta: no OpenGL (%s): drawing nothing\n", host.failure());
         }
-        if (input != nullptr)
-            input->rewind();
         host.setInput(input);
         host.run(frames, options.m_fDeltaTime, wantShot ? &shot : nullptr);
     }
-    bool ok = true;
-    controller.closeSound();
-    if (controller.captureFailed())
-        ok = false; // the capture said why
-    if (controller.m_bHalted) {
-        fprintf(stderr, "%s\n", controller.m_sErrorText);
-        ok = false;
-    }
-    if (wantShot) {
-        if (shot.m_pucData == nullptr) {
-            fprintf(stderr, "vekta: no screenshot written: the last frame drew nothing that could be read\n");
-            return false;
-        }
-        if (!shot.writePng(options.m_sScreenshot.c_str()))
-            return false; // the writer said why
-    }
-    return ok;
+    return controller.finishPlay(wantShot ? options.m_sScreenshot.c_str() : nullptr, shot);
 }
 
 // Plays the documents in windows, all at once; false when one failed or no
@@ -148,7 +124,7 @@ int main(int argc, char **argv)
     }
     // Every document gets the same input events.
     CTRL_InputScript inputFile;
-    CTRL_InputScript *input = nullptr;
+    const CTRL_InputScript *input = nullptr;
     if (!options.m_sInput.empty()) {
         char reason[1024];
         if (!inputFile.load(options.m_sInput.c_str(), reason, sizeof(reason))) {

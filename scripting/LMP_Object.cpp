@@ -836,7 +836,7 @@ int LMP_Object::handleCallback(UTIL_EventHost *host, int code, va_list args)
     if (L == nullptr || object == nullptr || !lua_checkstack(L, 8))
         return 0;
     int top = lua_gettop(L);
-    if (code == CB_MOUSE_DOWN || code == CB_MOUSE_UP || code == CB_MOUSE_CLICK) {
+    if (code == CTRL_CB_MOUSE_DOWN || code == CTRL_CB_MOUSE_UP || code == CTRL_CB_MOUSE_CLICK) {
         MDL_Object *picked = va_arg(args, MDL_Object *);
         const MTH_Vector3D *point = va_arg(args, const MTH_Vector3D *);
         lua_rawgeti(L, LUA_REGISTRYINDEX, function);
@@ -851,7 +851,7 @@ int LMP_Object::handleCallback(UTIL_EventHost *host, int code, va_list args)
         lua_settop(L, top);
         return ok ? 1 : 0;
     }
-    if (code == CB_MOVED) {
+    if (code == CTRL_CB_MOVED) {
         lua_rawgeti(L, LUA_REGISTRYINDEX, function);
         if (LMP_iPushProxy(L, object) == 0)
             lua_pushnil(L);

@@ -29,10 +29,11 @@ public:
     enum { REF_SELF = 1, REF_LOCAL = 2, REF_GLOBAL = 3 };
     // Interpolation modes of interpolateBasis and interpolatePosition.
     enum { INTERPOL_LINEAR = 0, INTERPOL_SIN = 1, INTERPOL_BEGSIN = 2, INTERPOL_ENDSIN = 3 };
-    // Object events (the scripts' CB_ ids) and the number of callback slots.
-    // The mouse events carry (MDL_Object *picked, const MTH_Vector3D *point),
-    // CB_MOVED nothing.
-    enum { CB_MOUSE_DOWN = 3, CB_MOUSE_UP = 4, CB_MOUSE_CLICK = 5, CB_MOVED = 6, CB_MAX = 11 };
+    // The number of callback slots (the scripts' CB_ ids 1 to 11). The
+    // object events are the controller's CTRL_CB_ codes: the mouse events
+    // carry (MDL_Object *picked, const MTH_Vector3D *point), CTRL_CB_MOVED
+    // nothing.
+    enum { CB_MAX = 11 };
 
     // Wraps an existing engine object and binds itself into its handle
     // (a proxy bound before is detached).

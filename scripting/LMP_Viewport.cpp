@@ -14,8 +14,6 @@
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_ValueTypes.h"
 
-enum { VIEWPORT_CB_EVENT = 2 };
-
 static const double s_fDegree = 0.017453292519943295;
 
 LMP_Viewport::LMP_Viewport(MDL_Viewport *viewport) : LMP_Proxy(viewport), m_aiCallbackRefs()
@@ -52,9 +50,9 @@ LMP_Viewport *LMP_Viewport::create(lua_State *L)
 int LMP_Viewport::handleCallback(UTIL_EventHost *host, int code, va_list args)
 {
     LMP_ScriptEngine *engine = LMP_ScriptEngine::of(host);
-    if (code != VIEWPORT_CB_EVENT || engine == nullptr || engine->m_poLuaState == nullptr)
+    if (code != CTRL_CB_EVENT || engine == nullptr || engine->m_poLuaState == nullptr)
         return 0;
-    int reference = m_aiCallbackRefs[VIEWPORT_CB_EVENT - 1];
+    int reference = m_aiCallbackRefs[CTRL_CB_EVENT - 1];
     const CTRL_ScriptEvent *event = va_arg(args, const CTRL_ScriptEvent *);
     MDL_Viewport *viewport = getViewport();
     if (reference == 0 || event == nullptr || viewport == nullptr)

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "controller/desktop/CTRL_SdlInput.h"
+#include "foundation/UTIL_Bitmap.h"
 #include "foundation/UTIL_Log.h"
 #include "view/desktop/VIEW_SdlCursor.h"
 #include "view/desktop/VIEW_SdlSound.h"
@@ -27,14 +28,12 @@ CTRL_Desktop::CTRL_Desktop(CTRL_ScriptEngine *engine)
 CTRL_Desktop::~CTRL_Desktop()
 {
     delete m_poSdlInput;
-    delete m_poSound;
-    m_poSound = nullptr;
+    closeSound();
 }
 
 bool CTRL_Desktop::openSound(bool device, const char *capturePath)
 {
-    delete m_poSound;
-    m_poSound = nullptr;
+    closeSound();
     if (capturePath != nullptr) {
         VIEW_WavSound *capture = new VIEW_WavSound(capturePath, &m_bCaptureFailed);
         if (!capture->isOpen()) {
@@ -57,13 +56,32 @@ bool CTRL_Desktop::openSound(bool device, const char *capturePath)
     return true;
 }
 
-void CTRL_Desktop::closeSound()
+bool CTRL_Desktop::openDocumentOrReport(const char *path)
 {
-    if (m_poSound == nullptr)
-        return;
-    m_poSound->stop();
-    delete m_poSound;
-    m_poSound = nullptr;
+    if (!openDocument(path) && !m_bHalted)
+        reportError("Document %s could not be read", path);
+    return !m_bHalted;
+}
+
+bool CTRL_Desktop::finishPlay(const char *screenshotPath, const UTIL_Bitmap &shot)
+{
+    bool ok = true;
+    closeSound();
+    if (m_bCaptureFailed)
+        ok = false; // the capture said why
+    if (m_bHalted) {
+        fprintf(stderr, "%s\n", m_sErrorText);
+        ok = false;
+    }
+    if (screenshotPath != nullptr) {
+        if (shot.m_pucData == nullptr) {
+            fprintf(stderr, "vekta: no screenshot written: the last frame drew nothing that could be read\n");
+            ok = false;
+        } else if (!shot.writePng(screenshotPath)) {
+            ok = false; // the writer said why
+        }
+    }
+    return ok;
 }
 
 void CTRL_Desktop::setCursor(int kind)

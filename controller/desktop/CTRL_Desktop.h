@@ -3,6 +3,7 @@
 #include "controller/CTRL_Generic.h"
 
 class CTRL_SdlInput;
+class UTIL_Bitmap;
 union SDL_Event;
 
 // The controller of this platform (Linux desktop). Its window and sound
@@ -20,11 +21,16 @@ public:
     // device, or the output that plays nothing when no device opens (said
     // in one line); else the output that plays nothing.
     bool openSound(bool device, const char *capturePath);
-    // Stops and deletes the sound output: a capture is then complete.
-    void closeSound();
-    // Whether writing the sound capture failed part-way (what was written
-    // stays a valid file, but the capture is short).
-    bool captureFailed() const { return m_bCaptureFailed; }
+    // Opens the document at path for a host. An empty or unreadable file,
+    // which fails without the error report, is reported here, so that the
+    // user sees that nothing can be played. False when the controller is
+    // halted.
+    bool openDocumentOrReport(const char *path);
+    // Ends what a host played: completes the sound output, says the error
+    // report's message on standard error, and writes shot (what the last
+    // frame drew) as the PNG file screenshotPath when that is not null.
+    // False when the document failed or the capture or screenshot did.
+    bool finishPlay(const char *screenshotPath, const UTIL_Bitmap &shot);
 
     // The cursor kind asked for last (0 arrow, 1 crosshair, 2 closed hand,
     // 3 open hand), shown at once while SDL's video runs; the window shell
@@ -65,5 +71,7 @@ public:
 
 private:
     CTRL_SdlInput *m_poSdlInput; // made with the first event delivered
-    bool m_bCaptureFailed;       // set by the capture through the pointer it was given
+    // Set by the sound capture, through the pointer it was given, when
+    // writing it failed part-way (what was written stays a valid file).
+    bool m_bCaptureFailed;
 };

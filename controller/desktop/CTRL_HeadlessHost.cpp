@@ -58,7 +58,7 @@ long CTRL_HeadlessHost::run(long frames, double deltaTime, UTIL_Bitmap *lastFram
     long done = 0;
     while ((frames < 0 || done < frames) && CTRL_Interrupt::signal() == 0) {
         if (m_poInput != nullptr)
-            m_poInput->deliver(m_poController, done + 1);
+            m_poInput->deliver(m_poController, done + 1, m_iNextInput);
         if (m_poContext != nullptr)
             m_oDrawing.refresh(m_poContext, m_poContext->width(), m_poContext->height(), deltaTime);
         else

@@ -42,12 +42,17 @@ public:
     long run(long frames, double deltaTime, UTIL_Bitmap *lastFrame = nullptr);
 
     // Events to hand the controller before each frame (not owned; null:
-    // none).
-    void setInput(CTRL_InputScript *input) { m_poInput = input; }
+    // none), from the first one on.
+    void setInput(const CTRL_InputScript *input)
+    {
+        m_poInput = input;
+        m_iNextInput = 0;
+    }
 
 private:
     CTRL_Generic *m_poController;
-    CTRL_InputScript *m_poInput = nullptr;
+    const CTRL_InputScript *m_poInput = nullptr;
+    int m_iNextInput = 0;       // the next event of m_poInput to hand over
     VIEW_Generic *m_poRenderer; // without OpenGL
     VIEW_Null m_oNullRenderer;
     VIEW_EglContext *m_poContext;

@@ -50,13 +50,10 @@ bool readNumber(const char *token, double &value)
     return end != token && *end == '\0' && std::isfinite(value);
 }
 
-// Reads one line (without its comment) into event; false with the reason,
+// Reads one line (its comment already cut off) into event; false with the reason,
 // true with blank set for a line without an event.
 bool readLine(char *line, CTRL_InputScript::Event &event, bool &blank, char *reason, int reasonSize)
 {
-    char *comment = strchr(line, '#');
-    if (comment != nullptr)
-        *comment = '\0';
     char *tokens[MAX_TOKENS + 1];
     int n = 0;
     for (char *token = strtok(line, " \t\r\v\f"); token != nullptr; token = strtok(nullptr, " \t\r\v\f")) {
@@ -128,7 +125,6 @@ bool readLine(char *line, CTRL_InputScript::Event &event, bool &blank, char *rea
 bool CTRL_InputScript::parse(const char *text, const char *name, char *error, int errorSize)
 {
     m_oEvents.resize(0);
-    m_iNext = 0;
     if (error != nullptr && errorSize > 0)
         error[0] = '\0';
     int lineNumber = 0;
@@ -185,7 +181,6 @@ bool CTRL_InputScript::parse(const char *text, const char *name, char *error, in
 bool CTRL_InputScript::load(const char *path, char *error, int errorSize)
 {
     m_oEvents.resize(0);
-    m_iNext = 0;
     FILE *file = fopen(path, "rb");
     if (file == nullptr) {
         snprintf(error, static_cast<size_t>(errorSize), "%s: cannot be read (%s)", path, strerror(errno));
@@ -214,11 +209,6 @@ bool CTRL_InputScript::load(const char *path, char *error, int errorSize)
         }
     text.append('\0');
     return parse(text.m_pData, path, error, errorSize);
-}
-
-void CTRL_InputScript::deliver(CTRL_Generic *controller, long frame)
-{
-    deliver(controller, frame, m_iNext);
 }
 
 void CTRL_InputScript::deliver(CTRL_Generic *controller, long frame, int &next) const

@@ -30,14 +30,10 @@ public:
     // The same for a text held in memory, named name in messages.
     bool parse(const char *text, const char *name, char *error, int errorSize);
 
-    // Hands the controller every event not yet delivered whose frame is at
-    // most frame.
-    void deliver(CTRL_Generic *controller, long frame);
-    // The same from the event at next on, for a reader of its own (each of
-    // the windows that play the events): next moves past what was handed.
+    // Hands the controller the events from the one at next on whose frame
+    // is at most frame; next moves past what was handed. Each reader (a
+    // window, the headless host) keeps its own next.
     void deliver(CTRL_Generic *controller, long frame, int &next) const;
-    // Starts again from the first event (for the next document).
-    void rewind() { m_iNext = 0; }
     int count() const { return m_oEvents.m_iCount; }
 
     enum Verb {
@@ -61,5 +57,4 @@ public:
 
 private:
     UTIL_DynArray<Event> m_oEvents; // by frame, then in file order
-    int m_iNext = 0;
 };

@@ -3,9 +3,7 @@
 #include <climits>
 
 #include "controller/CTRL_Generic.h"
-#include "controller/desktop/CTRL_Desktop.h"
 #include "foundation/UTIL_UTF8.h"
-#include "view/desktop/VIEW_SdlCursor.h"
 
 namespace {
 
@@ -205,15 +203,12 @@ bool CTRL_SdlInput::handle(const SDL_Event &event)
             else
                 m_poController->rightMouseUp(x, y);
         }
-        showCursor();
         return true;
     }
     case SDL_MOUSEMOTION:
         m_fMouseX = event.motion.x;
         m_fMouseY = event.motion.y;
         m_poController->mouseMove(shift(), control(), event.motion.x * m_fScaleX, event.motion.y * m_fScaleY);
-        // After every motion the cursor is shown again.
-        showCursor();
         return true;
     case SDL_MOUSEWHEEL: {
 #if SDL_VERSION_ATLEAST(2, 0, 18)
@@ -234,13 +229,4 @@ bool CTRL_SdlInput::handle(const SDL_Event &event)
     default:
         return false;
     }
-}
-
-void CTRL_SdlInput::showCursor()
-{
-    // One pointer for all windows: the kind of the controller whose window
-    // the events come from.
-    CTRL_Desktop *desktop = dynamic_cast<CTRL_Desktop *>(m_poController);
-    if (desktop != nullptr)
-        VIEW_SdlCursor::show(desktop->m_iCursor);
 }

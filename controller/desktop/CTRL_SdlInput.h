@@ -74,8 +74,6 @@ private:
     void press(const char *text);
     // The codes of a key's press, kept until its release.
     std::vector<int> &codesOf(SDL_Scancode scancode);
-    // Shows the cursor kind a desktop controller asked for last.
-    void showCursor();
 
     CTRL_Generic *m_poController;
     double m_fScaleX, m_fScaleY;

@@ -137,11 +137,7 @@ bool CTRL_Shell::openWindow(const std::string &path, Origin origin, int width, i
         window->m_bClosing = true;
         return true;
     }
-    if (!controller->openDocument(path.c_str()) && !controller->m_bHalted) {
-        // An empty or unreadable file fails without a report; the window
-        // must still show that nothing can be played.
-        controller->reportError("Document %s could not be read", path.c_str());
-    }
+    controller->openDocumentOrReport(path.c_str());
     controller->m_bRunning = true;
     return true;
 }
@@ -392,22 +388,9 @@ void CTRL_Shell::run()
 
 void CTRL_Shell::finish(Window *window)
 {
-    CTRL_Desktop *controller = window->m_poController;
-    if (controller->m_bHalted) {
-        fprintf(stderr, "%s\n", controller->m_sErrorText);
+    const char *screenshot = window->m_bScreenshot ? m_oSettings.m_sScreenshot.c_str() : nullptr;
+    if (!window->m_poController->finishPlay(screenshot, window->m_oShot))
         m_bFailed = true;
-    }
-    controller->closeSound();
-    if (controller->captureFailed())
-        m_bFailed = true; // the capture said why
-    if (window->m_bScreenshot) {
-        if (window->m_oShot.m_pucData == nullptr) {
-            fprintf(stderr, "vekta: no screenshot written: the last frame drew nothing that could be read\n");
-            m_bFailed = true;
-        } else if (!window->m_oShot.writePng(m_oSettings.m_sScreenshot.c_str())) {
-            m_bFailed = true; // the writer said why
-        }
-    }
     delete window;
 }
 

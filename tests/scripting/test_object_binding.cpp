@@ -276,7 +276,7 @@ struct EventFixture : ObjectFixture {
 
 TEST(ObjectBinding, MouseEventsCallTheRegisteredFunction)
 {
-    static const int codes[] = {LMP_Object::CB_MOUSE_DOWN, LMP_Object::CB_MOUSE_UP, LMP_Object::CB_MOUSE_CLICK};
+    static const int codes[] = {CTRL_CB_MOUSE_DOWN, CTRL_CB_MOUSE_UP, CTRL_CB_MOUSE_CLICK};
     for (int code : codes) {
         EventFixture f;
         MTH_Vector3D point(1, 2, 3);
@@ -296,17 +296,17 @@ TEST(ObjectBinding, MovedEventsAndFailures)
 {
     EventFixture f;
     f.run("o:setCallback(CB_MOVED, function(self, extra) log[1] = self:getName() .. tostring(extra) end)");
-    EXPECT_EQ(f.post(LMP_Object::CB_MOVED, nullptr, nullptr), 1);
+    EXPECT_EQ(f.post(CTRL_CB_MOVED, nullptr, nullptr), 1);
     EXPECT_EQ(f.run("return log[1]"), "onil");
     // A function that raises does not consume the event.
     f.run("o:setCallback(CB_MOUSE_DOWN, function() error('boom') end)");
     MTH_Vector3D point;
-    EXPECT_EQ(f.post(LMP_Object::CB_MOUSE_DOWN, f.m_poObject, &point), 0);
+    EXPECT_EQ(f.post(CTRL_CB_MOUSE_DOWN, f.m_poObject, &point), 0);
     EXPECT_NE(f.log().find("boom"), std::string::npos);
     f.clearReport();
     // A function registered for an id that is no object event.
     f.run("o:setCallback(CB_MECHA, record)");
-    EXPECT_EQ(f.post(LMP_Object::CB_MOUSE_DOWN + 4, f.m_poObject, &point), 0);
+    EXPECT_EQ(f.post(CTRL_CB_MOUSE_DOWN + 4, f.m_poObject, &point), 0);
     EXPECT_NE(f.log().find("Unhandled object callback"), std::string::npos);
     f.clearReport();
     // Ids without a slot are ignored, and their references given back.
@@ -318,7 +318,7 @@ TEST(ObjectBinding, MovedEventsAndFailures)
     // A halted controller calls nothing.
     f.run("o:setCallback(CB_MOVED, record)");
     f.m_poController->m_bHalted = true;
-    EXPECT_EQ(f.post(LMP_Object::CB_MOVED, nullptr, nullptr), 0);
+    EXPECT_EQ(f.post(CTRL_CB_MOVED, nullptr, nullptr), 0);
 }
 
 } // namespace
