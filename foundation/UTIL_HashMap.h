@@ -162,6 +162,16 @@ public:
         clearAll([](V &) {});
     }
 
+    // clearAll(action), then the bucket array goes too: the map is as new.
+    template <typename F> void release(F action)
+    {
+        clearAll(action);
+        std::free(m_ppoBuckets);
+        m_ppoBuckets = nullptr;
+        m_iCapacity = 0;
+        m_iMultiplier = 1;
+    }
+
     // Calls action (callable with Node *) for every node, bucket by bucket,
     // each chain from its head. The action must not change the map.
     template <typename F> void forEach(F action) const

@@ -165,7 +165,7 @@ void Pass::run(int count)
         if (V == nullptr || V->m_bDeleted)
             continue;
         // A volume outside the list may have been moved by script code.
-        const int slot = m_oTables.slotOf(V);
+        const int slot = V->m_iSweepSlot; // given by the tables' start
         if (!m_oTables.isActive(slot))
             m_oTables.read(slot);
         // The list is read afresh at each turn: a response may run scripts.
@@ -197,15 +197,8 @@ void MDL_Collision::collide(MDL_Scene &scene, UTIL_EventHost *events)
     }
     sortEndpoints(scene.m_oSweepEndpoints.m_pData, count);
 
-    // One set of tables serves every pass; a pass started while another
-    // runs gets its own.
+    // One set of tables serves every pass (passes never nest: only the
+    // scene's step runs one).
     static MDL_SweepTables s_oTables;
-    if (s_oTables.m_bBusy) {
-        MDL_SweepTables own;
-        Pass(scene, events, own).run(count);
-        return;
-    }
-    s_oTables.m_bBusy = true;
     Pass(scene, events, s_oTables).run(count);
-    s_oTables.m_bBusy = false;
 }

@@ -72,12 +72,6 @@ void volumeExtent(MDL_RigidBody *body, int axis, MTH_Vector3D &lowest, MTH_Vecto
     high = e.m_apoHigh[axis];
 }
 
-// The change of motion of an impulse J at world point P.
-void push(MDL_RigidBody *body, const MTH_Vector3D &P, const MTH_Vector3D &J)
-{
-    body->applyImpulse(P, J);
-}
-
 } // namespace
 
 double MDL_Contact::computePairImpulse(const MTH_Vector3D &rA, const MTH_Vector3D &rB, const MTH_Vector3D &nA,
@@ -114,7 +108,7 @@ bool MDL_Contact::collideFixed(MDL_RigidBody *body, UTIL_EventHost *events, cons
                                    -(otherElasticity + body->getElasticity()) / 2);
     if (!(j > 0))
         return false;
-    push(body, P, n * j);
+    body->applyImpulse(P, n * j);
     MDL_Scene *scene = body->getScene();
     if (scene != nullptr) {
         MDL_Object *none = nullptr;
@@ -133,7 +127,7 @@ bool MDL_Contact::collideFixed(MDL_RigidBody *body, UTIL_EventHost *events, cons
         return true;
     // At most the mean friction, capped at 1, times the normal impulse.
     double F = -std::min(-g, std::min(mu, 2.0) * j / 2);
-    push(body, P, t * F);
+    body->applyImpulse(P, t * F);
     return true;
 }
 
@@ -188,15 +182,6 @@ bool MDL_Contact::collideBounds(MDL_RigidBody *body, UTIL_EventHost *events, int
     return false;
 }
 
-void MDL_Contact::respond(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBody *a, MDL_CollisionVolume *A,
-                          MDL_RigidBody *b, MDL_CollisionVolume *B, const MTH_Vector3D &P, const MTH_Vector3D &n,
-                          double d)
-{
-    const Offsets o = offsets(a, b, P, n, d);
-    applyImpulses(scene, events, a, A, b, B, P, n, o);
-    removePenetration(a, b, P, n, d, o);
-}
-
 MDL_Contact::Offsets MDL_Contact::offsets(MDL_RigidBody *a, MDL_RigidBody *b, const MTH_Vector3D &P,
                                           const MTH_Vector3D &n, double d)
 {
@@ -227,8 +212,8 @@ void MDL_Contact::applyImpulses(MDL_Scene &scene, UTIL_EventHost *events, MDL_Ri
         double j = computePairImpulse(rA, rB, nA, nB, vA, vB, mA, mB, -(a->getElasticity() + b->getElasticity()) / 2,
                                       lA, lB, iA, iB);
         if (j < 0) {
-            push(a, P, n * j);
-            push(b, pB, n * -j);
+            a->applyImpulse(P, n * j);
+            b->applyImpulse(pB, n * -j);
             scene.m_oProxyHandle.postEvent(events, EVENT_POST_COLLISION, &P, &n, -j, static_cast<MDL_Object *>(a),
                                            static_cast<MDL_Object *>(A), static_cast<MDL_Object *>(b),
                                            static_cast<MDL_Object *>(B));
@@ -241,8 +226,8 @@ void MDL_Contact::applyImpulses(MDL_Scene &scene, UTIL_EventHost *events, MDL_Ri
                                               lA, lB, iA, iB);
                 if (f > 0) {
                     f = std::min(f, -j * (a->getFriction() + b->getFriction()) / 2);
-                    push(a, P, t * f);
-                    push(b, pB, t * -f);
+                    a->applyImpulse(P, t * f);
+                    b->applyImpulse(pB, t * -f);
                 }
             }
         }

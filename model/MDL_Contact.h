@@ -47,13 +47,6 @@ public:
     // when a bound contact was handled.
     static bool collideBounds(MDL_RigidBody *body, UTIL_EventHost *events, int axis, double minimum, double maximum,
                               double elasticity, double friction);
-    // The response to a contact between volumes A and B of bodies a and b
-    // (either may be null for a fixed volume): the offsets, then the
-    // impulses, then the correction below.
-    static void respond(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBody *a, MDL_CollisionVolume *A,
-                        MDL_RigidBody *b, MDL_CollisionVolume *B, const MTH_Vector3D &P, const MTH_Vector3D &n,
-                        double d);
-
     // The contact seen from each body, taken before the response changes
     // anything: B's contact point P - d n, and the offset of each body's
     // contact point and the normal in that body's frame (zero for a missing

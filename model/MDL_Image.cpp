@@ -31,12 +31,6 @@ MDL_Material *MDL_Image::makeOwnMaterial()
 
 double MDL_Image::getAspectRatio() const
 {
-    if (m_poMaterial == nullptr)
-        return 1;
-    for (int i = 0; i < m_poMaterial->getLayerCount(); i++) {
-        const MDL_Texture *texture = m_poMaterial->getLayerTexture(i);
-        if (texture != nullptr)
-            return texture->getAspectRatio();
-    }
-    return 1;
+    const MDL_Texture *texture = m_poMaterial != nullptr ? m_poMaterial->getFirstTexture() : nullptr;
+    return texture != nullptr ? texture->getAspectRatio() : 1;
 }

@@ -168,14 +168,10 @@ void MDL_Joint::solveAxes()
     MTH_Vector3D c = aA.cross(aB);
     double wA = turnWeight(A, c), wB = turnWeight(B, c);
     if (wA + wB != 0) {
-        if (A != nullptr) {
-            A->editGlobalBasis().integrateAngularVelocity(c * (wA / (wA + wB)), A->getMainAxis());
-            A->markAngularSpeedDirty();
-        }
-        if (B != nullptr) {
-            B->editGlobalBasis().integrateAngularVelocity(c * -(wB / (wA + wB)), B->getMainAxis());
-            B->markAngularSpeedDirty();
-        }
+        if (A != nullptr)
+            A->turnBy(c * (wA / (wA + wB)));
+        if (B != nullptr)
+            B->turnBy(c * -(wB / (wA + wB)));
     }
     // Angular velocity: both turn alike except about axis B.
     MTH_Vector3D wa = A != nullptr ? A->getAngularSpeed() : MTH_Vector3D();

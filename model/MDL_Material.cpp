@@ -121,6 +121,14 @@ MDL_Texture *MDL_Material::getLayerTexture(int i) const
     return m_oLayers[i].m_poTexture;
 }
 
+MDL_Texture *MDL_Material::getFirstTexture() const
+{
+    for (int i = 0; i < m_oLayers.m_iCount; i++)
+        if (m_oLayers[i].m_poTexture != nullptr)
+            return m_oLayers[i].m_poTexture;
+    return nullptr;
+}
+
 MDL_TextureLayer &MDL_Material::addLayer(MDL_Texture *texture)
 {
     MDL_TextureLayer layer;
@@ -176,6 +184,14 @@ void MDL_shareMaterial(MDL_Material *&slot, bool &owns, MDL_Material *material)
         delete slot;
     slot = material;
     owns = false;
+}
+
+void MDL_copyOwnMaterial(MDL_Material *&slot, bool &owns, bool originalOwns)
+{
+    if (originalOwns && slot != nullptr) {
+        slot = new MDL_Material(*slot);
+        owns = true;
+    }
 }
 
 MDL_Material *MDL_ownMaterial(MDL_Material *&slot, bool &owns)

@@ -68,6 +68,8 @@ public:
     MDL_TextureLayer *getLayer(int i);
     // The texture of layer i; null when i is not a layer index.
     MDL_Texture *getLayerTexture(int i) const;
+    // The texture of the first layer that has one; null when none has.
+    MDL_Texture *getFirstTexture() const;
     // Appends a default layer with texture (null allowed); returns it.
     MDL_TextureLayer &addLayer(MDL_Texture *texture);
     // Removes layer i; the later layers move down one place. False when i is
@@ -100,9 +102,15 @@ public:
 };
 
 // The material of an object that shares its material until it makes its
-// own copy (meshes, images): the pointer and whether the object owns it.
+// own copy (meshes, images, polylines): the pointer and whether the object
+// owns it.
 // Shares material (null allowed); an owned one is deleted first.
 void MDL_shareMaterial(MDL_Material *&slot, bool &owns, MDL_Material *material);
 // A private copy of the material (a default one when there is none) unless
 // it is owned already; returns it.
 MDL_Material *MDL_ownMaterial(MDL_Material *&slot, bool &owns);
+// The material of a copy of an object (slot and owns start shared, as the
+// original's pointer and false): an own material of the original is copied
+// for it, since sharing it would leave the copy pointing at freed memory once
+// the original is deleted.
+void MDL_copyOwnMaterial(MDL_Material *&slot, bool &owns, bool originalOwns);

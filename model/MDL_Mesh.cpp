@@ -26,12 +26,7 @@ MDL_Mesh::MDL_Mesh(const MDL_Mesh &other)
       m_poShadowMeshData(nullptr), m_uiShadowGeometryVersion(0), m_bShadowSun(false), m_bShadowCapped(false),
       m_fShadowDepth(0.0)
 {
-    // Sharing the original's own material would leave the copy pointing at
-    // freed memory once the original is deleted.
-    if (other.m_bOwnsMaterial && other.m_poMaterial != nullptr) {
-        m_poMaterial = new MDL_Material(*other.m_poMaterial);
-        m_bOwnsMaterial = true;
-    }
+    MDL_copyOwnMaterial(m_poMaterial, m_bOwnsMaterial, other.m_bOwnsMaterial);
 }
 
 MDL_Mesh::~MDL_Mesh()

@@ -96,6 +96,25 @@ void MDL_MeshData::clear()
     m_bFaceNormalsStale = false;
     m_uiGeometryVersion++;
     m_oPickCache.clear();
+    m_oIndexCheck = IndexCheck();
+}
+
+bool MDL_MeshData::trianglesWithinVertices() const
+{
+    IndexCheck &k = m_oIndexCheck;
+    if (k.m_puiTriangles != m_puiTriangles || k.m_iNumTriangles != m_iNumTriangles ||
+        k.m_iNumVertices != m_iNumVertices) {
+        uint32_t largest = 0;
+        const size_t n =
+            m_puiTriangles != nullptr && m_iNumTriangles > 0 ? static_cast<size_t>(m_iNumTriangles) * 3 : 0;
+        for (size_t i = 0; i < n; i++)
+            largest = m_puiTriangles[i] > largest ? m_puiTriangles[i] : largest;
+        k.m_puiTriangles = m_puiTriangles;
+        k.m_iNumTriangles = m_iNumTriangles;
+        k.m_iNumVertices = m_iNumVertices;
+        k.m_bWithin = n == 0 || (m_iNumVertices > 0 && largest < static_cast<uint32_t>(m_iNumVertices));
+    }
+    return k.m_bWithin;
 }
 
 void MDL_MeshData::setName(const char *name)

@@ -109,6 +109,11 @@ public:
     bool resetColors();
     // The number of colours whose alpha is not 1.
     int countNonOpaqueColors() const;
+    // Whether every triangle index is below the vertex count: worked out
+    // once for the triangle array and counts at hand and kept while they
+    // stay, so that drawing checks it at no cost per pass (the loader refuses
+    // other data, but mesh data made by other code is checked too).
+    bool trianglesWithinVertices() const;
 
     // Observers of destruction; an observer must be removed before it is
     // destroyed. Adding one twice adds it once.
@@ -143,6 +148,14 @@ public:
 
 private:
     bool fail(const char *what);
+
+    // What trianglesWithinVertices found, and for which array and counts.
+    struct IndexCheck {
+        const uint32_t *m_puiTriangles = nullptr;
+        int32_t m_iNumTriangles = -1, m_iNumVertices = -1;
+        bool m_bWithin = false;
+    };
+    mutable IndexCheck m_oIndexCheck;
 };
 
 // Refused element counts: at most this many vertices, normals, UVs, colours or

@@ -41,20 +41,6 @@ private:
     int m_iCount;
 };
 
-// Calls f on root and on every object of its subtree.
-template <typename F> void forEachInSubtree(MDL_Object *root, F f)
-{
-    WalkStack<MDL_Object *> stack;
-    stack.push(root);
-    while (!stack.empty()) {
-        MDL_Object *object = stack.top();
-        stack.pop();
-        f(object);
-        for (MDL_Object *c = object->m_poFirstChild; c != nullptr; c = c->m_poNextSibling)
-            stack.push(c);
-    }
-}
-
 // Names of the type codes as the models-set files spell them.
 const char *const TYPE_NAMES[MDL_TYPE_COUNT] = {
     "None", "Lamp",    "Camera", "Mesh", "RigidBody", "Sound",           "Bone",    "AnimatedMesh",
@@ -421,7 +407,7 @@ void MDL_Object::applyState(StateOp op, int bits, int scope)
         }
     };
     if (scope == SCOPE_RECURSE)
-        forEachInSubtree(this, apply);
+        visitSubtree(this, apply);
     else
         apply(this);
 }
@@ -450,7 +436,7 @@ void MDL_Object::setMaxMouseMove(double value, int scope)
 {
     auto apply = [value](MDL_Object *o) { o->m_fMaxMouseMove = value; };
     if (scope == SCOPE_RECURSE)
-        forEachInSubtree(this, apply);
+        visitSubtree(this, apply);
     else
         apply(this);
 }

@@ -46,12 +46,7 @@ MDL_Polyline::MDL_Polyline(const MDL_Polyline &other)
       m_bFillDirty(true), m_bLineDirty(true), m_fThickness(other.m_fThickness), m_bClosed(other.m_bClosed),
       m_bFilled(other.m_bFilled), m_bLineVisible(other.m_bLineVisible), m_fStripTextureScale(-1)
 {
-    // Sharing the original's own material would leave the copy pointing at
-    // freed memory once the original is deleted.
-    if (other.m_bOwnsMaterial && other.m_poMaterial != nullptr) {
-        m_poMaterial = new MDL_Material(*other.m_poMaterial);
-        m_bOwnsMaterial = true;
-    }
+    MDL_copyOwnMaterial(m_poMaterial, m_bOwnsMaterial, other.m_bOwnsMaterial);
     copyPoints(m_oPoints, other.m_oPoints);
 }
 
@@ -103,31 +98,18 @@ void MDL_Polyline::setThickness(double thickness)
 
 void MDL_Polyline::setMaterial(MDL_Material *material)
 {
-    if (m_bOwnsMaterial && material != m_poMaterial)
-        delete m_poMaterial;
-    m_poMaterial = material;
-    m_bOwnsMaterial = false;
+    MDL_shareMaterial(m_poMaterial, m_bOwnsMaterial, material);
 }
 
 MDL_Material *MDL_Polyline::makeOwnMaterial()
 {
-    if (!m_bOwnsMaterial) {
-        m_poMaterial = m_poMaterial != nullptr ? new MDL_Material(*m_poMaterial) : new MDL_Material();
-        m_bOwnsMaterial = true;
-    }
-    return m_poMaterial;
+    return MDL_ownMaterial(m_poMaterial, m_bOwnsMaterial);
 }
 
 double MDL_Polyline::textureScale() const
 {
-    if (m_poMaterial == nullptr)
-        return -1;
-    for (int i = 0; i < m_poMaterial->getLayerCount(); i++) {
-        const MDL_Texture *texture = m_poMaterial->getLayerTexture(i);
-        if (texture != nullptr)
-            return texture->getAspectRatio() / (2 * m_fThickness);
-    }
-    return -1;
+    const MDL_Texture *texture = m_poMaterial != nullptr ? m_poMaterial->getFirstTexture() : nullptr;
+    return texture != nullptr ? texture->getAspectRatio() / (2 * m_fThickness) : -1;
 }
 
 // --- triangle lists ---

@@ -152,13 +152,6 @@ MDL_RigidBody::~MDL_RigidBody()
         m_oLinks[m_oLinks.m_iCount - 1]->bodyGone(this);
 }
 
-MDL_Object *MDL_RigidBody::copy(const MDL_Object &source)
-{
-    if (source.m_iType != OBJECT_RIGID_BODY || typeid(source) != typeid(MDL_RigidBody))
-        return nullptr;
-    return new MDL_RigidBody(static_cast<const MDL_RigidBody &>(source));
-}
-
 // --- accessors ---
 
 double MDL_RigidBody::getMass() const

@@ -41,8 +41,6 @@ public:
             return nullptr;
         return static_cast<MDL_RigidBody *>(object);
     }
-    // A copy for a scene's instantiate; null when source is no body.
-    static MDL_Object *copy(const MDL_Object &source);
 
     // --- accessors ---
     // 1/inverse mass: infinity for an immovable body.
@@ -86,6 +84,9 @@ public:
     int getMainAxis() const { return m_iMainAxis; }
     // The momentum or the orientation was changed from outside.
     void markAngularSpeedDirty() { m_bAngularSpeedDirty = true; }
+    // Turns the global basis by the small rotation theta (world), keeping
+    // the main axis.
+    void turnBy(const MTH_Vector3D &theta);
 
     // --- physics operations ---
     // One time step of length dt under gravity; nothing while still.
@@ -167,9 +168,4 @@ public:
     double m_fStillDelay;
     int32_t m_iMainAxis;
     UTIL_DynArray<MDL_BodyLink *> m_oLinks; // not owning
-
-private:
-    // Turns the global basis by the small rotation theta (world), keeping
-    // the main axis.
-    void turnBy(const MTH_Vector3D &theta);
 };

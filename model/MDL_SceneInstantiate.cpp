@@ -45,7 +45,7 @@ MDL_Object *copyOf(const MDL_Object &source)
     case OBJECT_MESH:
         return new MDL_Mesh(static_cast<const MDL_Mesh &>(source));
     case OBJECT_RIGID_BODY:
-        return s_pfnCopyRigidBody != nullptr ? s_pfnCopyRigidBody(source) : MDL_RigidBody::copy(source);
+        return s_pfnCopyRigidBody != nullptr ? s_pfnCopyRigidBody(source) : copyAs<MDL_RigidBody>(source);
     case OBJECT_SOUND:
         return new MDL_Sound(static_cast<const MDL_Sound &>(source));
     case OBJECT_BONE:

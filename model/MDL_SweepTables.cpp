@@ -29,11 +29,10 @@ bool usable(double c, double r)
 } // namespace
 
 MDL_SweepTables::MDL_SweepTables()
-    : m_bBusy(false), m_poActive(nullptr), m_oGridY{0, 1}, m_oGridZ{0, 1}, m_iStart(0), m_iGaps(0), m_iApartCount(0),
-      m_uiPass(0)
+    : m_poActive(nullptr), m_oGridY{0, 1}, m_oGridZ{0, 1}, m_iStart(0), m_iGaps(0), m_iApartCount(0), m_uiPass(0)
 {
     m_oVolumes.m_bReleaseMemory = m_oReaches.m_bReleaseMemory = m_oReads.m_bReleaseMemory = false;
-    m_oEntries.m_bReleaseMemory = m_oPlaces.m_bReleaseMemory = m_oActiveSlots.m_bReleaseMemory = false;
+    m_oPlaces.m_bReleaseMemory = m_oActiveSlots.m_bReleaseMemory = false;
     m_oX.m_bReleaseMemory = m_oY.m_bReleaseMemory = m_oZ.m_bReleaseMemory = m_oRadii.m_bReleaseMemory = false;
     m_oLowY.m_bReleaseMemory = m_oHighY.m_bReleaseMemory = false;
     m_oLowZ.m_bReleaseMemory = m_oHighZ.m_bReleaseMemory = false;
@@ -61,7 +60,6 @@ void MDL_SweepTables::start(MDL_SweepEndpoint **endpoints, int count, UTIL_DynAr
     m_oSpansY.resize(n);
     m_oSpansZ.resize(n);
     m_oReads.resize(n);
-    m_oEntries.resize(n);
     m_oPlaces.resize(n);
     m_oActiveSlots.resize(0);
     m_oX.resize(0);
@@ -70,7 +68,6 @@ void MDL_SweepTables::start(MDL_SweepEndpoint **endpoints, int count, UTIL_DynAr
     forgetApart();
     for (int slot = 0; slot < n; slot++) {
         m_oReads[slot] = 0;
-        m_oEntries[slot] = 0;
         m_oPlaces[slot] = -1;
         m_oReaches[slot] = reachOf(m_oVolumes[slot]);
     }
@@ -81,26 +78,6 @@ void MDL_SweepTables::start(MDL_SweepEndpoint **endpoints, int count, UTIL_DynAr
         m_oSpansY[slot] = spanOf(m_oGridY, r.m_fY, r.m_fRadius);
         m_oSpansZ[slot] = spanOf(m_oGridZ, r.m_fZ, r.m_fRadius);
     }
-}
-
-int MDL_SweepTables::slotOf(MDL_CollisionVolume *volume)
-{
-    const int slot = volume->m_iSweepSlot;
-    if (slot >= 0 && slot < m_oVolumes.m_iCount && m_oVolumes[slot] == volume)
-        return slot;
-    volume->m_iSweepSlot = m_oVolumes.m_iCount;
-    m_oVolumes.append(volume);
-    m_oReaches.resize(m_oVolumes.m_iCount);
-    m_oSpansY.resize(m_oVolumes.m_iCount);
-    m_oSpansZ.resize(m_oVolumes.m_iCount);
-    m_oReads.append(0);
-    m_oEntries.append(0);
-    m_oPlaces.append(-1);
-    const int made = volume->m_iSweepSlot;
-    const Reach &r = m_oReaches[made] = reachOf(volume);
-    m_oSpansY[made] = spanOf(m_oGridY, r.m_fY, r.m_fRadius);
-    m_oSpansZ[made] = spanOf(m_oGridZ, r.m_fZ, r.m_fRadius);
-    return made;
 }
 
 void MDL_SweepTables::read(int slot)
@@ -115,13 +92,8 @@ void MDL_SweepTables::read(int slot)
     m_oReaches[slot] = r;
     m_oSpansY[slot] = spanOf(m_oGridY, r.m_fY, r.m_fRadius);
     m_oSpansZ[slot] = spanOf(m_oGridZ, r.m_fZ, r.m_fRadius);
-    if (m_oEntries[slot] == 1) {
+    if (m_oPlaces[slot] >= 0)
         setPlace(m_oPlaces[slot], slot);
-    } else if (m_oEntries[slot] > 1) {
-        for (int place = m_iStart; place < m_oActiveSlots.m_iCount; place++)
-            if (m_oActiveSlots[place] == slot)
-                setPlace(place, slot);
-    }
 }
 
 void MDL_SweepTables::readActive()
@@ -294,28 +266,18 @@ void MDL_SweepTables::open(int slot)
     }
     clearPlace(place + BLOCK);
     setPlace(place, slot);
-    m_oEntries[slot]++;
     m_oPlaces[slot] = place;
 }
 
 void MDL_SweepTables::close(int slot)
 {
-    if (m_oEntries[slot] == 0)
+    const int place = m_oPlaces[slot];
+    if (place < 0)
         return;
-    int place = m_oPlaces[slot];
-    if (m_oEntries[slot] > 1) {
-        place = m_iStart;
-        while (m_oActiveSlots[place] != slot)
-            place++;
-    }
     (*m_poActive)[place] = nullptr;
     m_oActiveSlots[place] = -1;
     clearPlace(place);
-    if (--m_oEntries[slot] > 0) {
-        for (int later = place; later < m_oActiveSlots.m_iCount; later++)
-            if (m_oActiveSlots[later] == slot)
-                m_oPlaces[slot] = later;
-    }
+    m_oPlaces[slot] = -1;
     // Volumes mostly leave in the order they came, from the front of the
     // list, where the scans start after the gaps. Gaps further on are read
     // by every scan, and packing moves every entry: the list is packed once

@@ -14,8 +14,9 @@ struct MDL_SweepEndpoint;
 // centre and radius, as the pass last read them from the volume.
 //
 // By slot, for each volume of the pass: the volume, its centre and radius,
-// how often it was read, how many times it is in the active list (once, or
-// more should it be listed twice) and the place of its latest entry there.
+// how often it was read and its place in the active list (-1 while it is not
+// in the list: each volume opens at most once in a pass, having one minimum
+// endpoint).
 //
 // By place in the active list: the slots, the centres and radii in four
 // arrays, and the volumes' spans along y and z as 16-bit steps of a grid
@@ -44,24 +45,23 @@ public:
 
     // A new pass over the volumes of the first count endpoints, with the
     // active list (empty) that the sweep keeps: each volume gets a slot and
-    // is read, and the grid is laid over the volumes.
+    // is read (its slot kept in its m_iSweepSlot), and the grid is laid over
+    // the volumes.
     void start(MDL_SweepEndpoint **endpoints, int count, UTIL_DynArray<MDL_CollisionVolume *> *active);
-    // The volume's slot; one is made should the volume have lost its own.
-    int slotOf(MDL_CollisionVolume *volume);
     // Reads the volume's centre and radius again.
     void read(int slot);
     // Reads the volumes of the active list again.
     void readActive();
     // Whether the volume below this slot is in the active list.
-    bool isActive(int slot) const { return m_oEntries[slot] > 0; }
+    bool isActive(int slot) const { return m_oPlaces[slot] >= 0; }
     const Reach &reach(int slot) const { return m_oReaches[slot]; }
     MDL_CollisionVolume *volume(int slot) const { return m_oVolumes[slot]; }
     int count() const { return m_oVolumes.m_iCount; }
     // The slot at a place of the active list (-1 for a gap).
     int slotAt(int place) const { return m_oActiveSlots[place]; }
 
-    // The volume joins the end of the active list; leaves it (its first
-    // entry).
+    // The volume joins the end of the active list; leaves it (nothing when
+    // it is not in it).
     void open(int slot);
     void close(int slot);
     // The first place from first on (where the first volume of the list is,
@@ -72,8 +72,6 @@ public:
 
     bool knownApart(int s1, int s2);
     void noteApart(int s1, int s2);
-
-    bool m_bBusy;
 
 private:
     struct Apart {
@@ -107,7 +105,6 @@ private:
     UTIL_DynArray<Reach> m_oReaches;
     UTIL_DynArray<Span> m_oSpansY, m_oSpansZ;
     UTIL_DynArray<uint32_t> m_oReads;
-    UTIL_DynArray<int> m_oEntries;
     UTIL_DynArray<int> m_oPlaces;
     UTIL_DynArray<int> m_oActiveSlots;
     UTIL_DynArray<double> m_oX, m_oY, m_oZ, m_oRadii;

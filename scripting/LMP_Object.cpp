@@ -825,11 +825,13 @@ int LMP_Object::isDescendant(lua_State *L)
 
 int LMP_Object::handleCallback(UTIL_EventHost *host, int code, va_list args)
 {
-    LMP_ScriptEngine *engine = LMP_ScriptEngine::of(host);
     if (code < 1 || code > CB_MAX)
         return 0;
     int function = m_aiCallbackRefs[code - 1];
-    if (function == 0 || engine == nullptr)
+    if (function == 0)
+        return 0;
+    LMP_ScriptEngine *engine = LMP_ScriptEngine::of(host);
+    if (engine == nullptr)
         return 0;
     lua_State *L = engine->m_poLuaState;
     MDL_Object *object = static_cast<MDL_Object *>(m_poObject);

@@ -145,20 +145,15 @@ void LMP_RigidBody::adoptTemplate(MDL_Scene *scene, MDL_RigidBody *body, MDL_Obj
 // names the scene; the body does not become its child.
 LMP_RigidBody *LMP_RigidBody::create(lua_State *L)
 {
-    int n = lua_gettop(L);
-    if (n > 2)
-        LMP_iReportError(L, "Too much arguments for %s", binding.m_sClassName);
     MDL_Scene *scene = nullptr;
     MDL_Object *parent = nullptr;
-    bindOrCreate(L, 1, &scene, &parent);
+    int n = placeNewObject(L, binding.m_sClassName, &scene, &parent);
     LMP_Proxy *source = n >= 2 ? LMP_iGetObject(L, 2) : nullptr;
     if (scene == nullptr)
         return new LMP_RigidBody(nullptr);
-    MDL_RigidBody *body = new MDL_RigidBody();
-    if (!scene->addObject(body)) {
-        delete body;
+    MDL_RigidBody *body = static_cast<MDL_RigidBody *>(addNewObject(scene, nullptr, make(), false));
+    if (body == nullptr)
         return new LMP_RigidBody(nullptr);
-    }
     MDL_Object *templateObject = source != nullptr ? static_cast<MDL_Object *>(source->m_poObject) : nullptr;
     if (templateObject != nullptr && !templateObject->m_bDeleted)
         adoptTemplate(scene, body, templateObject);

@@ -55,13 +55,15 @@ static void pushObjectOrNil(lua_State *L, MDL_Object *object)
 
 int LMP_Scene::handleCallback(UTIL_EventHost *host, int code, va_list args)
 {
+    // Most contacts meet no function: that is known before the engine is
+    // looked up.
+    int reference = code >= 1 && code <= CALLBACK_COUNT ? m_aiCallbackRefs[code - 1] : 0;
+    if (reference == 0)
+        return code == SCENE_CB_PRE_COLLISION;
     LMP_ScriptEngine *engine = LMP_ScriptEngine::of(host);
     if (engine == nullptr || engine->m_poLuaState == nullptr)
         return code == SCENE_CB_PRE_COLLISION;
     lua_State *L = engine->m_poLuaState;
-    int reference = code >= 1 && code <= CALLBACK_COUNT ? m_aiCallbackRefs[code - 1] : 0;
-    if (reference == 0)
-        return code == SCENE_CB_PRE_COLLISION;
     if (code != SCENE_CB_MECHA && code != SCENE_CB_POST_INTEGRATION && code != SCENE_CB_PRE_COLLISION &&
         code != SCENE_CB_POST_COLLISION) {
         LMP_iReportError(L, "Unhandled scene callback");

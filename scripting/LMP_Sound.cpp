@@ -37,29 +37,18 @@ public:
 
 LMP_Sound *LMP_Sound::create(lua_State *L)
 {
-    int n = lua_gettop(L);
-    if (n > 2)
-        LMP_iReportError(L, "Too much arguments for %s", binding.m_sClassName);
     MDL_Scene *scene = nullptr;
     MDL_Object *parent = nullptr;
-    LMP_Object::bindOrCreate(L, 1, &scene, &parent);
+    int n = placeNewObject(L, binding.m_sClassName, &scene, &parent);
     // The sample argument is checked before anything is made, so that its
     // argument error leaves nothing half built.
     MDL_Sample *sample = n >= 2 ? LMP_Sample::checkSample(L, 2) : nullptr;
     if (scene == nullptr)
         return new LMP_Sound(nullptr);
     MDL_Sound *sound = new MDL_Sound();
-    if (!scene->addObject(sound)) {
-        delete sound;
-        return new LMP_Sound(nullptr);
-    }
     if (n >= 2)
         sound->setSample(sample);
-    if (parent != nullptr) {
-        sound->editGlobalFrame() = parent->getGlobalFrame();
-        parent->addChild(sound);
-    }
-    return new LMP_Sound(sound);
+    return new LMP_Sound(addNewObject(scene, parent, sound, true));
 }
 
 // The last argument must be a "newSample" proxy (else the argument error is

@@ -6,6 +6,7 @@
 #include "model/MDL_Image.h"
 #include "model/MDL_Material.h"
 #include "view/opengl/VIEW_GL.h"
+#include "view/opengl/VIEW_OpenGLDrawing.h"
 
 void VIEW_OpenGL::drawImage(MDL_Image *image)
 {
@@ -20,13 +21,9 @@ void VIEW_OpenGL::drawImage(MDL_Image *image)
                                  cx, cy, cx + ax + dx, cy + ay + dy, cx + dx,      cy + dy};
     const double coordinates[12] = {0, 1, 1, 1, 1, 0, 0, 1, 1, 0, 0, 0};
     MDL_Material *material = image->getMaterial();
-    int layers = material != nullptr ? material->getLayerCount() : 0;
-    for (int j = 0; j < (layers > 1 ? layers : 1); j++) {
-        bool texturing = setupMaterial(material, j, true, false);
-        if (texturing)
-            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        else
-            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    const int passes = VIEW_layerPasses(material);
+    for (int j = 0; j < passes; j++) {
+        VIEW_enableArray(GL_TEXTURE_COORD_ARRAY, setupMaterial(material, j, true, false));
         glVertexPointer(2, GL_DOUBLE, 0, vertices);
         glTexCoordPointer(2, GL_DOUBLE, 0, coordinates);
         glDrawArrays(GL_TRIANGLES, 0, 6);

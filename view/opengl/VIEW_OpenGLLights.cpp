@@ -79,16 +79,16 @@ MDL_Lamp *VIEW_OpenGL::setupLights(MDL_Scene *scene, int &lightIndex)
     const GLfloat none[4] = {0, 0, 0, 0};
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, none);
     lightIndex = -1;
-    MDL_Lamp *shadowLamp = nullptr;
+    // The scene says which lamp casts the shadows (the one the shadow
+    // volumes were built for): here it gets its light's index.
+    MDL_Lamp *shadowLamp = scene->getShadowLamp();
     int k = 0;
     for (int i = 0; i < scene->m_oLamps.m_iCount && k < MAX_LIGHTS; i++) {
         MDL_Lamp *lamp = static_cast<MDL_Lamp *>(scene->m_oLamps.m_pData[i]);
         if (!lamp->m_bOn)
             continue;
-        if (lamp->m_bShadows && shadowLamp == nullptr) {
-            shadowLamp = lamp;
+        if (lamp == shadowLamp)
             lightIndex = k;
-        }
         GLenum light = GL_LIGHT0 + k;
         glEnable(light);
         placeLight(light, lamp);

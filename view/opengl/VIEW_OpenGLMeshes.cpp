@@ -18,16 +18,6 @@ template <typename T> const T *covering(const T *array, int count, int vertices)
     return array != nullptr && count >= vertices ? array : nullptr;
 }
 
-// Whether every index of count triangles is below vertices.
-bool indicesWithin(const uint32_t *indices, int triangles, int vertices)
-{
-    uint32_t largest = 0;
-    size_t n = static_cast<size_t>(triangles) * 3;
-    for (size_t i = 0; i < n; i++)
-        largest = indices[i] > largest ? indices[i] : largest;
-    return n == 0 || largest < static_cast<uint32_t>(vertices);
-}
-
 } // namespace
 
 bool VIEW_getMeshArrays(MDL_Mesh *mesh, VIEW_MeshArrays &out)
@@ -56,7 +46,7 @@ bool VIEW_getMeshArrays(MDL_Mesh *mesh, VIEW_MeshArrays &out)
     out.m_poUVs = covering(data->m_poUVs, data->m_iNumUVs, vertices);
     out.m_iNumTriangles = data->m_iNumTriangles;
     out.m_puiTriangles = data->m_puiTriangles;
-    return out.m_poPositions != nullptr && indicesWithin(out.m_puiTriangles, out.m_iNumTriangles, vertices);
+    return out.m_poPositions != nullptr && data->trianglesWithinVertices();
 }
 
 int VIEW_layerPasses(const MDL_Material *material)
@@ -123,10 +113,7 @@ void VIEW_OpenGL::releaseBuffers()
 {
     if (m_iRenderMode != VIEW_RENDER_MODE_VBO)
         return;
-    m_oMeshBuffers.clearAll([this](VIEW_MeshBuffers &buffers) { deleteBuffers(buffers); });
-    std::free(m_oMeshBuffers.m_ppoBuckets);
-    m_oMeshBuffers.m_ppoBuckets = nullptr;
-    m_oMeshBuffers.m_iCapacity = 0;
+    m_oMeshBuffers.release([this](VIEW_MeshBuffers &buffers) { deleteBuffers(buffers); });
 }
 
 void VIEW_OpenGL::meshDataDestroyed(MDL_MeshData *data)

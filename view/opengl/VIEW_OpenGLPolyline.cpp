@@ -5,6 +5,7 @@
 #include "model/MDL_Material.h"
 #include "model/MDL_Polyline.h"
 #include "view/opengl/VIEW_GL.h"
+#include "view/opengl/VIEW_OpenGLDrawing.h"
 
 // The points and the line's lists go to OpenGL as they are: two doubles a
 // point.
@@ -32,10 +33,7 @@ void VIEW_OpenGL::drawPolyline(MDL_Polyline *polyline)
             // An alpha test left on by an overlay drawn before would keep
             // only an opaque fill.
             glDisable(GL_ALPHA_TEST);
-            if (fill.m_fW < 1)
-                glEnable(GL_BLEND);
-            else
-                glDisable(GL_BLEND);
+            VIEW_enable(GL_BLEND, fill.m_fW < 1);
             glDisableClientState(GL_TEXTURE_COORD_ARRAY);
             glVertexPointer(2, GL_DOUBLE, 0, points.m_pData);
             glDrawElements(GL_TRIANGLES, triangles.m_iCount, GL_UNSIGNED_INT, triangles.m_pData);
@@ -47,14 +45,11 @@ void VIEW_OpenGL::drawPolyline(MDL_Polyline *polyline)
         const UTIL_DynArray<MTH_Vector2D> &uvs = polyline->getStripUVs();
         if (vertices.m_iCount > 0) {
             MDL_Material *material = polyline->getMaterial();
-            int layers = material != nullptr ? material->getLayerCount() : 0;
+            const int passes = VIEW_layerPasses(material);
             glVertexPointer(2, GL_DOUBLE, 0, vertices.m_pData);
             glTexCoordPointer(2, GL_DOUBLE, 0, uvs.m_pData);
-            for (int j = 0; j < (layers > 1 ? layers : 1); j++) {
-                if (setupMaterial(material, j, true, false))
-                    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-                else
-                    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+            for (int j = 0; j < passes; j++) {
+                VIEW_enableArray(GL_TEXTURE_COORD_ARRAY, setupMaterial(material, j, true, false));
                 glDrawArrays(GL_TRIANGLES, 0, vertices.m_iCount);
             }
             // Once more with the last layer's state: a translucent line

@@ -9,6 +9,7 @@
 #include "model/MDL_Font.h"
 #include "model/MDL_Text.h"
 #include "view/opengl/VIEW_GL.h"
+#include "view/opengl/VIEW_OpenGLDrawing.h"
 
 namespace {
 
@@ -66,10 +67,7 @@ void VIEW_OpenGL::drawText(MDL_Text *text)
         text->getBoundingBox(x0, y0, x1, y1);
         glDisable(GL_TEXTURE_2D);
         glColor4d(background.m_fX, background.m_fY, background.m_fZ, background.m_fW);
-        if (background.m_fW == 1)
-            glDisable(GL_BLEND);
-        else
-            glEnable(GL_BLEND);
+        VIEW_enable(GL_BLEND, background.m_fW != 1);
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         drawQuad(origin + (x * x0 + y * y0) * w, x * ((x1 - x0) * w), y * ((y1 - y0) * w), false);
     }
