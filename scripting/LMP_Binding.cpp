@@ -444,7 +444,9 @@ int LMP_iPushUserdata(lua_State *L, const LMP_ClassInfo *info, LMP_Proxy *proxy)
         lua_pushvalue(L, -1);
         lua_rawsetp(L, cache, proxy);
         *slot = proxy;
-        proxy->m_iRefCount++;
+        lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_MAINTHREAD);
+        proxy->userdataMade(lua_tothread(L, -1));
+        lua_pop(L, 1);
     }
     lua_replace(L, metatable);
     lua_settop(L, metatable);
@@ -615,7 +617,10 @@ int LMP_iCollectProxy(lua_State *L)
     LMP_ProxySlot *slot = static_cast<LMP_ProxySlot *>(lua_touserdata(L, 1));
     LMP_Proxy *proxy = *slot;
     *slot = nullptr;
-    if (proxy != nullptr && --proxy->m_iRefCount <= 0)
+    if (proxy == nullptr)
+        return 0;
+    proxy->userdataCollected();
+    if (proxy->m_iRefCount <= 0)
         delete proxy;
     return 0;
 }

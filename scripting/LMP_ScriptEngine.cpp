@@ -11,6 +11,7 @@
 #include "foundation/UTIL_Log.h"
 #include "foundation/UTIL_Timer.h"
 #include "scripting/LMP_Allocator.h"
+#include "scripting/LMP_Proxy.h"
 #include "scripting/LMP_ScriptLibraries.h"
 #include "scripting/LMP_Registration.h"
 
@@ -125,9 +126,13 @@ LMP_ScriptEngine::LMP_ScriptEngine(int allocatorMode)
 
 LMP_ScriptEngine::~LMP_ScriptEngine()
 {
-    // Closing frees every block; the allocator's chunks go after.
-    if (m_poLuaState != nullptr)
+    // Closing frees every block; the allocator's chunks go after. Proxies
+    // that only its userdata held go too, also where a script kept their
+    // collection from running.
+    if (m_poLuaState != nullptr) {
         lua_close(m_poLuaState);
+        LMP_Proxy::releaseClosedInterpreter(m_poLuaState);
+    }
     delete m_poAllocator;
 }
 

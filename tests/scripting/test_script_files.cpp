@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "scripting/LMP_Proxy.h"
 #include "scripting/LMP_ScriptLibraries.h"
 #include "tests/scripting/script_test_support.h"
 
@@ -376,4 +377,25 @@ TEST(ScriptSafety, ForgedFilesAndHostUpvaluesAreRefused)
         EXPECT_NE(document.text("result").find(c.expected), std::string::npos)
             << c.expression << "\n-> " << document.text("result");
     }
+}
+
+// A script can keep the collection of a proxy's userdata from running: by
+// giving the userdata another metatable, or by taking the __gc away from its
+// class's metatable. Such proxies still go when the interpreter closes.
+TEST(ScriptSafety, ProxiesWhoseCollectionNeverRanGoWithTheInterpreter)
+{
+    const int before = LMP_Proxy::heldCount();
+    {
+        ScriptDocument document(ScriptDocument::withInit(
+            "local s = newScene('s'); kept = newObject(s); debug.setmetatable(kept, {})\n"
+            "debug.setmetatable(newObject(s), {})\n"
+            "local mt = debug.getmetatable(newAnimationData()); local gc = mt.__gc\n"
+            "mt.__gc = nil; newAnimationData(); newAnimationData(); collectgarbage(); mt.__gc = gc\n"
+            "collectgarbage()\n"
+            "function startup() end\n"));
+        ASSERT_TRUE(document.m_bOpened);
+        EXPECT_TRUE(document.run()) << document.log();
+        EXPECT_GE(LMP_Proxy::heldCount(), before + 4);
+    }
+    EXPECT_EQ(LMP_Proxy::heldCount(), before);
 }
