@@ -1,7 +1,9 @@
 #pragma once
 
 // What the drawing benchmarks share: one off-screen OpenGL context for the
-// program, and meshes made on the spot.
+// program, the frame rate counter, and meshes made on the spot.
+
+#include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
@@ -25,6 +27,23 @@ inline VIEW_EglContext *BENCH_context(int width, int height)
     if (s_poContext != nullptr)
         s_poContext->makeCurrent();
     return s_poContext;
+}
+
+// The program's context, made current; false, with the benchmark skipped,
+// where no OpenGL can be had.
+inline bool BENCH_needContext(benchmark::State &state, int width, int height)
+{
+    if (BENCH_context(width, height) != nullptr)
+        return true;
+    state.SkipWithError("no OpenGL context");
+    return false;
+}
+
+// The frames run (one an iteration) as a rate.
+inline void BENCH_countFrames(benchmark::State &state)
+{
+    state.counters["frames_per_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // A closed sphere of radius r centred at the origin into data: slices

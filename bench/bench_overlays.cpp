@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_drawing.h"
 #include "model/MDL_Font.h"
 #include "model/MDL_Text.h"
 #include "view/desktop/VIEW_EglContext.h"
@@ -22,21 +23,6 @@ const int WIDTH = 800, HEIGHT = 600;
 const int LINES = 80, COLUMNS = 125, GLYPHS = LINES * COLUMNS;
 // The text size in units of the viewport's width: about 6 pixels a line.
 const double SIZE = 0.008;
-
-// The one context of the program, made current; null without OpenGL.
-VIEW_EglContext *sharedContext()
-{
-    static VIEW_EglContext *s_poContext = [] {
-        char error[256];
-        VIEW_EglContext *made = VIEW_EglContext::create(WIDTH, HEIGHT, error, sizeof(error));
-        if (made == nullptr)
-            fprintf(stderr, "no OpenGL: %s\n", error);
-        return made;
-    }();
-    if (s_poContext != nullptr)
-        s_poContext->makeCurrent();
-    return s_poContext;
-}
 
 // The printable characters but the blank, in turn, line after line.
 std::string glyphText()
@@ -82,17 +68,15 @@ struct TextFrame {
 
 void rates(benchmark::State &state)
 {
-    double frames = static_cast<double>(state.iterations());
-    state.counters["frames_per_second"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
-    state.counters["glyphs_per_second"] = benchmark::Counter(frames * GLYPHS, benchmark::Counter::kIsRate);
+    BENCH_countFrames(state);
+    state.counters["glyphs_per_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * GLYPHS, benchmark::Counter::kIsRate);
 }
 
 void BM_QuadsFromOneArray(benchmark::State &state)
 {
-    if (sharedContext() == nullptr) {
-        state.SkipWithError("no OpenGL context");
+    if (!BENCH_needContext(state, WIDTH, HEIGHT))
         return;
-    }
     TextFrame frame;
     // A 4 x 6 pixel quad where each glyph goes, all showing one glyph's
     // texture.
@@ -128,10 +112,8 @@ BENCHMARK(BM_QuadsFromOneArray)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_TextLaidOutAndDrawn(benchmark::State &state)
 {
-    if (sharedContext() == nullptr) {
-        state.SkipWithError("no OpenGL context");
+    if (!BENCH_needContext(state, WIDTH, HEIGHT))
         return;
-    }
     TextFrame frame;
     for (auto _ : state) {
         frame.m_oText.setText(frame.m_sText.c_str());
@@ -147,10 +129,8 @@ BENCHMARK(BM_TextLaidOutAndDrawn)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_TextDrawnFromItsLayout(benchmark::State &state)
 {
-    if (sharedContext() == nullptr) {
-        state.SkipWithError("no OpenGL context");
+    if (!BENCH_needContext(state, WIDTH, HEIGHT))
         return;
-    }
     TextFrame frame;
     for (auto _ : state) {
         frame.begin();

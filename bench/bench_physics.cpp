@@ -41,6 +41,7 @@
 #include "model/MDL_CollisionVolume.h"
 #include "model/MDL_Physics.h"
 #include "model/MDL_RigidBody.h"
+#include "model/MDL_Contact.h"
 #include "model/MDL_Scene.h"
 
 namespace {
@@ -154,7 +155,10 @@ struct Shapes {
 // Stands in for the scene's script: every contact is answered.
 class Answer : public UTIL_Proxy {
 public:
-    int handleCallback(UTIL_EventHost *, int code, va_list) override { return code == 9 ? 1 : 0; }
+    int handleCallback(UTIL_EventHost *, int code, va_list) override
+    {
+        return code == MDL_Contact::EVENT_PRE_COLLISION ? 1 : 0;
+    }
 };
 class Host : public UTIL_EventHost {
 public:

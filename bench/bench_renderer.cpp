@@ -1,28 +1,23 @@
 // The OpenGL renderer headless on EGL (Mesa's software rasteriser without a
 // GPU), 800 x 600:
-// - a mesh of 100,352 triangles drawn in render mode 0 (client arrays) and
-//   mode 1 (vertex buffers), beside the plain vertex-buffer draw of the same
-//   triangles as single-precision positions with no material (the baseline);
-// - frames of the built-in document drawn through the renderer, beside the
-//   same frames through the renderer that draws nothing.
+// a mesh of 100,352 triangles drawn in render mode 0 (client arrays) and
+// mode 1 (vertex buffers), beside the plain vertex-buffer draw of the same
+// triangles as single-precision positions with no material (the baseline).
+// Frames of the built-in document are measured by bench_player.
 // Times are wall-clock: the rasteriser draws on threads of its own, which
 // each frame waits for (glFinish).
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <vector>
 
 #include "bench/bench_drawing.h"
-#include "controller/CTRL_Generic.h"
 #include "model/MDL_Camera.h"
 #include "model/MDL_Material.h"
 #include "model/MDL_Mesh.h"
 #include "model/MDL_MeshData.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Viewport.h"
-#include "scripting/LMP_ScriptEngine.h"
 #include "view/desktop/VIEW_EglContext.h"
-#include "view/null/VIEW_Null.h"
 #include "view/opengl/VIEW_GL.h"
 #include "view/opengl/VIEW_OpenGL.h"
 
@@ -31,11 +26,6 @@ namespace {
 const int WIDTH = 800, HEIGHT = 600;
 // A grid of CELLS x CELLS squares, two triangles each.
 const int CELLS = 224;
-
-VIEW_EglContext *context()
-{
-    return BENCH_context(WIDTH, HEIGHT);
-}
 
 // A grid over [-1, 1]^2 in z = 0 facing +z, with normals, in front of a
 // camera at (0, 0, 3) that sees all of it; a shadeless grey material.
@@ -64,10 +54,8 @@ struct GridScene {
 
 void drawGrid(benchmark::State &state, int renderMode)
 {
-    if (context() == nullptr) {
-        state.SkipWithError("no OpenGL context");
+    if (!BENCH_needContext(state, WIDTH, HEIGHT))
         return;
-    }
     GridScene grid;
     VIEW_OpenGL renderer;
     renderer.m_iRenderMode = renderMode;
@@ -79,8 +67,7 @@ void drawGrid(benchmark::State &state, int renderMode)
         glFinish();
     }
     state.counters["triangles"] = grid.m_oData.m_iNumTriangles;
-    state.counters["frames_per_second"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    BENCH_countFrames(state);
     renderer.releaseBuffers();
     renderer.flushImageTextures(nullptr);
     renderer.flushGlyphTextures(nullptr);
@@ -88,10 +75,8 @@ void drawGrid(benchmark::State &state, int renderMode)
 
 void BM_GridPlainVertexBuffer(benchmark::State &state)
 {
-    if (context() == nullptr) {
-        state.SkipWithError("no OpenGL context");
+    if (!BENCH_needContext(state, WIDTH, HEIGHT))
         return;
-    }
     GridScene grid;
     std::vector<float> positions;
     for (int i = 0; i < grid.m_oData.m_iNumVertices; i++) {
@@ -127,8 +112,7 @@ void BM_GridPlainVertexBuffer(benchmark::State &state)
         glFinish();
     }
     state.counters["triangles"] = grid.m_oData.m_iNumTriangles;
-    state.counters["frames_per_second"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    BENCH_countFrames(state);
     glDisableClientState(GL_VERTEX_ARRAY);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
@@ -147,52 +131,5 @@ void BM_GridRenderModeVertexBuffers(benchmark::State &state)
     drawGrid(state, VIEW_RENDER_MODE_VBO);
 }
 BENCHMARK(BM_GridRenderModeVertexBuffers)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Frames of the built-in document (its scripts turning its ring of meshes)
-// at 800 x 600, through the given renderer; the OpenGL one finishes each
-// frame.
-void playBuiltInDocument(benchmark::State &state, bool draw)
-{
-    if (draw && context() == nullptr) {
-        state.SkipWithError("no OpenGL context");
-        return;
-    }
-    CTRL_Generic controller(new LMP_ScriptEngine(), CTRL_PLATFORM_LINUX);
-    if (!controller.openDocument(VEKTA_BUILTIN_DOCUMENT)) {
-        state.SkipWithError("the built-in document does not open");
-        return;
-    }
-    VIEW_OpenGL opengl;
-    VIEW_Null none;
-    VIEW_Generic *renderer = draw ? static_cast<VIEW_Generic *>(&opengl) : &none;
-    controller.m_poRenderer = renderer;
-    controller.m_bRunning = true;
-    controller.resize(WIDTH, HEIGHT);
-    controller.frame(nullptr, renderer, 1.0 / 60); // runs the scripts
-    for (auto _ : state) {
-        controller.frame(nullptr, renderer, 1.0 / 60);
-        if (draw)
-            glFinish();
-    }
-    if (controller.m_bHalted)
-        state.SkipWithError("the built-in document stopped");
-    state.counters["frames_per_second"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    controller.m_poRenderer = nullptr;
-    opengl.flushImageTextures(nullptr);
-    opengl.flushGlyphTextures(nullptr);
-}
-
-void BM_BuiltInDocumentFramesDrawingNothing(benchmark::State &state)
-{
-    playBuiltInDocument(state, false);
-}
-BENCHMARK(BM_BuiltInDocumentFramesDrawingNothing)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-void BM_BuiltInDocumentFramesOpenGL(benchmark::State &state)
-{
-    playBuiltInDocument(state, true);
-}
-BENCHMARK(BM_BuiltInDocumentFramesOpenGL)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

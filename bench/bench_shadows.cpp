@@ -73,10 +73,8 @@ struct ShadowScene {
 
 void shadowFrames(benchmark::State &state, bool shadows, bool moving)
 {
-    if (BENCH_context(WIDTH, HEIGHT) == nullptr) {
-        state.SkipWithError("no OpenGL context");
+    if (!BENCH_needContext(state, WIDTH, HEIGHT))
         return;
-    }
     MDL_MeshData sphere, floor;
     BENCH_sphere(sphere, 0.4, 25, 21);
     BENCH_grid(floor, FLOOR_COLUMNS, FLOOR_ROWS, FLOOR_CELL, true);
@@ -108,8 +106,7 @@ void shadowFrames(benchmark::State &state, bool shadows, bool moving)
         glFinish();
     }
     state.counters["triangles"] = 2 * (SPHERES * sphere.m_iNumTriangles + floor.m_iNumTriangles);
-    state.counters["frames_per_second"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    BENCH_countFrames(state);
     renderer.flushImageTextures(nullptr);
     renderer.flushGlyphTextures(nullptr);
 }

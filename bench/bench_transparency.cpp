@@ -138,16 +138,13 @@ void plainSort(std::vector<const VIEW_TransparentTriangle *> &order, VIEW_Transp
 void countFrames(benchmark::State &state, int triangles)
 {
     state.counters["triangles"] = triangles;
-    state.counters["frames_per_second"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    BENCH_countFrames(state);
 }
 
 void BM_TransparentFrameSortedByTree(benchmark::State &state)
 {
-    if (BENCH_context(WIDTH, HEIGHT) == nullptr) {
-        state.SkipWithError("no OpenGL context");
+    if (!BENCH_needContext(state, WIDTH, HEIGHT))
         return;
-    }
     TransparentScene scene(state.range(0) != 0);
     VIEW_OpenGL renderer;
     for (auto _ : state) {
@@ -170,10 +167,8 @@ BENCHMARK(BM_TransparentFrameSortedByTree)
 
 void BM_TransparentFramePlainSort(benchmark::State &state)
 {
-    if (BENCH_context(WIDTH, HEIGHT) == nullptr) {
-        state.SkipWithError("no OpenGL context");
+    if (!BENCH_needContext(state, WIDTH, HEIGHT))
         return;
-    }
     TransparentScene scene(state.range(0) != 0);
     VIEW_OpenGL renderer;
     std::vector<VIEW_TransparentTriangle> triangles;

@@ -4,44 +4,44 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "controller/CTRL_Generic.h"
 #include "controller/desktop/CTRL_HeadlessHost.h"
 #include "foundation/UTIL_Bitmap.h"
 #include "model/MDL_Texture.h"
-#include "scripting/LMP_ScriptEngine.h"
+#include "tests/scripting/script_test_support.h"
 #include "tests/support/TEST_Document.h"
-#include "tests/support/TEST_Log.h"
 #include "view/null/VIEW_Null.h"
 
 namespace {
 
 // A running document with one texture member, played by a script engine.
 struct HeadlessDocument : ::testing::Test {
-    TEST_TempDir m_oDir;
-    TEST_LogCapture m_oLog;
-    CTRL_Generic m_oController{new LMP_ScriptEngine(), CTRL_PLATFORM_LINUX};
+    std::unique_ptr<ScriptDocument> m_poDocument;
     VIEW_Null m_oRenderer;
 
     void open(const std::string &init)
     {
-        TEST_DocumentBuilder document;
-        document.add("init.lua", init);
+        TEST_DocumentBuilder document = ScriptDocument::withInit(init);
         document.add("t.png", std::string("\x89PNG\r\n\x1a\n", 8));
-        ASSERT_TRUE(m_oController.openDocument(m_oDir.write("doc.vk", document.build()).c_str()));
+        m_poDocument.reset(new ScriptDocument(document));
+        ASSERT_TRUE(m_poDocument->m_bOpened);
     }
+    CTRL_Generic &controller() { return m_poDocument->m_oController; }
+    std::string log() const { return m_poDocument->log(); }
 };
 
 TEST_F(HeadlessDocument, EveryFrameIsDrawnAndTheRendererIsHeldWhileTheHostRuns)
 {
     open("function startup() end");
     {
-        CTRL_HeadlessHost host(&m_oController, &m_oRenderer, 320, 240);
-        EXPECT_EQ(m_oController.m_poRenderer, &m_oRenderer);
+        CTRL_HeadlessHost host(&controller(), &m_oRenderer, 320, 240);
+        EXPECT_EQ(controller().m_poRenderer, &m_oRenderer);
         EXPECT_EQ(host.run(5, 0.1), 5);
-        EXPECT_FALSE(m_oController.m_bHalted) << m_oLog.joined();
+        EXPECT_FALSE(controller().m_bHalted) << log();
     }
-    EXPECT_EQ(m_oController.m_poRenderer, nullptr);
+    EXPECT_EQ(controller().m_poRenderer, nullptr);
     EXPECT_EQ(m_oRenderer.m_iFramesBegun, 5);
     EXPECT_EQ(m_oRenderer.m_iFramesPresented, 5);
     // It reads nothing back and names nothing, as a renderer that draws
@@ -58,12 +58,12 @@ TEST_F(HeadlessDocument, ADeletedTextureIsReleasedAtTheNextFrame)
     open("function startup() tex = newTexture('t.png') end\n"
          "n = 0\n"
          "setCallback(CB_UPDATE, function() n = n + 1 if n == 2 then tex:delete() end end)");
-    CTRL_HeadlessHost host(&m_oController, &m_oRenderer, 320, 240);
+    CTRL_HeadlessHost host(&controller(), &m_oRenderer, 320, 240);
     host.run(2, 0.1);
-    ASSERT_FALSE(m_oController.m_bHalted) << m_oLog.joined();
+    ASSERT_FALSE(controller().m_bHalted) << log();
     // Deleted in the second frame's update, freed in that frame's drawing.
     EXPECT_EQ(m_oRenderer.m_iTexturesReleased, 1);
-    EXPECT_EQ(m_oController.m_oTextures.m_iCount, 0);
+    EXPECT_EQ(controller().m_oTextures.m_iCount, 0);
     host.run(1, 0.1);
     EXPECT_EQ(m_oRenderer.m_iTexturesReleased, 1);
 }
@@ -71,13 +71,13 @@ TEST_F(HeadlessDocument, ADeletedTextureIsReleasedAtTheNextFrame)
 TEST_F(HeadlessDocument, ATimedMessageCountsDownAndGoes)
 {
     open("function startup() end");
-    CTRL_HeadlessHost host(&m_oController, &m_oRenderer, 320, 240);
+    CTRL_HeadlessHost host(&controller(), &m_oRenderer, 320, 240);
     host.run(1, 0.1);
-    m_oController.m_sMessage = strdup("hello");
-    m_oController.m_fMessageTime = 0.35;
+    controller().m_sMessage = strdup("hello");
+    controller().m_fMessageTime = 0.35;
     long texts = m_oRenderer.m_iTextsDrawn;
     host.run(4, 0.1); // shown with 0.35, 0.25, 0.15 and 0.05 s left
-    EXPECT_NEAR(m_oController.m_fMessageTime, -0.05, 1e-6);
+    EXPECT_NEAR(controller().m_fMessageTime, -0.05, 1e-6);
     EXPECT_EQ(m_oRenderer.m_iTextsDrawn - texts, 4);
     host.run(2, 0.1);
     EXPECT_EQ(m_oRenderer.m_iTextsDrawn - texts, 4); // no longer shown

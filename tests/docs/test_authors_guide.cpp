@@ -27,6 +27,7 @@
 #include "tests/docs/guide_text.h"
 #include "tests/support/TEST_Log.h"
 #include "tests/support/TEST_Process.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
@@ -57,47 +58,6 @@ std::set<std::string> globalNames(lua_State *L)
     return names;
 }
 
-// What identifies the function on top of the stack.
-const void *implementation(lua_State *L)
-{
-    if (lua_iscfunction(L, -1) && lua_getupvalue(L, -1, 1) != nullptr) {
-        const void *row = lua_type(L, -1) == LUA_TLIGHTUSERDATA ? lua_touserdata(L, -1) : nullptr;
-        lua_pop(L, 1);
-        if (row != nullptr)
-            return row;
-    }
-    return lua_topointer(L, -1);
-}
-
-// The functions of the table on top of the stack, by name.
-MethodTable functionsOf(lua_State *L)
-{
-    MethodTable functions;
-    lua_pushnil(L);
-    while (lua_next(L, -2) != 0) {
-        if (lua_type(L, -2) == LUA_TSTRING && lua_isfunction(L, -1))
-            functions[lua_tostring(L, -2)] = implementation(L);
-        lua_pop(L, 1);
-    }
-    return functions;
-}
-
-// Whether registry[name] is a table whose __index is the value at index.
-bool metatableIndexes(lua_State *L, const char *name, int index)
-{
-    index = lua_absindex(L, index);
-    luaL_getmetatable(L, name);
-    bool indexes = false;
-    if (lua_istable(L, -1)) {
-        lua_pushliteral(L, "__index");
-        lua_rawget(L, -2);
-        indexes = lua_rawequal(L, -1, index) != 0;
-        lua_pop(L, 1);
-    }
-    lua_pop(L, 1);
-    return indexes;
-}
-
 Vocabulary readVocabulary(lua_State *L, const std::set<std::string> &standard)
 {
     Vocabulary vocabulary;
@@ -107,15 +67,15 @@ Vocabulary readVocabulary(lua_State *L, const std::set<std::string> &standard)
         lua_getglobal(L, name.c_str());
         if (lua_type(L, -1) == LUA_TNUMBER) {
             vocabulary.m_oConstants[name] = lua_tonumber(L, -1);
-        } else if (lua_istable(L, -1) && metatableIndexes(L, name.c_str(), -1)) {
-            MethodTable methods = functionsOf(L);
+        } else if (lua_istable(L, -1) && TEST_metatableIndexes(L, name.c_str(), -1)) {
+            MethodTable methods = TEST_functionsOf(L);
             methods.erase("new");
             vocabulary.m_oClasses[name] = methods;
         } else if (lua_isfunction(L, -1)) {
             luaL_getmetatable(L, name.c_str());
-            if (lua_istable(L, -1) && metatableIndexes(L, name.c_str(), -1)) {
+            if (lua_istable(L, -1) && TEST_metatableIndexes(L, name.c_str(), -1)) {
                 std::set<std::string> &methods = vocabulary.m_oValueTypes[name];
-                for (const auto &function : functionsOf(L))
+                for (const auto &function : TEST_functionsOf(L))
                     if (function.first.compare(0, 2, "__") != 0)
                         methods.insert(function.first);
             } else {

@@ -19,6 +19,7 @@
 #include "model/MDL_Viewport.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "tests/docs/guide_text.h"
+#include "tests/scripting/script_test_support.h"
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_Log.h"
 
@@ -124,16 +125,14 @@ TEST(GuideExample, PlaysAsADocument)
     ASSERT_FALSE(lua.empty()) << "no lua block after the heading \"Worked example\"";
     TEST_DocumentBuilder document;
     document.add("init.lua", lua).add("triangle.xml", xml);
-    TEST_TempDir dir;
-    std::string path = dir.write("example.vk", document.build());
-    TEST_LogCapture log;
-    CTRL_Generic controller(new LMP_ScriptEngine(), CTRL_PLATFORM_LINUX);
-    ASSERT_TRUE(controller.openDocument(path.c_str())) << log.joined();
+    ScriptDocument played(document);
+    ASSERT_TRUE(played.m_bOpened) << played.log();
+    CTRL_Generic &controller = played.m_oController;
     controller.m_bRunning = true;
     controller.resize(800, 600);
     for (int frame = 0; frame < 5; frame++)
         controller.frame(nullptr, nullptr, 0.1);
-    ASSERT_FALSE(controller.m_bHalted) << log.joined();
+    ASSERT_FALSE(controller.m_bHalted) << played.log();
 
     ASSERT_EQ(controller.m_oScenes.m_iCount, 1);
     MDL_Scene *scene = controller.m_oScenes.m_pData[0];

@@ -14,6 +14,7 @@
 #include "model/MDL_CollisionVolume.h"
 #include "model/MDL_Physics.h"
 #include "model/MDL_RigidBody.h"
+#include "model/MDL_Contact.h"
 #include "model/MDL_Scene.h"
 #include "tests/support/TEST_Support.h"
 
@@ -31,9 +32,9 @@ public:
     int handleCallback(UTIL_EventHost *, int code, va_list args) override
     {
         PhysicsEvent e{code, 0, MTH_Vector3D(), MTH_Vector3D(), {nullptr, nullptr, nullptr, nullptr}};
-        if (code == 7 || code == 8) {
+        if (code == MDL_Scene::EVENT_MECHA || code == MDL_Scene::EVENT_POST_INTEGRATION) {
             e.m_fValue = va_arg(args, double);
-        } else if (code == 9 || code == 10) {
+        } else if (code == MDL_Contact::EVENT_PRE_COLLISION || code == MDL_Contact::EVENT_POST_COLLISION) {
             e.m_oPoint = *va_arg(args, const MTH_Vector3D *);
             e.m_oNormal = *va_arg(args, const MTH_Vector3D *);
             e.m_fValue = va_arg(args, double);
@@ -44,14 +45,14 @@ public:
             m_aoEvents.push_back(e);
         if (m_fnAction)
             m_fnAction(e);
-        return code == 9 ? (m_bAnswer ? 1 : 0) : 1;
+        return code == MDL_Contact::EVENT_PRE_COLLISION ? (m_bAnswer ? 1 : 0) : 1;
     }
     // Only the collision events (codes 9 and 10).
     std::vector<PhysicsEvent> collisions() const
     {
         std::vector<PhysicsEvent> out;
         for (const PhysicsEvent &e : m_aoEvents)
-            if (e.m_iCode == 9 || e.m_iCode == 10)
+            if (e.m_iCode == MDL_Contact::EVENT_PRE_COLLISION || e.m_iCode == MDL_Contact::EVENT_POST_COLLISION)
                 out.push_back(e);
         return out;
     }

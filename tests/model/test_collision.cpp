@@ -140,7 +140,7 @@ TEST(Collision, PassPairsVolumesByTheirRules)
         w.m_oScene.collide(&w.m_oHost);
         int count = 0;
         for (const PhysicsEvent &e : w.m_poProxy->m_aoEvents)
-            count += e.m_iCode == 9;
+            count += e.m_iCode == MDL_Contact::EVENT_PRE_COLLISION;
         return count;
     };
     // Only one side's mask needs to match the other's layer.
@@ -178,7 +178,7 @@ TEST(Collision, VolumesAddedDuringThePassWaitForTheNext)
     MDL_RigidBody *added = nullptr;
     w.m_poProxy->m_bAnswer = false;
     w.m_poProxy->m_fnAction = [&](const PhysicsEvent &e) {
-        if (e.m_iCode == 9 && added == nullptr)
+        if (e.m_iCode == MDL_Contact::EVENT_PRE_COLLISION && added == nullptr)
             added = w.sphere(MTH_Vector3D(0.5, 0, 5), 1, "added");
     };
     w.m_oScene.collide(&w.m_oHost);
@@ -233,13 +233,13 @@ TEST(Collision, PairsFoundApartAreTestedAgainAfterAMove)
     w.body(BOX, MTH_Vector3D(0.45, 5, 5), half, "d");
     MDL_RigidBody *e = w.body(BOX, MTH_Vector3D(1, 6.2, 5), half, "e");
     w.m_poProxy->m_fnAction = [&](const PhysicsEvent &ev) {
-        if (ev.m_iCode == 9 && ev.m_apoObjects[0] == b && ev.m_apoObjects[2] == a)
+        if (ev.m_iCode == MDL_Contact::EVENT_PRE_COLLISION && ev.m_apoObjects[0] == b && ev.m_apoObjects[2] == a)
             e->editGlobalPosition() = MTH_Vector3D(1, 5.9, 5);
     };
     w.m_oScene.collide(&w.m_oHost);
     std::vector<std::string> contacts;
     for (const PhysicsEvent &ev : w.m_poProxy->collisions())
-        if (ev.m_iCode == 9)
+        if (ev.m_iCode == MDL_Contact::EVENT_PRE_COLLISION)
             contacts.push_back(PHYS_name(ev.m_apoObjects[0]) + " " + PHYS_name(ev.m_apoObjects[2]));
     EXPECT_EQ((std::vector<std::string>{"b a", "d e"}), contacts);
 }

@@ -78,7 +78,7 @@ TEST(PhysicsStep, BoundsSeeWhatAnEventChanged)
         MDL_RigidBody *body = w.sphere(MTH_Vector3D(-1.8, 0, 3), 0.5, "body");
         MDL_CollisionVolume *low = w.volume(SPHERE, MTH_Vector3D(-1, 0, 0.3), MTH_Vector3D(0.5, 0.5, 0.5), body, "low");
         w.m_poProxy->m_fnAction = [&](const PhysicsEvent &e) {
-            if (e.m_iCode != 9 || e.m_oNormal != MTH_Vector3D(1, 0, 0))
+            if (e.m_iCode != MDL_Contact::EVENT_PRE_COLLISION || e.m_oNormal != MTH_Vector3D(1, 0, 0))
                 return;
             if (change == 0)
                 body->editGlobalPosition() = MTH_Vector3D(-1.8, 0, 5);
@@ -91,7 +91,7 @@ TEST(PhysicsStep, BoundsSeeWhatAnEventChanged)
         w.step(0);
         std::vector<MTH_Vector3D> normals;
         for (const PhysicsEvent &e : w.m_poProxy->collisions())
-            if (e.m_iCode == 9)
+            if (e.m_iCode == MDL_Contact::EVENT_PRE_COLLISION)
                 normals.push_back(e.m_oNormal);
         // Moved up, without its lower ball, or with that ball kept from the
         // bounds, the body is clear of the floor.
@@ -123,7 +123,7 @@ TEST(PhysicsStep, CollisionEventsComeInStepOrder)
     std::vector<std::string> order;
     for (const PhysicsEvent &e : w.m_poProxy->m_aoEvents) {
         std::string line = std::to_string(e.m_iCode);
-        if (e.m_iCode == 9 || e.m_iCode == 10)
+        if (e.m_iCode == MDL_Contact::EVENT_PRE_COLLISION || e.m_iCode == MDL_Contact::EVENT_POST_COLLISION)
             line += " " + PHYS_name(e.m_apoObjects[0]) + " " + PHYS_name(e.m_apoObjects[2]);
         order.push_back(line);
     }

@@ -202,21 +202,11 @@ TEST(BuiltInDocument, DrawsACaptionAndAFramedPicture)
     EXPECT_TRUE(near(middle, 184, 82, 54) || near(middle, 240, 226, 196)) << "a tile";
 }
 
-// The built-in document's members, from its folder.
-static TEST_DocumentBuilder builtInMembers()
-{
-    TEST_DocumentBuilder document(false);
-    const std::string folder = std::string(VEKTA_SOURCE_DIR) + "/documents/vKorvestrane/";
-    for (const char *name : {"config.xml", "init.lua", "scene.xml", "chime.ogg"})
-        document.add(name, TEST_readText(folder + name));
-    return document;
-}
-
 // The pile of the built-in document falls, collides and comes to rest on
 // the floor, as the frame loop steps it.
 TEST(BuiltInDocument, ThePileComesToRest)
 {
-    ScriptDocument player(builtInMembers());
+    ScriptDocument player(TEST_builtInMembers());
     ASSERT_TRUE(player.m_bOpened) << player.log();
     ASSERT_TRUE(player.run()) << player.log();
     player.m_oController.m_bRunning = true;
@@ -250,7 +240,7 @@ TEST(BuiltInDocument, ThePileComesToRest)
 // about the ring and the wheel brings it nearer.
 TEST(BuiltInDocument, ArmsAndThePileAnswerTheMouseAndTheCameraTurns)
 {
-    ScriptDocument player(builtInMembers());
+    ScriptDocument player(TEST_builtInMembers());
     CTRL_Generic &controller = player.m_oController;
     controller.resize(800, 600);
     ASSERT_TRUE(player.m_bOpened) << player.log();

@@ -246,38 +246,24 @@ TEST(PlayerSound, TheCaptureIsCompleteAfterASignal)
 {
     TEST_TempDir dir;
     std::string path = dir.path("out.wav");
-    std::string doc = document(dir);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int quiet = open("/dev/null", O_RDWR);
-        dup2(quiet, 0);
-        dup2(quiet, 1);
-        dup2(quiet, 2);
-        execl(VEKTA_PLAYER_EXE, VEKTA_PLAYER_EXE, "--headless", "--audio-out", path.c_str(), doc.c_str(),
-              static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    ASSERT_GT(pid, 0);
+    TEST_RunningProcess player(VEKTA_PLAYER_EXE, {"--headless", "--audio-out", path, document(dir)});
     // Let it play in real time until sound has been written, then stop it.
     for (int wait = 0; wait < 500 && TEST_readWav(path).frames() < 16384; wait++)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    kill(pid, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    player.signal(SIGTERM);
+    player.finish();
     TEST_Wav wav = TEST_readWav(path);
     ASSERT_TRUE(wav.m_bValid) << wav.m_sError;
     EXPECT_GE(wav.frames(), 16384);
 }
 
-TEST(PlayerSound, WithoutADeviceTheRunSaysSoInOneLine)
+// The sound device opens with the window, on an X server of the test's.
+struct PlayerSoundWindow : TEST_WindowTest {};
+
+TEST_F(PlayerSoundWindow, WithoutADeviceTheRunSaysSoInOneLine)
 {
-    // The sound device opens with the window, on an X server of the test's.
-    TEST_XServer server;
-    if (!server.running())
-        TEST_SKIP_WITHOUT() << "no X server: " << server.failure();
-    TEST_ProcessResult run = TEST_run(
-        VEKTA_PLAYER_EXE, {"--frames", "3", "--dt", "0.02"},
-        {"SDL_AUDIODRIVER=no-such-driver", "DISPLAY=" + server.display(), "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"});
+    m_aEnvironment.push_back("SDL_AUDIODRIVER=no-such-driver");
+    TEST_ProcessResult run = TEST_run(VEKTA_PLAYER_EXE, {"--frames", "3", "--dt", "0.02"}, m_aEnvironment);
     EXPECT_EQ(run.m_iExitCode, 0) << run.m_sErr;
     EXPECT_EQ(run.m_sErr.find("No audio device opened ("), 0u) << run.m_sErr;
     size_t second = run.m_sErr.find('\n') + 1;

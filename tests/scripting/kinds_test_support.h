@@ -99,20 +99,8 @@ struct KindsFixture : ScriptDocument {
             m_poScene = m_oController.m_oScenes.m_pData[0];
     }
 
-    // Runs the chunk in a protected call; its results as texts joined by ","
-    // ("nil" for nil), or "error: <message>".
-    std::string run(const std::string &chunk) { return TEST_runLua(state(), chunk); }
-
     // The scene's object of that name (the script names its copies).
     MDL_Object *object(const char *name) const { return m_poScene != nullptr ? m_poScene->getObject(name) : nullptr; }
-
-    bool reported() const { return m_oController.m_bHalted; }
-    // Lets the next report through (the error report works once).
-    void clearReport()
-    {
-        m_oController.m_bHalted = false;
-        m_oLog.m_asLines.clear();
-    }
 };
 
 // One call of a table of calls: the chunk, its results (TEST_runLua's form)

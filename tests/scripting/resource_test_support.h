@@ -70,16 +70,4 @@ inline TEST_DocumentBuilder TEST_resourceDocument()
 
 struct ResourceFixture : ScriptDocument {
     ResourceFixture() : ScriptDocument(TEST_resourceDocument()) { run("scene = newScene('main')"); }
-
-    // Runs the chunk in a protected call; its results as texts joined by ","
-    // ("nil" for nil), or "error: <message>".
-    std::string run(const std::string &chunk) { return TEST_runLua(state(), chunk); }
-
-    bool reported() const { return m_oController.m_bHalted; }
-    // Lets the next report through (the error report works once).
-    void clearReport()
-    {
-        m_oController.m_bHalted = false;
-        m_oLog.m_asLines.clear();
-    }
 };

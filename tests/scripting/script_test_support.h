@@ -10,6 +10,7 @@
 #include "scripting/LMP_ScriptEngine.h"
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_Log.h"
+#include "tests/support/TEST_Support.h"
 
 // Lua helpers for exact tables of results: R(x) prints numbers, v2, v3 and
 // color values and tables of numbers rounded to 6 decimals (so that 6e-17
@@ -56,6 +57,16 @@ struct ScriptDocument {
     }
 
     bool run() { return m_poEngine->loadScripts(); }
+    // Runs the chunk in a protected call; its results as texts joined by ","
+    // ("nil" for nil), or "error: <message>".
+    std::string run(const std::string &chunk) { return TEST_runLua(state(), chunk); }
+    bool reported() const { return m_oController.m_bHalted; }
+    // Lets the next report through (the error report works once).
+    void clearReport()
+    {
+        m_oController.m_bHalted = false;
+        m_oLog.m_asLines.clear();
+    }
     lua_State *state() const { return m_poEngine->m_poLuaState; }
     std::string log() const { return m_oLog.joined(); }
 

@@ -39,62 +39,17 @@ struct BoundClass {
     std::vector<const void *> m_apImplementations;
 };
 
-// The names of the functions of the table on top of the stack but "new",
-// sorted.
-std::vector<std::string> functionNames(lua_State *L)
-{
-    std::vector<std::string> names;
-    lua_pushnil(L);
-    while (lua_next(L, -2) != 0) {
-        if (lua_type(L, -2) == LUA_TSTRING && lua_isfunction(L, -1) && std::string(lua_tostring(L, -2)) != "new")
-            names.push_back(lua_tostring(L, -2));
-        lua_pop(L, 1);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// The player's classes, as the authors' guide test finds them: global
-// tables whose registry metatable of the same name indexes them; their
-// methods are their functions but "new".
+// The player's classes (TEST_boundClasses), by name, each method with its
+// implementation, in name order.
 std::vector<BoundClass> boundClasses(lua_State *L)
 {
-    std::vector<std::string> names;
-    lua_pushglobaltable(L);
-    lua_pushnil(L);
-    while (lua_next(L, -2) != 0) {
-        if (lua_type(L, -2) == LUA_TSTRING && lua_istable(L, -1)) {
-            const char *name = lua_tostring(L, -2);
-            luaL_getmetatable(L, name);
-            if (lua_istable(L, -1)) {
-                lua_getfield(L, -1, "__index");
-                if (lua_rawequal(L, -1, -3))
-                    names.push_back(name);
-                lua_pop(L, 1);
-            }
-            lua_pop(L, 1);
-        }
-        lua_pop(L, 1);
-    }
-    lua_pop(L, 1);
-    std::sort(names.begin(), names.end());
     std::vector<BoundClass> classes;
-    for (const std::string &name : names) {
-        BoundClass c{name, {}, {}};
-        lua_getglobal(L, name.c_str());
-        for (std::string &method : functionNames(L)) {
-            lua_getfield(L, -1, method.c_str());
-            const void *row = lua_topointer(L, -1);
-            if (lua_getupvalue(L, -1, 1) != nullptr) {
-                if (lua_type(L, -1) == LUA_TLIGHTUSERDATA)
-                    row = lua_touserdata(L, -1);
-                lua_pop(L, 1);
-            }
-            lua_pop(L, 1);
-            c.m_asMethods.push_back(method);
-            c.m_apImplementations.push_back(row);
+    for (const auto &bound : TEST_boundClasses(L)) {
+        BoundClass c{bound.first, {}, {}};
+        for (const auto &method : bound.second) {
+            c.m_asMethods.push_back(method.first);
+            c.m_apImplementations.push_back(method.second);
         }
-        lua_pop(L, 1);
         classes.push_back(c);
     }
     return classes;

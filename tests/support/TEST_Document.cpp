@@ -113,6 +113,15 @@ std::string TEST_TempDir::write(const std::string &name, const std::string &text
     return write(name, std::vector<unsigned char>(text.begin(), text.end()));
 }
 
+TEST_DocumentBuilder TEST_builtInMembers()
+{
+    TEST_DocumentBuilder document(false);
+    const std::string folder = std::string(VEKTA_SOURCE_DIR) + "/documents/vKorvestrane/";
+    for (const char *name : {"config.xml", "init.lua", "scene.xml", "chime.ogg"})
+        document.add(name, TEST_readText(folder + name));
+    return document;
+}
+
 std::string TEST_readText(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -46,6 +46,9 @@ public:
 };
 
 std::string TEST_readText(const std::string &path);
+// A builder holding the built-in document's members, read from its folder
+// (the build packs the same files).
+TEST_DocumentBuilder TEST_builtInMembers();
 
 // The PNG file as a bitmap (rows bottom-up); empty when it cannot be read.
 void TEST_readPng(const std::string &path, UTIL_Bitmap &image);

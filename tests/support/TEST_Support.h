@@ -3,6 +3,7 @@
 // What the tests share: near-equality of vectors and matrices, an event host
 // for engine objects, running a Lua chunk and reading its result or error.
 
+#include <map>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -71,3 +72,18 @@ public:
 // joined by ",", or "error: " and the error's message; an error value that
 // is no string or number is named by its type.
 std::string TEST_runLua(lua_State *L, const std::string &source);
+
+// The bound classes as scripts see them, read from the interpreter.
+// What identifies the function on top of the stack: the binding row its
+// closure carries (shared by the classes that inherit the method), else the
+// function itself.
+const void *TEST_functionIdentity(lua_State *L);
+// The functions of the table on top of the stack, by name, with their
+// identities.
+std::map<std::string, const void *> TEST_functionsOf(lua_State *L);
+// Whether the registry metatable of that name indexes the value at index,
+// as the table of a bound class does.
+bool TEST_metatableIndexes(lua_State *L, const char *name, int index);
+// The bound classes among the globals: each class's methods ("new" left
+// out) with their identities.
+std::map<std::string, std::map<std::string, const void *>> TEST_boundClasses(lua_State *L);

@@ -7,6 +7,7 @@
 
 #include "model/MDL_Font.h"
 #include "tests/support/TEST_Log.h"
+#include "tests/support/TEST_ModelsSetWriter.h"
 #include "tests/view/view_test_support.h"
 #include "view/opengl/VIEW_GL.h"
 
@@ -23,8 +24,8 @@ std::pair<int, int> levelSize(int level)
 
 std::vector<unsigned char> greyPng(int width, int height)
 {
-    std::vector<unsigned char> pixels(static_cast<size_t>(width * height * 3), 128);
-    return VIEW_encodePng(width, height, 3, pixels.data());
+    const unsigned char grey[4] = {128, 128, 128, 255};
+    return TEST_pngImage(width, height, false, grey);
 }
 
 class RendererCaches : public DrawingTest {

@@ -161,11 +161,7 @@ TEST_F(RendererDocuments, BuiltInDocumentShowsItsShadowsReflectionsAndGlass)
 {
     // The built-in document's lamp shadows the meshes on its floor, which
     // mirrors them, and its glass is sorted and drawn.
-    TEST_DocumentBuilder document(false);
-    const std::string folder = std::string(VEKTA_SOURCE_DIR) + "/documents/vKorvestrane/";
-    for (const char *name : {"config.xml", "init.lua", "scene.xml", "chime.ogg"})
-        document.add(name, TEST_readText(folder + name));
-    PlayedDocument played(document);
+    PlayedDocument played(TEST_builtInMembers());
     ASSERT_TRUE(played.m_bOpened);
     ASSERT_TRUE(m_poContext->resize(192, 144));
     m_iWidth = 192;

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "scripting/LMP_ScriptEngine.h"
 #include "tests/support/TEST_ModelsSetWriter.h"
 #include "tests/support/TEST_Support.h"
 #include "view/opengl/VIEW_GL.h"
@@ -183,14 +182,12 @@ void VIEW_expectGolden(const UTIL_Bitmap &picture, const std::string &name)
 
 std::vector<unsigned char> VIEW_encodePng(int width, int height, int components, const unsigned char *pixels)
 {
-    UTIL_Bitmap bitmap;
-    bitmap.wrap(width, height, components, const_cast<unsigned char *>(pixels));
-    TEST_TempDir dir;
-    std::string path = dir.path("picture.png");
-    if (!bitmap.writePng(path.c_str()))
-        return std::vector<unsigned char>();
-    std::string bytes = TEST_readText(path);
-    return std::vector<unsigned char>(bytes.begin(), bytes.end());
+    // The encoder takes the rows top first.
+    const size_t row = static_cast<size_t>(width) * components;
+    std::vector<unsigned char> topFirst;
+    for (int y = height - 1; y >= 0; y--)
+        topFirst.insert(topFirst.end(), pixels + y * row, pixels + (y + 1) * row);
+    return TEST_pngPixels(width, height, components, topFirst);
 }
 
 MDL_Texture *VIEW_newTexture(const std::vector<unsigned char> &png, int filter)
@@ -313,12 +310,6 @@ MDL_Material *TestScene::lit(const MTH_Vector4D &diffuse)
     material->m_oSpecular = MTH_Vector4D(0, 0, 0, 1);
     m_apoMaterials.push_back(material);
     return material;
-}
-
-PlayedDocument::PlayedDocument(const TEST_DocumentBuilder &document)
-    : m_oController(new LMP_ScriptEngine(), CTRL_PLATFORM_LINUX), m_bOpened(false)
-{
-    m_bOpened = m_oController.openDocument(m_oDir.write("doc.vk", document.build()).c_str());
 }
 
 void PlayedDocument::frames(VIEW_OpenGL *renderer, int width, int height, int count)

@@ -23,6 +23,7 @@
 #include "model/MDL_Scene.h"
 #include "model/MDL_Texture.h"
 #include "model/MDL_Viewport.h"
+#include "tests/scripting/script_test_support.h"
 #include "tests/support/TEST_Document.h"
 #include "view/desktop/VIEW_EglContext.h"
 #include "view/opengl/VIEW_OpenGL.h"
@@ -130,12 +131,8 @@ struct TestScene {
 
 // A document played by a controller with the script engine, frame by frame
 // with a fixed time step, drawn by the fixture's renderer.
-struct PlayedDocument {
-    explicit PlayedDocument(const TEST_DocumentBuilder &document);
+struct PlayedDocument : ScriptDocument {
+    using ScriptDocument::ScriptDocument;
     // Runs frames of 1/50 s at the view size.
     void frames(VIEW_OpenGL *renderer, int width, int height, int count);
-
-    TEST_TempDir m_oDir;
-    CTRL_Generic m_oController;
-    bool m_bOpened;
 };
