@@ -561,7 +561,11 @@ bool LMP_bBeginClass(lua_State *L, const LMP_ClassInfo *info, int (*construct)(l
     lua_pushcfunction(L, construct);
     lua_setfield(L, -2, "__call");
     lua_setmetatable(L, -2);
-    lua_pushcfunction(L, construct);
+    // "new" drops its first slot as a method drops its receiver, so Lua's
+    // messages count its arguments as they count a method's: newMesh:new(a)
+    // and newMesh(a) call a #1, newMesh.new(newMesh, a) calls it #2.
+    LMP_pushSelfMark(L);
+    lua_pushcclosure(L, construct, 1);
     lua_setfield(L, -2, "new");
     return true;
 }

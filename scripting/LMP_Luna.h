@@ -67,12 +67,14 @@ public:
     }
 
     // __call of the class table and its "new": the first slot (the class
-    // table) is dropped, the rest are the constructor's arguments. A new
-    // proxy that nothing owns yet (one bound to no engine object) is pushed
-    // so that a failing push deletes it.
+    // table, or whatever "new" was given first) is dropped, the rest are the
+    // constructor's arguments; "new" called with nothing at all has no slot
+    // to drop. A new proxy that nothing owns yet (one bound to no engine
+    // object) is pushed so that a failing push deletes it.
     static int new_el(lua_State *L)
     {
-        lua_remove(L, 1);
+        if (lua_gettop(L) > 0)
+            lua_remove(L, 1);
         T *proxy = T::create(L);
         if (proxy != nullptr && proxy->m_iRefCount == 0)
             return LMP_iPushNewProxy(L, info(), proxy);
