@@ -72,12 +72,12 @@ int LMP_Camera::getNearZ(lua_State *L)
     return 1;
 }
 
-// In degrees. An angle that gives no finite focal length (0, or not a
-// number) leaves the camera as it was.
+// In degrees. Only an angle above 0 and below 180 gives an image: any other
+// (not a number among them) leaves the camera as it was.
 int LMP_Camera::setFOV(lua_State *L)
 {
     double degrees = 0;
-    if (!LMP_iCheckArgs(L, "N", &degrees))
+    if (!LMP_iCheckArgs(L, "N", &degrees) || !(degrees > 0 && degrees < 180))
         return 0;
     MDL_Camera *camera = getCamera();
     if (camera == nullptr)

@@ -2,6 +2,8 @@
 // "newObject", then the lamp's light and shadow settings. The spot settings
 // exist for spot lamps only: on other lamps their getters give nothing and
 // their setters change nothing.
+#include <cmath>
+
 #include <lua.hpp>
 
 #include "foundation/MTH_Vector.h"
@@ -66,14 +68,18 @@ LMP_Lamp *LMP_Lamp::create(lua_State *L)
     return new LMP_Lamp(object);
 }
 
-// Below low gives low, else above high gives high, else the value.
-static double clamp(double value, double low, double high)
+// Stores the value kept within low to high (below low gives low, else above
+// high gives high, else the value). Not a number leaves the field as it was.
+static void storeClamped(double value, double low, double high, double &field)
 {
+    if (std::isnan(value))
+        return;
     if (value < low)
-        return low;
-    if (value > high)
-        return high;
-    return value;
+        field = low;
+    else if (value > high)
+        field = high;
+    else
+        field = value;
 }
 
 int LMP_Lamp::getShadow(lua_State *L)
@@ -242,7 +248,7 @@ int LMP_Lamp::setSpotExponent(lua_State *L)
     MDL_Lamp *lamp = getSpot();
     if (lamp == nullptr)
         return 0;
-    lamp->m_fSpotExponent = clamp(exponent, 0, 128);
+    storeClamped(exponent, 0, 128, lamp->m_fSpotExponent);
     return 0;
 }
 
@@ -255,7 +261,7 @@ int LMP_Lamp::getSpotSize(lua_State *L)
     return 1;
 }
 
-// From 0 to 90.
+// From 0 to 90; not a number changes nothing.
 int LMP_Lamp::setSpotSize(lua_State *L)
 {
     double size = 0;
@@ -264,7 +270,7 @@ int LMP_Lamp::setSpotSize(lua_State *L)
     MDL_Lamp *lamp = getSpot();
     if (lamp == nullptr)
         return 0;
-    lamp->m_fSpotSize = clamp(size, 0, 90);
+    storeClamped(size, 0, 90, lamp->m_fSpotSize);
     return 0;
 }
 
@@ -277,7 +283,7 @@ int LMP_Lamp::getEnergy(lua_State *L)
     return 1;
 }
 
-// From 0 to 100, for every kind of lamp.
+// From 0 to 100, for every kind of lamp; not a number changes nothing.
 int LMP_Lamp::setEnergy(lua_State *L)
 {
     double energy = 0;
@@ -286,7 +292,7 @@ int LMP_Lamp::setEnergy(lua_State *L)
     MDL_Lamp *lamp = getLamp();
     if (lamp == nullptr)
         return 0;
-    lamp->m_fEnergy = clamp(energy, 0, 100);
+    storeClamped(energy, 0, 100, lamp->m_fEnergy);
     return 0;
 }
 

@@ -33,6 +33,11 @@ TEST(KindBindings, Lamps)
          "(1,0.5,0.25,0.5),(0.1,0.2,0.3,1)", nullptr},
         {"l:setEnergy(150) b:setEnergy(-3) s:setEnergy(42.5) return l:getEnergy(), b:getEnergy(), s:getEnergy()",
          "100,0,42.5", nullptr},
+        // Not a number leaves the lamp as it was; the infinities are clamped.
+        {"l:setEnergy(42) l:setEnergy(0/0) local a = l:getEnergy() l:setEnergy(1/0) local b = l:getEnergy() "
+         "l:setEnergy(-1/0) return a, b, l:getEnergy()",
+         "42,100,0", nullptr},
+        {"s:setSpotSize(30) s:setSpotSize(0/0) return s:getSpotSize()", "30", nullptr},
         // The spot settings are a spot lamp's only.
         {"return s:getSpotSize(), s:getSpotExponent()", "45,42", nullptr},
         {"s:setSpotSize(120) local a = s:getSpotSize() s:setSpotSize(-5) local b = s:getSpotSize() "
@@ -65,8 +70,14 @@ TEST(KindBindings, CamerasSeeDegrees)
         {"return R(eye:getFOV())", "60", nullptr},
         {"c:setFOV(90) return c:getFOV()", "90", nullptr},
         {"c:setFOV(33.3) return c:getFOV() - 33.3 < 1e-12", "true", nullptr},
-        // An angle that gives no focal length leaves the camera as it was.
-        {"c:setFOV(90) c:setFOV(0) c:setFOV(0/0) return c:getFOV()", "90", nullptr},
+        // An angle that gives no image leaves the camera as it was: only
+        // angles above 0 and below 180 are kept.
+        {"local t = {} for _, a in ipairs({0, -0.0, -30, 180, 270, 360, 1e9, -1e9, 1/0, -1/0, 0/0}) do "
+         "c:setFOV(90) c:setFOV(a) t[#t + 1] = c:getFOV() end return table.concat(t, ' ')",
+         "90 90 90 90 90 90 90 90 90 90 90", nullptr},
+        {"local t = {} for _, a in ipairs({0.5, 179.5}) do c:setFOV(a) t[#t + 1] = R(c:getFOV()) end "
+         "return table.concat(t, ' ')",
+         "0.5 179.5", nullptr},
         {"c:setNearZ(0.25) c:setFarZ(-5) return c:getNearZ(), c:getFarZ()", "0.25,-5", nullptr},
         {"c:setFOV('wide') return R(c:getFOV())", "49.14",
          "Invalid type (string) for argument #1, <N> type argument(s) expected"},
