@@ -1,8 +1,9 @@
 // What a document may do of the os library. Time and date stay as in stock
-// Lua; nothing starts a process or ends the player; files can be removed
-// or renamed only beside the document ("//name", as the stream layer names
-// them), never inside it (it is read-only) nor anywhere else; the process
-// locale stays "C" (numbers are formatted and parsed with a full stop).
+// Lua; nothing starts a process or ends the player; the environment reads as
+// empty; files can be removed or renamed only beside the document ("//name",
+// as the stream layer names them), never inside it (it is read-only) nor
+// anywhere else; the process locale stays "C" (numbers are formatted and
+// parsed with a full stop).
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +30,16 @@ static int osExecute(lua_State *L)
 static int osExit(lua_State *L)
 {
     return luaL_error(L, "'exit' not supported");
+}
+
+// os.getenv(name): the user's environment (tokens, paths, names) is not the
+// document's to read, nor to send anywhere with openURL; every name answers
+// nil. The language, the one thing a document needs of it, is getLanguage's.
+static int osGetenv(lua_State *L)
+{
+    luaL_checkstring(L, 1);
+    lua_pushnil(L);
+    return 1;
 }
 
 // os.tmpname: a name outside the document that no file function could use.
@@ -106,8 +117,8 @@ static int osSetlocale(lua_State *L)
 }
 
 static const luaL_Reg s_aoOsFunctions[] = {
-    {"execute", osExecute}, {"exit", osExit},           {"remove", osRemove}, {"rename", osRename},
-    {"tmpname", osTmpname}, {"setlocale", osSetlocale}, {nullptr, nullptr},
+    {"execute", osExecute}, {"exit", osExit},       {"getenv", osGetenv},       {"remove", osRemove},
+    {"rename", osRename},   {"tmpname", osTmpname}, {"setlocale", osSetlocale}, {nullptr, nullptr},
 };
 
 void LMP_installOs(lua_State *L)

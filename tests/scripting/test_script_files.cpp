@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -322,6 +323,23 @@ TEST(ScriptIo, ProcessesAndTheSystemAreOutOfReach)
     doc.m_oDir.write("keep.txt", "kept");
     ASSERT_TRUE(doc.run()) << doc.log();
     EXPECT_EQ(TEST_readText(doc.m_oDir.path("keep.txt")), "kept");
+}
+
+// The user's environment is none of a document's business: every name
+// answers nil, set or not.
+TEST(ScriptOs, EnvironmentAnswersNothing)
+{
+    setenv("VEKTA_TEST_TOKEN", "secret", 1);
+    TEST_DocumentBuilder document =
+        startupDocument("for _, name in ipairs({'VEKTA_TEST_TOKEN', 'PATH', 'HOME', 'LANG', 'LUA_PATH', '', 5}) do\n"
+                        "  assert(os.getenv(name) == nil, name)\n"
+                        "end\n"
+                        "assert(select('#', os.getenv('PATH')) == 1)\n"
+                        "local ok, message = pcall(os.getenv)\n"
+                        "assert(not ok and message:find('string expected, got no value'), message)\n");
+    ScriptDocument doc(document);
+    EXPECT_TRUE(doc.run()) << doc.log();
+    unsetenv("VEKTA_TEST_TOKEN");
 }
 
 } // namespace
