@@ -1,10 +1,13 @@
 #include "controller/CTRL_Stream.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "controller/CTRL_BeneathFolder.h"
 #include "controller/CTRL_Generic.h"
 #include "foundation/UTIL_Log.h"
 
@@ -29,53 +32,29 @@ CTRL_Stream::CTRL_Stream()
 {
 }
 
-bool CTRL_Stream::staysBesideDocument(const char *path)
+// The folder of the controller's document, '/' included ("" when the path
+// has no folder or there is none).
+static std::string documentFolder(const CTRL_Generic *controller)
 {
-    if (path[0] == '\0' || path[0] == '/')
-        return false;
-    // Each ".." steps out of the folder the steps before it went into; the
-    // path may never step out of the document's own folder.
-    int depth = 0;
-    const char *p = path;
-    while (*p != '\0') {
-        const char *end = strchr(p, '/');
-        size_t length = end != nullptr ? static_cast<size_t>(end - p) : strlen(p);
-        if (length == 2 && p[0] == '.' && p[1] == '.') {
-            if (--depth < 0)
-                return false;
-        } else if (length != 0 && !(length == 1 && p[0] == '.')) {
-            depth++;
-        }
-        if (end == nullptr)
-            break;
-        p = end + 1;
-    }
-    return true;
+    const char *document = controller->m_sDocumentPath;
+    const char *slash = document != nullptr ? strrchr(document, '/') : nullptr;
+    return slash != nullptr ? std::string(document, static_cast<size_t>(slash - document) + 1) : std::string();
+}
+
+// The name after "//" when name is a real file beside the document, else
+// null.
+static const char *besideDocument(const char *name)
+{
+    return strlen(name) > 2 && name[0] == '/' && name[1] == '/' ? name + 2 : nullptr;
 }
 
 CTRL_Stream *CTRL_Stream::open(CTRL_Generic *controller, const char *name, const char *mode)
 {
     if (controller == nullptr || name == nullptr)
         return nullptr;
-    size_t length = strlen(name);
-    if (length > 2 && name[0] == '/' && name[1] == '/') {
-        const char *relative = name + 2;
-        if (!staysBesideDocument(relative))
-            return nullptr;
-        char path[1024];
-        size_t directory = 0;
-        const char *documentPath = controller->m_sDocumentPath;
-        if (documentPath != nullptr) {
-            const char *slash = strrchr(documentPath, '/');
-            if (slash != nullptr)
-                directory = static_cast<size_t>(slash - documentPath) + 1;
-        }
-        if (directory + strlen(relative) + 1 > sizeof(path))
-            return nullptr;
-        if (directory > 0)
-            memcpy(path, documentPath, directory);
-        strcpy(path + directory, relative);
-        FILE *file = fopen(path, mode != nullptr ? mode : "r");
+    if (const char *relative = besideDocument(name)) {
+        FILE *file =
+            CTRL_BeneathFolder::open(documentFolder(controller).c_str(), relative, mode != nullptr ? mode : "r");
         if (file == nullptr)
             return nullptr;
         CTRL_Stream *stream = new CTRL_Stream();
@@ -83,7 +62,7 @@ CTRL_Stream *CTRL_Stream::open(CTRL_Generic *controller, const char *name, const
         stream->m_bRealFile = true;
         return stream;
     }
-    if (length > 2 && name[0] == '.' && name[1] == '/')
+    if (strlen(name) > 2 && name[0] == '.' && name[1] == '/')
         name += 2;
     if (!controller->hasMember(name))
         return nullptr;
@@ -91,6 +70,34 @@ CTRL_Stream *CTRL_Stream::open(CTRL_Generic *controller, const char *name, const
     stream->m_sName = strdup(name);
     stream->m_poOwner = controller;
     return stream;
+}
+
+// -1 for a name that is no real file beside the document, with errno
+// saying why: a member is read-only, anything else is not there.
+static int refuseOtherName(CTRL_Generic *controller, const char *name)
+{
+    const char *member = strlen(name) > 2 && name[0] == '.' && name[1] == '/' ? name + 2 : name;
+    errno = controller != nullptr && controller->hasMember(member) ? EACCES : ENOENT;
+    return -1;
+}
+
+int CTRL_Stream::remove(CTRL_Generic *controller, const char *name)
+{
+    const char *relative = controller != nullptr ? besideDocument(name) : nullptr;
+    if (relative == nullptr)
+        return refuseOtherName(controller, name);
+    return CTRL_BeneathFolder::remove(documentFolder(controller).c_str(), relative) ? 0 : -1;
+}
+
+int CTRL_Stream::rename(CTRL_Generic *controller, const char *from, const char *to)
+{
+    const char *relativeFrom = controller != nullptr ? besideDocument(from) : nullptr;
+    if (relativeFrom == nullptr)
+        return refuseOtherName(controller, from);
+    const char *relativeTo = besideDocument(to);
+    if (relativeTo == nullptr)
+        return refuseOtherName(controller, to);
+    return CTRL_BeneathFolder::rename(documentFolder(controller).c_str(), relativeFrom, relativeTo) ? 0 : -1;
 }
 
 void CTRL_Stream::loadData()
@@ -295,8 +302,14 @@ CTRL_Stream *CTRL_Stream::reopen(const char *path, const char *mode, CTRL_Stream
 {
     if (stream == nullptr || isStandard(stream) || !stream->m_bRealFile)
         return nullptr;
-    FILE *file = freopen(path, mode, stream->m_poFile);
+    // Only open finds files, beneath the document's folder: the file is
+    // reopened in another mode under its own name, never under another.
+    FILE *file = path == nullptr ? freopen(nullptr, mode, stream->m_poFile) : nullptr;
     if (file == nullptr) {
+        if (path != nullptr) {
+            fclose(stream->m_poFile);
+            errno = EACCES;
+        }
         free(stream->m_sName);
         delete stream;
         return nullptr;

@@ -24,13 +24,17 @@ public:
     static CTRL_Stream *const STDOUT;
     static CTRL_Stream *const STDERR;
     static bool isStandard(const CTRL_Stream *stream);
-    // Whether a path after "//" names a file in the document's folder or
-    // below it: not empty, not absolute, and no ".." that climbs above the
-    // document's folder ("a/../b" stays, "a/../../b" does not).
-    static bool staysBesideDocument(const char *path);
 
     // Standard file I/O, the stream in the same place as in C.
+    // A "//" name is a real file found beneath the document's folder, never
+    // outside it (CTRL_BeneathFolder: no absolute name, no ".." above the
+    // folder, no link leading out).
     static CTRL_Stream *open(CTRL_Generic *controller, const char *name, const char *mode);
+    // C's remove and rename for "//" names, found as open finds them; a link
+    // is removed or moved itself. 0, or -1 with errno set: EACCES for a
+    // member of the document (read-only), ENOENT for any other name.
+    static int remove(CTRL_Generic *controller, const char *name);
+    static int rename(CTRL_Generic *controller, const char *from, const char *to);
     static int close(CTRL_Stream *stream);
     static size_t read(void *buffer, size_t size, size_t count, CTRL_Stream *stream);
     static size_t write(const void *data, size_t size, size_t count, CTRL_Stream *stream);
@@ -46,6 +50,8 @@ public:
     static int error(CTRL_Stream *stream);
     static int eof(CTRL_Stream *stream);
     static void clearError(CTRL_Stream *stream);
+    // Another mode for a real file (path null); any path is refused, and
+    // the stream is then closed and freed as on a failure.
     static CTRL_Stream *reopen(const char *path, const char *mode, CTRL_Stream *stream);
     static int flush(CTRL_Stream *stream);
     static int setBuffer(CTRL_Stream *stream, char *buffer, int mode, size_t size);

@@ -158,10 +158,18 @@ double MDL_Polyline::distanceToPoint(const MTH_Vector2D &p) const
 
 bool MDL_Polyline::hitTest(const MTH_Vector2D &point)
 {
-    // The line: a line that draws nothing (no thickness, or a closed outline
-    // of fewer than three corners) hits nothing either.
-    if (m_bLineVisible && getStripVertices().m_iCount > 0 && distanceToPoint(point) < 0)
-        return true;
+    // The line, where it is drawn: a line that draws nothing (no thickness)
+    // hits nothing, and a closed outline of fewer than three corners only in
+    // its start cap.
+    const UTIL_DynArray<MTH_Vector2D> &strip = getStripVertices();
+    if (m_bLineVisible && strip.m_iCount > 0) {
+        if (!isStartCapOnly() && distanceToPoint(point) < 0)
+            return true;
+        if (isStartCapOnly())
+            for (int i = 0; i + 2 < strip.m_iCount; i += 3)
+                if (inTriangle(point, strip[i], strip[i + 1], strip[i + 2]))
+                    return true;
+    }
     if (m_bFilled) {
         const UTIL_DynArray<int> &t = triangulate();
         for (int i = 0; i + 2 < t.m_iCount; i += 3)

@@ -35,8 +35,9 @@ public:
     ~MDL_Polyline() override;
 
     // A hit on the visible line (closer than the thickness to a segment, or
-    // to the only point of a line without segments), or inside the fill when
-    // it is filled, whichever way the outline runs.
+    // to the only point of a line without segments; for a closed outline of
+    // fewer than three corners, in the start cap it draws), or inside the
+    // fill when it is filled, whichever way the outline runs.
     bool hitTest(const MTH_Vector2D &point) override;
 
     // --- points ---
@@ -86,8 +87,9 @@ public:
     // corner 0 on the inner side), u along it, at aspect / (2 x thickness)
     // times the length from point 0, aspect the height over width of the
     // first texture of the material's layers. Without a texture u is -1
-    // times that length. Both arrays have the same count; both are empty
-    // when the line draws nothing.
+    // times that length. A closed outline of fewer than three corners is
+    // drawn as the start cap only. Both arrays have the same count; both are
+    // empty when the line draws nothing.
     const UTIL_DynArray<MTH_Vector2D> &getStripVertices();
     const UTIL_DynArray<MTH_Vector2D> &getStripUVs();
 
@@ -117,6 +119,12 @@ public:
 private:
     // The u scale of the current material (see getStripVertices).
     double textureScale() const;
+    // The points the line runs through: all of them, less the repeats of
+    // the first point at the end of a closed outline.
+    int linePointsCount() const;
+    // Whether the line is the start cap alone: a closed outline of fewer
+    // than three corners has no inside and no turn to join.
+    bool isStartCapOnly() const { return m_bClosed && linePointsCount() < 3; }
     // Rebuilds the line lists when the line or its u scale changed.
     void buildStrip();
 };

@@ -1,6 +1,7 @@
 // The thick line of a polyline as one triangle list: round caps at the ends
 // of an open line, a body of two triangles per segment, and at each inner
-// point a round join on the outer side of the turn.
+// point a round join on the outer side of the turn; a closed outline of
+// fewer than three corners is its start cap.
 #include <cmath>
 
 #include "model/MDL_Polyline.h"
@@ -206,6 +207,18 @@ private:
 
 } // namespace
 
+int MDL_Polyline::linePointsCount() const
+{
+    // A closed outline that comes back to its first point does not draw the
+    // segment of length 0 back onto it.
+    const UTIL_DynArray<MTH_Vector2D> &p = m_oPoints;
+    int n = p.m_iCount;
+    if (m_bClosed)
+        while (n > 1 && p[n - 1].m_fX == p[0].m_fX && p[n - 1].m_fY == p[0].m_fY)
+            n--;
+    return n;
+}
+
 void MDL_Polyline::buildStrip()
 {
     const double m = m_fThickness;
@@ -217,20 +230,17 @@ void MDL_Polyline::buildStrip()
     m_fStripTextureScale = k;
     m_oLinePositions.resize(0);
     m_oLineUVs.resize(0);
-    int n = m_oPoints.m_iCount;
-    if (!drawable || n == 0)
+    if (!drawable || m_oPoints.m_iCount == 0)
         return;
     const UTIL_DynArray<MTH_Vector2D> &p = m_oPoints;
-    // A closed outline that comes back to its first point does not draw the
-    // segment of length 0 back onto it.
-    if (m_bClosed)
-        while (n > 1 && p[n - 1].m_fX == p[0].m_fX && p[n - 1].m_fY == p[0].m_fY)
-            n--;
-    // A closed outline needs three corners: with fewer it has no inside and
-    // no turn to join, and draws nothing.
-    if (m_bClosed && n < 3)
-        return;
+    const int n = linePointsCount();
     Strip strip(m_oLinePositions, m_oLineUVs, m, k);
+    if (isStartCapOnly()) {
+        // No inside and no turn to join: the start cap, turned along the
+        // first segment (along x without one).
+        strip.startCap(p[0], n > 1 ? direction(p[0], p[1]) : MTH_Vector2D(1, 0));
+        return;
+    }
 
     if (m_bClosed) {
         // Joints at points 1, 2, ..., n - 1, 0 and 1 again: the first visit

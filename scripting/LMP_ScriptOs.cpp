@@ -4,13 +4,10 @@
 // as the stream layer names them), never inside it (it is read-only) nor
 // anywhere else; the process locale stays "C" (numbers are formatted and
 // parsed with a full stop).
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include <lua.hpp>
 
-#include "controller/CTRL_Generic.h"
 #include "controller/CTRL_Stream.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_ScriptLibraries.h"
@@ -48,46 +45,12 @@ static int osTmpname(lua_State *L)
     return luaL_error(L, "'tmpname' not supported");
 }
 
-// The path of a "//" name beside the document, with the stream layer's
-// rules: no empty name, no absolute path, no ".." above the document's
-// folder. False with errno set otherwise (a member of the document is
-// read-only).
-static bool pathBesideDocument(lua_State *L, const char *name, char *path, size_t size)
-{
-    CTRL_Generic *controller = LMP_poController(L);
-    size_t length = strlen(name);
-    if (controller == nullptr || length <= 2 || name[0] != '/' || name[1] != '/') {
-        const char *member = length > 2 && name[0] == '.' && name[1] == '/' ? name + 2 : name;
-        errno = controller != nullptr && controller->hasMember(member) ? EACCES : ENOENT;
-        return false;
-    }
-    const char *relative = name + 2;
-    if (!CTRL_Stream::staysBesideDocument(relative)) {
-        errno = EACCES;
-        return false;
-    }
-    size_t directory = 0;
-    const char *document = controller->m_sDocumentPath;
-    if (document != nullptr) {
-        const char *slash = strrchr(document, '/');
-        if (slash != nullptr)
-            directory = static_cast<size_t>(slash - document) + 1;
-    }
-    if (directory + strlen(relative) + 1 > size) {
-        errno = ENAMETOOLONG;
-        return false;
-    }
-    if (directory > 0)
-        memcpy(path, document, directory);
-    strcpy(path + directory, relative);
-    return true;
-}
-
+// Files beside the document, found by the stream layer's rules (never
+// outside the document's folder); members are read-only.
 static int osRemove(lua_State *L)
 {
     const char *name = luaL_checkstring(L, 1);
-    char path[1024];
-    bool ok = pathBesideDocument(L, name, path, sizeof(path)) && remove(path) == 0;
+    bool ok = CTRL_Stream::remove(LMP_poController(L), name) == 0;
     return luaL_fileresult(L, ok, name);
 }
 
@@ -95,10 +58,7 @@ static int osRename(lua_State *L)
 {
     const char *from = luaL_checkstring(L, 1);
     const char *to = luaL_checkstring(L, 2);
-    char fromPath[1024];
-    char toPath[1024];
-    bool ok = pathBesideDocument(L, from, fromPath, sizeof(fromPath)) &&
-              pathBesideDocument(L, to, toPath, sizeof(toPath)) && rename(fromPath, toPath) == 0;
+    bool ok = CTRL_Stream::rename(LMP_poController(L), from, to) == 0;
     return luaL_fileresult(L, ok, from);
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "controller/CTRL_Generic.h"
@@ -141,6 +142,16 @@ TEST_F(StreamFixture, RealFilesBesideTheDocument)
     EXPECT_STREQ(line, "hello 7%");
     CTRL_Stream::close(r);
     EXPECT_EQ(CTRL_Stream::open(&controller, "//absent.txt", "r"), nullptr);
+
+    // A real file is reopened in another mode under its own name only: any
+    // other path would reach past the document's folder.
+    CTRL_Stream *again = CTRL_Stream::open(&controller, "//save.txt", "r");
+    ASSERT_NE(again, nullptr);
+    again = CTRL_Stream::reopen(nullptr, "rb", again);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(CTRL_Stream::getc(again), 'h');
+    EXPECT_EQ(CTRL_Stream::reopen(dir.path("outside.txt").c_str(), "w", again), nullptr);
+    EXPECT_FALSE(std::ifstream(dir.path("outside.txt")).good());
 }
 
 TEST(Stream, StandardHandlesWriteToTheLog)

@@ -117,7 +117,10 @@ TEST(Polyline, HitTestOnTheLineAndInTheFill)
     const std::vector<P> cw = {P(0, 1), P(1, 1), P(1, 0), P(0, 0)};
     // An L: the notch at the upper right is outside the fill.
     const std::vector<P> ell = {P(0, 0), P(2, 0), P(2, 1), P(1, 1), P(1, 2), P(0, 2)};
+    // Closed outlines of fewer than three corners draw only the start cap,
+    // a half octagon behind their first point, and hit only there.
     const std::vector<P> two = {P(0, 0.05), P(1, 0.05)};
+    const std::vector<P> one = {P(0.5, 0.5)};
     struct Case {
         const char *name;
         const std::vector<P> &points;
@@ -129,7 +132,13 @@ TEST(Polyline, HitTestOnTheLineAndInTheFill)
         {"on the line", ccw, true, false, 0.1, P(0.5, 0.05), true},
         {"outside the line", ccw, true, false, 0.1, P(0.5, 0.2), false},
         {"the closing segment", ccw, true, false, 0.1, P(0.05, 0.5), true},
-        {"a closed outline of two points draws and hits nothing", two, true, false, 0.1, P(0.5, 0.05), false},
+        {"the middle of a closed outline of two points", two, true, false, 0.1, P(0.5, 0.05), false},
+        {"the start cap of a closed outline of two points", two, true, false, 0.1, P(-0.05, 0.08), true},
+        {"past the second of two closed points", two, true, false, 0.1, P(1.05, 0.05), false},
+        {"just ahead of the first of two closed points", two, true, false, 0.1, P(0.01, 0.05), false},
+        {"behind a single closed point", one, true, false, 0.1, P(0.45, 0.47), true},
+        {"ahead of a single closed point", one, true, false, 0.1, P(0.55, 0.5), false},
+        {"a hidden start cap", two, false, false, 0.1, P(-0.05, 0.05), false},
         {"hidden line", ccw, false, false, 0.1, P(0.5, 0.05), false},
         {"not filled", ccw, true, false, 0.1, P(0.5, 0.5), false},
         {"fill centre", ccw, false, true, 0.1, P(0.5, 0.5), true},

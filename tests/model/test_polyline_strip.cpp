@@ -134,11 +134,11 @@ TEST(PolylineStrip, TriangleCountsOfCapsBodiesAndJoins)
     } cases[] = {
         // Two caps of three triangles and one body of two.
         {"segment", {P(0, 0), P(1, 0)}, false, 8},
-        // A closed outline of fewer than three corners draws nothing.
-        {"two closed points", {P(0, 0), P(1, 0)}, true, 0},
+        // A closed outline of fewer than three corners draws its start cap.
+        {"two closed points", {P(0, 0), P(1, 0)}, true, 3},
         // The caps back to back: an octagon.
         {"single point", {P(3, 3)}, false, 6},
-        {"single closed point", {P(3, 3)}, true, 0},
+        {"single closed point", {P(3, 3)}, true, 3},
         // A straight joint adds a body; a corner a body (its inner
         // triangle only when the inner corner lies ahead) and a fan of four.
         {"straight", {P(0, 0), P(1, 0), P(2, 0.1)}, false, 3 + 2 + 2 + 3},
@@ -149,7 +149,7 @@ TEST(PolylineStrip, TriangleCountsOfCapsBodiesAndJoins)
         {"square", {P(0, 0), P(1, 0), P(1, 1), P(0, 1)}, true, 4 * (2 + 4)},
         // The closing point that repeats the first adds nothing.
         {"square back to its start", {P(0, 0), P(1, 0), P(1, 1), P(0, 1), P(0, 0)}, true, 4 * (2 + 4)},
-        {"closed outline of two points back to the first", {P(0, 0), P(1, 0), P(0, 0)}, true, 0},
+        {"closed outline of two points back to the first", {P(0, 0), P(1, 0), P(0, 0)}, true, 3},
     };
     for (const Case &c : cases) {
         MDL_Polyline line;
@@ -158,6 +158,55 @@ TEST(PolylineStrip, TriangleCountsOfCapsBodiesAndJoins)
         line.setThickness(0.1);
         EXPECT_EQ(line.getStripVertices().m_iCount, 3 * c.triangles) << c.name;
     }
+}
+
+// A closed outline of one or two corners (after the repeats of its first
+// point at its end) is drawn as the start cap alone: the same triangles, with
+// the same texture coordinates, as the open line through the same points
+// begins with, turned along the first segment, or along x without one.
+TEST(PolylineStrip, ClosedOutlinesOfFewerThanThreeCornersDrawTheStartCap)
+{
+    MDL_Texture texture;
+    texture.m_iWidth = texture.m_iHeight = 16;
+    const std::vector<P> outlines[] = {
+        {P(0.5, 0.5)},
+        {P(0, 0), P(1, 0.5)},
+        {P(0.2, 0.3), P(0.2, -1), P(0.2, 0.3), P(0.2, 0.3)},
+        // A first segment too short for a direction: along x.
+        {P(0, 0), P(1e-300, 0)},
+    };
+    for (const std::vector<P> &points : outlines)
+        for (bool textured : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << points.size() << " points, textured " << textured);
+            MDL_Polyline closed, open;
+            addPoints(closed, points);
+            addPoints(open, points);
+            open.setClosed(false);
+            for (MDL_Polyline *line : {&closed, &open}) {
+                line->setThickness(0.1);
+                if (textured)
+                    line->makeOwnMaterial()->addLayer(&texture);
+            }
+            P ahead(1, 0);
+            if (points.size() > 1) {
+                double length = std::hypot(points[1].m_fX - points[0].m_fX, points[1].m_fY - points[0].m_fY);
+                ahead = (points[1] - points[0]) * (1 / length);
+            }
+            const UTIL_DynArray<MTH_Vector2D> &v = closed.getStripVertices(), &uv = closed.getStripUVs();
+            const UTIL_DynArray<MTH_Vector2D> &ov = open.getStripVertices(), &ouv = open.getStripUVs();
+            ASSERT_EQ(v.m_iCount, 9);
+            ASSERT_EQ(uv.m_iCount, 9);
+            ASSERT_GE(ov.m_iCount, 9);
+            for (int i = 0; i < 9; i++) {
+                EXPECT_TRUE(std::isfinite(v[i].m_fX) && std::isfinite(v[i].m_fY)) << i;
+                EXPECT_EQ(v[i].m_fX, ov[i].m_fX) << i;
+                EXPECT_EQ(v[i].m_fY, ov[i].m_fY) << i;
+                EXPECT_EQ(uv[i].m_fX, ouv[i].m_fX) << i;
+                EXPECT_EQ(uv[i].m_fY, ouv[i].m_fY) << i;
+                // Nothing lies ahead of the first point along the line.
+                EXPECT_LE((v[i] - points[0]).dot(ahead), 1e-12) << i;
+            }
+        }
 }
 
 // Two left turns closer than the line is wide: at the second one the inner

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "controller/CTRL_BeneathFolder.h"
 #include "scripting/LMP_Proxy.h"
 #include "scripting/LMP_ScriptLibraries.h"
 #include "tests/scripting/script_test_support.h"
@@ -340,6 +342,130 @@ TEST(ScriptOs, EnvironmentAnswersNothing)
     ScriptDocument doc(document);
     EXPECT_TRUE(doc.run()) << doc.log();
     unsetenv("VEKTA_TEST_TOKEN");
+}
+
+// Every file operation a script has, on "//" names that meet symbolic links:
+// links that lead out of the document's folder (absolute or relative, to a
+// file or a folder, through another link, or not yet pointing at anything)
+// are refused, and nothing outside changes; links that stay inside the
+// folder work, and a link entry itself can be removed or renamed.
+TEST(ScriptIo, NamesBesideTheDocumentStayInItsFolderThroughLinks)
+{
+    namespace fs = std::filesystem;
+    ScriptDocument doc(startupDocument(""));
+    ASSERT_TRUE(doc.run()) << doc.log();
+    TEST_TempDir outside;
+    const std::string out = fs::path(outside.m_sPath).filename().string();
+    const fs::path folder(doc.m_oDir.m_sPath);
+    // The folder beside the document and the one outside it, afresh.
+    auto makeTrees = [&]() {
+        for (const fs::directory_entry &entry : fs::directory_iterator(folder))
+            if (entry.path().filename() != "doc.vk")
+                fs::remove_all(entry.path());
+        for (const fs::directory_entry &entry : fs::directory_iterator(outside.m_sPath))
+            fs::remove_all(entry.path());
+        outside.write("secret.txt", "secret");
+        doc.m_oDir.write("data/real.txt", "real");
+        const std::pair<const char *, std::string> links[] = {
+            {"hostlink", outside.path("secret.txt")},
+            {"uplink", "../" + out + "/secret.txt"},
+            {"dirlink", outside.m_sPath},
+            {"updir", "../" + out},
+            {"dangling", "../" + out + "/new.txt"},
+            {"chainout", "uplink"},
+            {"data/escape", "../../" + out + "/secret.txt"},
+            {"absinside", doc.m_oDir.path("data/real.txt")},
+            {"loop", "loop"},
+            {"inside", "data/real.txt"},
+            {"insidedir", "data"},
+            {"chain", "inside"},
+            {"data/up", "../data/real.txt"},
+            {"newinside", "data/created.txt"},
+        };
+        for (const auto &link : links)
+            fs::create_symlink(link.second, folder / link.first);
+    };
+    struct Case {
+        std::string call;
+        const char *result;
+        const char *check;   // a path in the folder checked afterwards, or null
+        const char *content; // what it holds; null: nothing is there; "->": a link
+    };
+    const Case cases[] = {
+        // Reading.
+        {"read('//hostlink')", "false", nullptr, nullptr},
+        {"read('//uplink')", "false", nullptr, nullptr},
+        {"read('//dirlink/secret.txt')", "false", nullptr, nullptr},
+        {"read('//updir/secret.txt')", "false", nullptr, nullptr},
+        {"read('//chainout')", "false", nullptr, nullptr},
+        {"read('//data/escape')", "false", nullptr, nullptr},
+        {"read('//insidedir/../../" + out + "/secret.txt')", "false", nullptr, nullptr},
+        {"read('//absinside')", "false", nullptr, nullptr},
+        {"read('//loop')", "false", nullptr, nullptr},
+        {"read('//inside')", "real", nullptr, nullptr},
+        {"read('//insidedir/real.txt')", "real", nullptr, nullptr},
+        {"read('//chain')", "real", nullptr, nullptr},
+        {"read('//data/up')", "real", nullptr, nullptr},
+        {"read('//insidedir/../data/real.txt')", "real", nullptr, nullptr},
+        {"read('//data/../inside')", "real", nullptr, nullptr},
+        {"read('//.//data//./real.txt')", "real", nullptr, nullptr},
+        {"select(2, pcall(dofile, '//uplink')):find('cannot open') ~= nil", "true", nullptr, nullptr},
+        // Overwriting, appending, creating.
+        {"write('//hostlink', 'w')", "false", nullptr, nullptr},
+        {"write('//uplink', 'w')", "false", nullptr, nullptr},
+        {"write('//dirlink/secret.txt', 'w')", "false", nullptr, nullptr},
+        {"write('//updir/secret.txt', 'r+')", "false", nullptr, nullptr},
+        {"write('//chainout', 'a')", "false", nullptr, nullptr},
+        {"write('//dirlink/new.txt', 'w')", "false", nullptr, nullptr},
+        {"write('//updir/new.txt', 'a+')", "false", nullptr, nullptr},
+        {"write('//dangling', 'w')", "false", nullptr, nullptr},
+        {"write('//inside', 'w')", "true", "data/real.txt", "new"},
+        {"write('//newinside', 'w')", "true", "data/created.txt", "new"},
+        // Removing and renaming: a link entry in the folder is the script's
+        // to remove or rename; what it leads to outside is not.
+        {"os.remove('//dirlink/secret.txt') == true", "false", nullptr, nullptr},
+        {"os.remove('//updir/secret.txt') == true", "false", nullptr, nullptr},
+        {"os.remove('//hostlink') == true", "true", "hostlink", nullptr},
+        {"os.remove('//data/escape') == true", "true", "data/escape", nullptr},
+        {"os.remove('//insidedir/real.txt') == true", "true", "data/real.txt", nullptr},
+        {"os.rename('//dirlink/secret.txt', '//moved.txt') == true", "false", nullptr, nullptr},
+        {"os.rename('//updir/secret.txt', '//moved.txt') == true", "false", nullptr, nullptr},
+        {"os.rename('//data/real.txt', '//updir/stolen.txt') == true", "false", "data/real.txt", "real"},
+        {"os.rename('//data/real.txt', '//dirlink/stolen.txt') == true", "false", "data/real.txt", "real"},
+        {"os.rename('//uplink', '//renamed') == true", "true", "renamed", "->"},
+        {"os.rename('//insidedir/real.txt', '//insidedir/moved.txt') == true", "true", "data/moved.txt", "real"},
+    };
+    const std::string helpers =
+        "local function read(n) local f = io.open(n, 'r') if not f then return false end "
+        "  local s = f:read('*a') f:close() return s end "
+        "local function write(n, mode) local f = io.open(n, mode) if not f then return false end "
+        "  f:write('new') f:close() return true end ";
+    // Resolved by the kernel, and walked one component at a time.
+    for (bool kernel : {true, false})
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(kernel ? "kernel: " : "walk: ") + c.call);
+            CTRL_BeneathFolder::setKernelResolution(kernel);
+            makeTrees();
+            EXPECT_EQ(doc.run(helpers + "return " + c.call), c.result);
+            // Nothing outside changed.
+            EXPECT_EQ(TEST_readText(outside.path("secret.txt")), "secret");
+            int entries = 0;
+            for (const fs::directory_entry &entry : fs::directory_iterator(outside.m_sPath)) {
+                EXPECT_EQ(entry.path().filename().string(), "secret.txt");
+                entries++;
+            }
+            EXPECT_EQ(entries, 1);
+            if (c.check != nullptr) {
+                const fs::path checked = folder / c.check;
+                if (c.content == nullptr)
+                    EXPECT_FALSE(fs::is_symlink(checked) || fs::exists(checked));
+                else if (std::string(c.content) == "->")
+                    EXPECT_TRUE(fs::is_symlink(checked));
+                else
+                    EXPECT_EQ(TEST_readText(checked.string()), c.content);
+            }
+        }
+    CTRL_BeneathFolder::setKernelResolution(true);
 }
 
 } // namespace

@@ -199,19 +199,68 @@ TEST_F(RendererOverlays, DepthOrderAcrossKinds)
               VIEW_pixel(picture, static_cast<int>(160 * (0.2 + x0)) + 1, static_cast<int>(160 * (0.3 + y0)) + 1));
 }
 
+TEST_F(RendererOverlays, ClosedPolylinesOfOneAndTwoPointsDrawTheirStartCap)
+{
+    // A new polyline is closed: of one point it draws the half octagon
+    // behind it (along x), of two points the half octagon behind the first
+    // (away from the second), and nothing along their segment. Where they
+    // are hit is where they are drawn.
+    MDL_Material *red = m_oScene.shadeless(MTH_Vector4D(1, 0, 0, 1));
+    MDL_Material *blue = m_oScene.shadeless(MTH_Vector4D(0, 0, 1, 1));
+    std::vector<MDL_Polyline *> lines = {
+        add(polyline({P(0.25, 0.3)}, true, 0.08, red), 0, 0, 1),
+        add(polyline({P(0.55, 0.3), P(0.9, 0.3)}, true, 0.08, red), 0, 0, 1),
+        add(polyline({P(0.3, 0.55), P(0.1, 0.7)}, true, 0.05, blue), 0, 0, 1),
+    };
+    UTIL_Bitmap picture;
+    draw(picture);
+    // The caps, 12.8 pixels wide: one behind (40, 48), one behind (88, 48),
+    // and one beyond (48, 88) up and to the right.
+    EXPECT_EQ(RGB({255, 0, 0}), VIEW_pixel(picture, 34, 48));
+    EXPECT_EQ(WHITE, VIEW_pixel(picture, 46, 48));
+    EXPECT_EQ(RGB({255, 0, 0}), VIEW_pixel(picture, 82, 48));
+    EXPECT_EQ(WHITE, VIEW_pixel(picture, 110, 48));
+    EXPECT_EQ(WHITE, VIEW_pixel(picture, 140, 48));
+    EXPECT_EQ(RGB({0, 0, 255}), VIEW_pixel(picture, 52, 84));
+    EXPECT_EQ(WHITE, VIEW_pixel(picture, 30, 100));
+    // Every pixel whose centre some line hits is drawn, and every other one
+    // is white; pixels an edge runs through (their corners disagree) may go
+    // either way.
+    int drawn = 0;
+    for (int y = 0; y < m_iHeight; y++)
+        for (int x = 0; x < m_iWidth; x++) {
+            auto hit = [&](double dx, double dy) {
+                P at((x + 0.5 + dx) / m_iWidth, (y + 0.5 + dy) / m_iWidth);
+                for (MDL_Polyline *line : lines)
+                    if (line->hitTest(at))
+                        return true;
+                return false;
+            };
+            bool centre = hit(0, 0);
+            bool edge = false;
+            for (double dx : {-0.5, 0.5})
+                for (double dy : {-0.5, 0.5})
+                    edge = edge || hit(dx, dy) != centre;
+            if (edge)
+                continue;
+            EXPECT_EQ(VIEW_pixel(picture, x, y) != WHITE, centre) << x << ", " << y;
+            drawn += centre ? 1 : 0;
+        }
+    EXPECT_GT(drawn, 100);
+    VIEW_expectGolden(picture, "overlay_closed_start_caps");
+}
+
 TEST_F(RendererOverlays, PolylinesThatDrawNothing)
 {
-    // No points, no thickness (zero, negative, not a number), a closed
-    // outline of fewer than three corners, a fill without an inside, and a
-    // hidden polyline: the frame stays white, with no OpenGL error.
+    // No points, no thickness (zero, negative, not a number), a fill
+    // without an inside, and a hidden polyline: the frame stays white, with
+    // no OpenGL error.
     MDL_Material *red = m_oScene.shadeless(MTH_Vector4D(1, 0, 0, 1));
     const std::vector<P> segment = {P(0.2, 0.2), P(0.8, 0.5)};
     add(polyline({}, false, 0.05, red), 0, 0, 1);
     add(polyline(segment, false, 0, red), 0, 0, 1);
     add(polyline(segment, false, -0.05, red), 0, 0, 1);
     add(polyline(segment, false, NAN, red), 0, 0, 1);
-    add(polyline(segment, true, 0.05, red), 0, 0, 1);
-    add(polyline({P(0.5, 0.5)}, true, 0.05, red), 0, 0, 1);
     MDL_Polyline *flat = polyline({P(0.1, 0.1), P(0.5, 0.1), P(0.9, 0.1)}, true, 0.05, red);
     flat->setFilled(true);
     flat->setFillColor(MTH_Vector4D(1, 0, 0, 1));
