@@ -132,6 +132,76 @@ TEST_F(PackFixture, FoldersWithoutConfigOrInitAreRefused)
     }
 }
 
+// A member's name is always the file's path inside the folder. A link that
+// stays inside is packed under its own name, with the bytes it leads to (a
+// link to a folder brings that folder's files under the link's name).
+TEST_F(PackFixture, LinksInsideTheFolderArePackedUnderTheirOwnNames)
+{
+    namespace fs = std::filesystem;
+    struct Case {
+        const char *link, *target, *member, *source;
+    };
+    const Case cases[] = {
+        {"alias.lua", "ui/menu.lua", "alias.lua", "src/ui/menu.lua"},
+        {"ui/up.lua", "../init.lua", "ui/up.lua", "src/init.lua"},
+        {"menus", "ui", "menus/menu.lua", "src/ui/menu.lua"},
+        {"sub/deep/menus", "../../ui/", "sub/deep/menus/menu.lua", "src/ui/menu.lua"},
+        {"absolute.bin", nullptr, "absolute.bin", "src/b.bin"},
+    };
+    for (const Case &c : cases) {
+        fs::create_directories(fs::path(dir.path("src/" + std::string(c.link))).parent_path());
+        fs::create_symlink(c.target != nullptr ? c.target : dir.path(c.source), dir.path("src/" + std::string(c.link)));
+    }
+    TEST_ProcessResult packed = pack({"-o", dir.path("a.vk"), dir.path("src")});
+    ASSERT_EQ(packed.m_iExitCode, 0) << packed.m_sErr;
+    EXPECT_EQ(pack({"--list", dir.path("a.vk")}).m_sOut.find(".."), std::string::npos);
+
+    CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
+    ASSERT_TRUE(controller.openDocument(dir.path("a.vk").c_str()));
+    EXPECT_TRUE(controller.hasMember("ui/menu.lua"));
+    for (const Case &c : cases) {
+        unsigned char *data = nullptr;
+        int size = 0;
+        bool owned = controller.extractMember(c.member, &data, &size, false);
+        EXPECT_TRUE(std::string(reinterpret_cast<const char *>(data), static_cast<size_t>(size)) ==
+                    TEST_readText(dir.path(c.source)))
+            << c.member;
+        if (owned)
+            free(data);
+    }
+}
+
+// A link that leads out of the folder, or a folder link that leads back to a
+// folder that holds it, is refused with its name; nothing is written.
+TEST_F(PackFixture, LinksOutOfTheFolderAreRefusedByName)
+{
+    namespace fs = std::filesystem;
+    dir.write("outside/secret.txt", "not the document's\n");
+    fs::create_directories(dir.path("src/sub"));
+    struct Case {
+        const char *link;
+        std::string target;
+    };
+    const Case cases[] = {
+        {"secret.txt", dir.path("outside/secret.txt")},
+        {"sub/secret.txt", "../../outside/secret.txt"},
+        {"sub/outside", "../../outside"},
+        {"sub/again.txt", "../ui/../../outside/secret.txt"},
+        {"sub/loop", ".."},
+        {"itself", "."},
+        {"missing.lua", "../outside/missing.lua"},
+    };
+    for (const Case &c : cases) {
+        std::string link = dir.path("src/" + std::string(c.link));
+        fs::create_symlink(c.target, link);
+        TEST_ProcessResult result = pack({"-o", dir.path("out.vk"), dir.path("src")});
+        EXPECT_EQ(result.m_iExitCode, 1) << c.link;
+        EXPECT_NE(result.m_sErr.find(std::string(c.link) + ": "), std::string::npos) << c.link << "\n" << result.m_sErr;
+        EXPECT_FALSE(fs::exists(dir.path("out.vk"))) << c.link;
+        fs::remove(link);
+    }
+}
+
 TEST_F(PackFixture, UsageAndKeyErrors)
 {
     EXPECT_EQ(pack({}).m_iExitCode, 2);

@@ -17,8 +17,9 @@ static void usage(FILE *out)
             "       vekta-pack --verify FILE.vk\n"
             "       vekta-pack --version | --help\n"
             "\n"
-            "  -o OUT.vk     pack every regular file under FOLDER into a signed document;\n"
-            "                FOLDER needs config.xml and init.lua at its top\n"
+            "  -o OUT.vk     pack every file under FOLDER into a signed document;\n"
+            "                FOLDER needs config.xml and init.lua at its top; nothing is\n"
+            "                written when a link leads out of FOLDER\n"
             "  --key FILE    private key file (n=, e=, d= lines); default %s\n"
             "  --store       store members without compression\n"
             "  --list        print the members of a document with their sizes, then check it\n"
@@ -30,12 +31,21 @@ static void usage(FILE *out)
             VEKTA_DEFAULT_KEY);
 }
 
+// Each line of error, after the tool's name.
 static int fail(const std::string &error)
 {
-    fprintf(stderr, "vekta-pack: %s\n", error.c_str());
+    for (size_t start = 0; start <= error.size();) {
+        size_t end = error.find('\n', start);
+        if (end == std::string::npos)
+            end = error.size();
+        fprintf(stderr, "vekta-pack: %.*s\n", static_cast<int>(end - start), error.c_str() + start);
+        start = end + 1;
+    }
     return 1;
 }
 
+// Packs a folder into a signed document; a folder that cannot make one is
+// refused before anything is written.
 static int pack(const std::string &keyPath, bool store, const std::string &output, const std::string &folder)
 {
     std::string error;
@@ -43,7 +53,7 @@ static int pack(const std::string &keyPath, bool store, const std::string &outpu
     std::vector<PACK_Member> members;
     std::vector<unsigned char> document;
     if (!PACK_readFolder(folder, members, error))
-        return fail(error);
+        return fail(error + "\n" + folder + ": nothing written");
     if (!PACK_checkMembers(members, error))
         return fail(folder + ": " + error);
     if (!PACK_readKey(keyPath, key, error) || !PACK_makeDocument(members, key, store, document, error) ||
