@@ -8,6 +8,7 @@
 #include "controller/CTRL_MemberIndex.h"
 #include "foundation/UTIL_Keystream.h"
 #include "tools/pack/PACK_Document.h"
+#include "tools/vekta-pack/PACK_Check.h"
 
 static void usage(FILE *out)
 {
@@ -19,7 +20,9 @@ static void usage(FILE *out)
             "\n"
             "  -o OUT.vk     pack every file under FOLDER into a signed document;\n"
             "                FOLDER needs config.xml and init.lua at its top; nothing is\n"
-            "                written when a link leads out of FOLDER\n"
+            "                written when the player would refuse config.xml, a .lua file\n"
+            "                does not compile or a .xml file does not parse, or a link\n"
+            "                leads out of FOLDER\n"
             "  --key FILE    private key file (n=, e=, d= lines); default %s\n"
             "  --store       store members without compression\n"
             "  --list        print the members of a document with their sizes, then check it\n"
@@ -44,7 +47,8 @@ static int fail(const std::string &error)
     return 1;
 }
 
-// Packs a folder into a signed document; a folder that cannot make one is
+// Packs a folder into a signed document. A folder the player would refuse,
+// or one that holds a script or an XML file the player could not read, is
 // refused before anything is written.
 static int pack(const std::string &keyPath, bool store, const std::string &output, const std::string &folder)
 {
@@ -56,6 +60,8 @@ static int pack(const std::string &keyPath, bool store, const std::string &outpu
         return fail(error + "\n" + folder + ": nothing written");
     if (!PACK_checkMembers(members, error))
         return fail(folder + ": " + error);
+    if (!PACK_checkContents(members))
+        return fail(folder + ": nothing written, as the player would refuse each file named above");
     if (!PACK_readKey(keyPath, key, error) || !PACK_makeDocument(members, key, store, document, error) ||
         !PACK_writeFile(output, document, error))
         return fail(error);
