@@ -6,17 +6,16 @@
 
 #include <sys/mman.h>
 
-#include <tinyxml.h>
 #include <tommath.h>
 #include <zlib.h>
 
+#include "controller/CTRL_Config.h"
 #include "controller/CTRL_Generic.h"
 #include "controller/CTRL_MemberIndex.h"
 #include "controller/CTRL_PublicKey.h"
 #include "foundation/UTIL_Keystream.h"
 #include "foundation/UTIL_Log.h"
 #include "foundation/UTIL_MD5.h"
-#include "foundation/UTIL_XmlValues.h"
 
 // The signature trailer at the end of a document.
 static const int SIGNATURE_SIZE = 128;
@@ -158,47 +157,6 @@ bool CTRL_Generic::verifyDocumentFrom(const unsigned char *scrambled)
     return ok;
 }
 
-// Whether the version asks for no newer player, compared field by field.
-static bool playerOpens(int major, int minor, int patch)
-{
-    if (major != CTRL_kiPlayerVersionMajor)
-        return major < CTRL_kiPlayerVersionMajor;
-    if (minor != CTRL_kiPlayerVersionMinor)
-        return minor < CTRL_kiPlayerVersionMinor;
-    return patch <= CTRL_kiPlayerVersionPatch;
-}
-
-// Reads the version of a parsed config.xml; false, with the reason in the
-// log, when it has no version element or a newer one than the player's.
-bool CTRL_Generic::acceptConfig(const TiXmlDocument &document)
-{
-    const TiXmlElement *root = document.FirstChildElement("vekta");
-    if (root == nullptr)
-        root = document.FirstChildElement("muln");
-    if (root == nullptr) {
-        const TiXmlElement *first = document.FirstChildElement();
-        if (first != nullptr)
-            UTIL_warn("config.xml: the root element is <%s>; a document's is <vekta>", first->Value());
-        else
-            UTIL_warn("config.xml: no <vekta> root element");
-        return false;
-    }
-    const TiXmlElement *version = root->FirstChildElement("version");
-    if (version == nullptr) {
-        UTIL_warn("config.xml: <%s> has no <version> element", root->Value());
-        return false;
-    }
-    version->QueryIntAttribute("major", &m_iVersionMajor);
-    version->QueryIntAttribute("minor", &m_iVersionMinor);
-    version->QueryIntAttribute("patch", &m_iVersionPatch);
-    if (playerOpens(m_iVersionMajor, m_iVersionMinor, m_iVersionPatch))
-        return true;
-    UTIL_warn("config.xml: the document needs player version %d.%d.%d; this player is %d.%d.%d", m_iVersionMajor,
-              m_iVersionMinor, m_iVersionPatch, CTRL_kiPlayerVersionMajor, CTRL_kiPlayerVersionMinor,
-              CTRL_kiPlayerVersionPatch);
-    return false;
-}
-
 bool CTRL_Generic::checkConfig()
 {
     m_iLoadStage = CTRL_STAGE_CONFIGURATION;
@@ -211,14 +169,8 @@ bool CTRL_Generic::checkConfig()
         return false;
     }
 
-    bool accepted = false;
-    TiXmlDocument document;
-    if (LoadBuffer(document, reinterpret_cast<const char *>(text), 0))
-        accepted = acceptConfig(document);
-    else if (document.ErrorRow() > 0)
-        UTIL_warn("config.xml:%d: %s", document.ErrorRow(), document.ErrorDesc());
-    else
-        UTIL_warn("config.xml: %s", document.ErrorDesc());
+    bool accepted =
+        CTRL_checkConfigText(reinterpret_cast<const char *>(text), m_iVersionMajor, m_iVersionMinor, m_iVersionPatch);
     if (owned)
         free(text);
     return accepted;

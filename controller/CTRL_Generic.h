@@ -3,11 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "controller/CTRL_Config.h"
 #include "foundation/MTH_Vector.h"
 #include "foundation/UTIL_DynArray.h"
 #include "foundation/UTIL_Timer.h"
 
-class TiXmlDocument;
 class VIEW_Generic;
 class VIEW_Sound;
 class CTRL_ScriptEngine;
@@ -80,11 +80,6 @@ enum {
     CTRL_CURSOR_CLOSED_HAND = 2,
     CTRL_CURSOR_OPEN_HAND = 3,
 };
-
-// The newest document version (config.xml) this player opens.
-const int CTRL_kiPlayerVersionMajor = 1;
-const int CTRL_kiPlayerVersionMinor = 6;
-const int CTRL_kiPlayerVersionPatch = 4;
 
 // Load stages: which message the error report shows.
 enum {
@@ -399,7 +394,6 @@ protected:
     // scrambled, or are already in the buffer when it is null.
     bool loadDocument(UTIL_DynArray<char, 128> *bytes, const unsigned char *scrambled);
     bool verifyDocumentFrom(const unsigned char *scrambled);
-    bool acceptConfig(const TiXmlDocument &document);
 
 public:
     // Opens a document held in memory as if read from path (the bytes are

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 struct lua_State;
 
 // The ground the standard Lua libraries stand on inside a document: every
@@ -19,6 +21,12 @@ void LMP_openScriptLibraries(lua_State *L);
 // A "//" file beside the document loads as text only (see
 // LMP_textOnlyMode).
 int LMP_iLoadScriptFile(lua_State *L, const char *name, const char *mode);
+
+// Compiles a document member's bytes as the chunk loader compiles the member
+// of that name (its start skipped, source text or precompiled), and runs
+// nothing: leaves the chunk, or the error text ("name:line: message"), on
+// the stack and returns the load status (LMP_ScriptChunk.cpp).
+int LMP_iLoadScriptBytes(lua_State *L, const char *name, const unsigned char *bytes, size_t size);
 
 // The load mode that keeps only text of mode (null: the default "bt"):
 // "t", or "" when mode allows no text. A binary chunk is then refused with

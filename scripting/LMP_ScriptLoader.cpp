@@ -11,6 +11,7 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Stream.h"
+#include "scripting/LMP_ScriptChunk.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_ScriptLibraries.h"
 
@@ -23,61 +24,6 @@ static const char DEFAULT_NATIVE_PATH[] = "./?.so";
 static const char PATH_NAME_MARK[] = "?";
 static const char PATH_MARK_DEFAULT[] = "\1";
 
-// The chunk reader: characters read ahead while skipping the start, then
-// blocks of up to 1024 bytes from the stream.
-struct CTRL_ChunkReader {
-    CTRL_Stream *m_poStream;
-    int m_iCount;     // characters waiting in m_acBuffer
-    int m_iReadError; // errno of a failed read, or 0
-    char m_acBuffer[1024];
-};
-
-static const char *readChunkBlock(lua_State *, void *data, size_t *size)
-{
-    CTRL_ChunkReader *reader = static_cast<CTRL_ChunkReader *>(data);
-    if (reader->m_iCount > 0) {
-        *size = static_cast<size_t>(reader->m_iCount);
-        reader->m_iCount = 0;
-        return reader->m_acBuffer;
-    }
-    if (CTRL_Stream::eof(reader->m_poStream))
-        return nullptr;
-    *size = CTRL_Stream::read(reader->m_acBuffer, 1, sizeof(reader->m_acBuffer), reader->m_poStream);
-    if (*size < sizeof(reader->m_acBuffer) && CTRL_Stream::error(reader->m_poStream))
-        reader->m_iReadError = errno != 0 ? errno : EIO;
-    return reader->m_acBuffer;
-}
-
-// Skips a UTF-8 byte-order mark; a partial mark stays in the buffer for the
-// parser. Returns the next character.
-static int skipByteOrderMark(CTRL_ChunkReader *reader)
-{
-    static const unsigned char mark[] = {0xEF, 0xBB, 0xBF};
-    reader->m_iCount = 0;
-    for (unsigned char expected : mark) {
-        int c = CTRL_Stream::getc(reader->m_poStream);
-        if (c == EOF || c != expected)
-            return c;
-        reader->m_acBuffer[reader->m_iCount++] = static_cast<char>(c);
-    }
-    reader->m_iCount = 0; // the whole mark: dropped
-    return CTRL_Stream::getc(reader->m_poStream);
-}
-
-// Skips the mark and a first line that starts with "#"; true when a line
-// was skipped. *first receives the first character after them.
-static bool skipStart(CTRL_ChunkReader *reader, int *first)
-{
-    int c = *first = skipByteOrderMark(reader);
-    if (c != '#')
-        return false;
-    do
-        c = CTRL_Stream::getc(reader->m_poStream);
-    while (c != EOF && c != '\n');
-    *first = CTRL_Stream::getc(reader->m_poStream);
-    return true;
-}
-
 // Replaces the chunk name at nameIndex by "cannot <what> <name>: <error>".
 static int chunkFileError(lua_State *L, const char *what, int nameIndex, int error)
 {
@@ -89,13 +35,10 @@ static int chunkFileError(lua_State *L, const char *what, int nameIndex, int err
 
 int LMP_iLoadScriptFile(lua_State *L, const char *name, const char *mode)
 {
-    CTRL_ChunkReader reader;
-    reader.m_iCount = 0;
-    reader.m_iReadError = 0;
+    LMP_ChunkReader reader = LMP_streamChunkReader(CTRL_Stream::STDIN);
     int nameIndex = lua_gettop(L) + 1;
     if (name == nullptr) {
         lua_pushliteral(L, "=stdin");
-        reader.m_poStream = CTRL_Stream::STDIN;
     } else {
         lua_pushfstring(L, "@%s", name);
         errno = 0;
@@ -107,20 +50,10 @@ int LMP_iLoadScriptFile(lua_State *L, const char *name, const char *mode)
     // A file beside the document may have been written by a script: only
     // the document's members, which its signature vouches for, may be
     // precompiled.
-    if (name != nullptr && reader.m_poStream->m_bRealFile)
+    bool member = name != nullptr && !reader.m_poStream->m_bRealFile;
+    if (name != nullptr && !member)
         mode = LMP_textOnlyMode(mode);
-    int c;
-    if (skipStart(&reader, &c))
-        reader.m_acBuffer[reader.m_iCount++] = '\n'; // keeps the line numbers right
-    if (c == LUA_SIGNATURE[0] && name != nullptr && !reader.m_poStream->m_bRealFile) {
-        // A precompiled member: bytes already, it only starts again from
-        // its beginning.
-        CTRL_Stream::seek(reader.m_poStream, 0, SEEK_SET);
-        skipStart(&reader, &c);
-    }
-    if (c != EOF)
-        reader.m_acBuffer[reader.m_iCount++] = static_cast<char>(c);
-    int status = lua_load(L, readChunkBlock, &reader, lua_tostring(L, -1), mode);
+    int status = LMP_iLoadChunk(L, &reader, lua_tostring(L, -1), mode, member);
     if (name != nullptr)
         CTRL_Stream::close(reader.m_poStream);
     if (reader.m_iReadError != 0) {

@@ -18,22 +18,6 @@ TEST_DocumentBuilder startupDocument(const std::string &body)
     return ScriptDocument::withInit("function startup()\n" + body + "\nend\n");
 }
 
-std::string precompiled(const char *source)
-{
-    lua_State *L = luaL_newstate();
-    std::string bytes;
-    if (luaL_loadstring(L, source) == LUA_OK)
-        lua_dump(
-            L,
-            [](lua_State *, const void *p, size_t size, void *out) {
-                static_cast<std::string *>(out)->append(static_cast<const char *>(p), size);
-                return 0;
-            },
-            &bytes);
-    lua_close(L);
-    return bytes;
-}
-
 TEST(ScriptConsole, PrintWritesOneUnchangedMessage)
 {
     ScriptDocument doc(startupDocument("print('a', 1, nil)\n"
@@ -123,7 +107,7 @@ TEST(ScriptLoader, RequireSearchesTheDocument)
 
 TEST(ScriptLoader, DofileLoadfileAndChunkStarts)
 {
-    const std::string bytecode = precompiled("precompiledResult = (precompiledResult or 0) + 1");
+    const std::string bytecode = TEST_precompiled("precompiledResult = (precompiledResult or 0) + 1");
     ASSERT_FALSE(bytecode.empty());
     TEST_DocumentBuilder document =
         startupDocument("assert(dofile('lib.lua') == 7)\n"
@@ -189,7 +173,7 @@ TEST(ScriptLoader, PrecompiledChunksOnlyFromTheDocument)
     };
     for (const Case &c : cases) {
         TEST_DocumentBuilder document = startupDocument(dump + "result = tostring(" + c.expression + ")\n");
-        document.add("member.luac", precompiled("return 2 * 2"));
+        document.add("member.luac", TEST_precompiled("return 2 * 2"));
         ScriptDocument doc(document);
         ASSERT_TRUE(doc.run()) << c.expression << "\n" << doc.log();
         EXPECT_NE(doc.text("result").find(c.expected), std::string::npos)

@@ -34,6 +34,22 @@ std::string TEST_runLua(lua_State *L, const std::string &source)
     return result;
 }
 
+std::string TEST_precompiled(const char *source)
+{
+    lua_State *L = luaL_newstate();
+    std::string bytes;
+    if (luaL_loadstring(L, source) == LUA_OK)
+        lua_dump(
+            L,
+            [](lua_State *, const void *p, size_t size, void *out) {
+                static_cast<std::string *>(out)->append(static_cast<const char *>(p), size);
+                return 0;
+            },
+            &bytes);
+    lua_close(L);
+    return bytes;
+}
+
 const void *TEST_functionIdentity(lua_State *L)
 {
     if (lua_iscfunction(L, -1) && lua_getupvalue(L, -1, 1) != nullptr) {

@@ -73,6 +73,10 @@ public:
 // is no string or number is named by its type.
 std::string TEST_runLua(lua_State *L, const std::string &source);
 
+// The precompiled chunk of a Lua source text (lua_dump); empty when the text
+// does not compile.
+std::string TEST_precompiled(const char *source);
+
 // The bound classes as scripts see them, read from the interpreter.
 // What identifies the function on top of the stack: the binding row its
 // closure carries (shared by the classes that inherit the method), else the

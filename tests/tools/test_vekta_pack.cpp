@@ -6,6 +6,7 @@
 #include "controller/CTRL_Generic.h"
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_Process.h"
+#include "tests/support/TEST_Support.h"
 
 namespace {
 
@@ -79,8 +80,10 @@ TEST_F(PackFixture, VerifyFollowsThePlayer)
     EXPECT_EQ(ok.m_sOut, "signature: valid, made with the key this player accepts\n"
                          "config.xml: version 1.6.4 (this player opens 1.6.4 and older)\n");
 
-    dir.write("src/config.xml", TEST_configXml(1, 7, 0));
-    ASSERT_EQ(pack({"-o", dir.path("new.vk"), dir.path("src")}).m_iExitCode, 0);
+    // The tool packs no such folder: the document is made in memory.
+    TEST_DocumentBuilder document(false);
+    document.add("config.xml", TEST_configXml(1, 7, 0)).add("init.lua", "function startup() end\n");
+    dir.write("new.vk", document.build());
     TEST_ProcessResult newer = pack({"--verify", dir.path("new.vk")});
     EXPECT_EQ(newer.m_iExitCode, 1);
     EXPECT_EQ(newer.m_sOut, "signature: valid, made with the key this player accepts\n");
@@ -130,6 +133,132 @@ TEST_F(PackFixture, FoldersWithoutConfigOrInitAreRefused)
         EXPECT_NE(result.m_sErr.find(c.missing), std::string::npos) << result.m_sErr;
         EXPECT_FALSE(std::filesystem::exists(out)) << c.missing;
     }
+}
+
+// A member's name is always the file's path inside the folder. A link that
+// stays inside is packed under its own name, with the bytes it leads to (a
+// link to a folder brings that folder's files under the link's name).
+TEST_F(PackFixture, LinksInsideTheFolderArePackedUnderTheirOwnNames)
+{
+    namespace fs = std::filesystem;
+    struct Case {
+        const char *link, *target, *member, *source;
+    };
+    const Case cases[] = {
+        {"alias.lua", "ui/menu.lua", "alias.lua", "src/ui/menu.lua"},
+        {"ui/up.lua", "../init.lua", "ui/up.lua", "src/init.lua"},
+        {"menus", "ui", "menus/menu.lua", "src/ui/menu.lua"},
+        {"sub/deep/menus", "../../ui/", "sub/deep/menus/menu.lua", "src/ui/menu.lua"},
+        {"absolute.bin", nullptr, "absolute.bin", "src/b.bin"},
+    };
+    for (const Case &c : cases) {
+        fs::create_directories(fs::path(dir.path("src/" + std::string(c.link))).parent_path());
+        fs::create_symlink(c.target != nullptr ? c.target : dir.path(c.source), dir.path("src/" + std::string(c.link)));
+    }
+    TEST_ProcessResult packed = pack({"-o", dir.path("a.vk"), dir.path("src")});
+    ASSERT_EQ(packed.m_iExitCode, 0) << packed.m_sErr;
+    EXPECT_EQ(pack({"--list", dir.path("a.vk")}).m_sOut.find(".."), std::string::npos);
+
+    CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
+    ASSERT_TRUE(controller.openDocument(dir.path("a.vk").c_str()));
+    EXPECT_TRUE(controller.hasMember("ui/menu.lua"));
+    for (const Case &c : cases) {
+        unsigned char *data = nullptr;
+        int size = 0;
+        bool owned = controller.extractMember(c.member, &data, &size, false);
+        EXPECT_TRUE(std::string(reinterpret_cast<const char *>(data), static_cast<size_t>(size)) ==
+                    TEST_readText(dir.path(c.source)))
+            << c.member;
+        if (owned)
+            free(data);
+    }
+}
+
+// A link that leads out of the folder, or a folder link that leads back to a
+// folder that holds it, is refused with its name; nothing is written.
+TEST_F(PackFixture, LinksOutOfTheFolderAreRefusedByName)
+{
+    namespace fs = std::filesystem;
+    dir.write("outside/secret.txt", "not the document's\n");
+    fs::create_directories(dir.path("src/sub"));
+    struct Case {
+        const char *link;
+        std::string target;
+    };
+    const Case cases[] = {
+        {"secret.txt", dir.path("outside/secret.txt")},
+        {"sub/secret.txt", "../../outside/secret.txt"},
+        {"sub/outside", "../../outside"},
+        {"sub/again.txt", "../ui/../../outside/secret.txt"},
+        {"sub/loop", ".."},
+        {"itself", "."},
+        {"missing.lua", "../outside/missing.lua"},
+    };
+    for (const Case &c : cases) {
+        std::string link = dir.path("src/" + std::string(c.link));
+        fs::create_symlink(c.target, link);
+        TEST_ProcessResult result = pack({"-o", dir.path("out.vk"), dir.path("src")});
+        EXPECT_EQ(result.m_iExitCode, 1) << c.link;
+        EXPECT_NE(result.m_sErr.find(std::string(c.link) + ": "), std::string::npos) << c.link << "\n" << result.m_sErr;
+        EXPECT_FALSE(fs::exists(dir.path("out.vk"))) << c.link;
+        fs::remove(link);
+    }
+}
+
+// What the player would refuse to open or to load is refused with the cause
+// the player gives (the file, the line where there is one, the parser's
+// message), every faulty file at once, and nothing is written.
+TEST_F(PackFixture, FoldersThePlayerWouldRefuseAreRefusedWithTheCause)
+{
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> files;
+        std::vector<std::string> causes;
+    };
+    const Case cases[] = {
+        {{{"config.xml", "<vekta>\n  <version major=\"1\" minor=\"6\" patch=\"4\">\n</vekta>\n"}},
+         {"config.xml:3: Error reading end tag."}},
+        {{{"config.xml", TEST_configXml(1, 0, 0, "player")}},
+         {"config.xml: the root element is <player>; a document's is <vekta>"}},
+        {{{"config.xml", "<vekta>\n  <versions major=\"1\"/>\n</vekta>\n"}},
+         {"config.xml: <vekta> has no <version> element"}},
+        {{{"config.xml", TEST_configXml(1, 7, 0)}},
+         {"config.xml: the document needs player version 1.7.0; this player is 1.6.4"}},
+        {{{"init.lua", "function startup()\n  x =\nend\n"}}, {"init.lua:3: unexpected symbol near 'end'"}},
+        {{{"models/set.xml", "<models>\n  <objects>\n</models>\n"}}, {"models/set.xml:3: Error reading end tag."}},
+        {{{"ui/menu.lua", "\xEF\xBB\xBF#!/usr/bin/env lua\nlocal = 1\n"}, {"ui/a.xml", ""}},
+         {"ui/menu.lua:2: <name> expected near '='", "ui/a.xml: Error document empty."}},
+    };
+    for (const Case &c : cases) {
+        TEST_TempDir folder;
+        folder.write("config.xml", TEST_configXml(1, 6, 4));
+        folder.write("init.lua", "function startup() end\n");
+        for (const auto &file : c.files)
+            folder.write(file.first, file.second);
+        TEST_ProcessResult result = pack({"-o", dir.path("out.vk"), folder.m_sPath});
+        EXPECT_EQ(result.m_iExitCode, 1) << c.causes[0];
+        for (const std::string &cause : c.causes)
+            EXPECT_NE(result.m_sErr.find(cause + "\n"), std::string::npos) << cause << "\n" << result.m_sErr;
+        EXPECT_NE(result.m_sErr.find("nothing written"), std::string::npos) << result.m_sErr;
+        EXPECT_FALSE(std::filesystem::exists(dir.path("out.vk"))) << c.causes[0];
+    }
+}
+
+// What the player reads as it is packs: a config.xml without a final line
+// break, scripts that start with a byte-order mark or a "#" line, scripts
+// that fail only when they run (nothing runs while packing), precompiled
+// chunks, XML with a byte-order mark.
+TEST_F(PackFixture, WhatThePlayerReadsIsPacked)
+{
+    const std::string config = TEST_configXml(1, 6, 4);
+    dir.write("src/config.xml", config.substr(0, config.size() - 1));
+    dir.write("src/init.lua", "\xEF\xBB\xBF#!/usr/bin/env vekta\nfunction startup() end");
+    dir.write("src/ui/menu.lua", "#\nos.exit(3)\nerror('runs')\n");
+    dir.write("src/ui/compiled.lua", TEST_precompiled("return 1"));
+    dir.write("src/models.xml", "\xEF\xBB\xBF<models/>");
+    TEST_ProcessResult result = pack({"-o", dir.path("a.vk"), dir.path("src")});
+    EXPECT_EQ(result.m_iExitCode, 0) << result.m_sErr;
+    EXPECT_EQ(result.m_sErr, "");
+    EXPECT_TRUE(std::filesystem::exists(dir.path("a.vk")));
 }
 
 TEST_F(PackFixture, UsageAndKeyErrors)

@@ -96,26 +96,127 @@ bool PACK_readKey(const std::string &path, PACK_Key &key, std::string &error)
     return true;
 }
 
+namespace {
+
+namespace fs = std::filesystem;
+
+// Whether path is base or lies beneath it (both canonical).
+bool isWithin(const fs::path &path, const fs::path &base)
+{
+    return std::mismatch(base.begin(), base.end(), path.begin(), path.end()).first == base.end();
+}
+
+// Reads a folder's files into members, walking down its folders. A member's
+// name is the file's path inside the packed folder, prefix the path of this
+// folder there. walking holds the canonical paths of the folders open from
+// the packed folder (its front) down to this one: a link that leads to one
+// of them would be walked for ever. A refused link adds a line to refused.
+struct FolderWalk {
+    std::vector<PACK_Member> &m_aoMembers;
+    std::string &m_sRefused;
+    std::vector<fs::path> m_aoWalking;
+
+    bool walk(const fs::path &folder, const std::string &prefix, std::string &error);
+    bool addFile(const fs::path &file, const std::string &name, std::string &error);
+    bool followLink(const fs::path &link, const std::string &name, std::string &error);
+    void refuse(const fs::path &link, const std::string &why);
+};
+
+bool FolderWalk::walk(const fs::path &folder, const std::string &prefix, std::string &error)
+{
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path &path = it->path();
+        const std::string name = prefix + path.filename().string();
+        fs::file_status status = it->symlink_status(ec);
+        bool ok = true;
+        if (ec)
+            break;
+        if (fs::is_symlink(status)) {
+            ok = followLink(path, name, error);
+        } else if (fs::is_directory(status)) {
+            m_aoWalking.push_back(m_aoWalking.back() / path.filename());
+            ok = walk(path, name + "/", error);
+            m_aoWalking.pop_back();
+        } else if (fs::is_regular_file(status)) {
+            ok = addFile(path, name, error);
+        }
+        if (!ok)
+            return false;
+    }
+    if (ec) {
+        error = folder.string() + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+bool FolderWalk::addFile(const fs::path &file, const std::string &name, std::string &error)
+{
+    PACK_Member member;
+    member.m_sName = name;
+    if (!PACK_readFile(file.string(), member.m_aucData, error))
+        return false;
+    m_aoMembers.push_back(std::move(member));
+    return true;
+}
+
+// A link is packed under its own name when it leads to a file or a folder
+// inside the packed folder; one that leads out of it, or back to a folder
+// that holds it, is refused. One that leads nowhere is no file, and is left
+// out as other things that are no files are.
+bool FolderWalk::followLink(const fs::path &link, const std::string &name, std::string &error)
+{
+    std::error_code ec;
+    fs::path target = fs::read_symlink(link, ec);
+    fs::path resolved;
+    if (!ec)
+        resolved = fs::weakly_canonical(fs::canonical(link.parent_path(), ec) / target, ec);
+    if (ec) {
+        error = link.string() + ": " + ec.message();
+        return false;
+    }
+    if (!isWithin(resolved, m_aoWalking.front())) {
+        refuse(link, "a link to " + target.string() + ", which leads out of the folder");
+        return true;
+    }
+    fs::file_status status = fs::status(resolved, ec);
+    if (fs::is_regular_file(status))
+        return addFile(link, name, error);
+    if (!fs::is_directory(status))
+        return true;
+    if (std::find(m_aoWalking.begin(), m_aoWalking.end(), resolved) != m_aoWalking.end()) {
+        refuse(link, "a link to " + target.string() + ", a folder that holds the link");
+        return true;
+    }
+    m_aoWalking.push_back(resolved);
+    bool ok = walk(link, name + "/", error);
+    m_aoWalking.pop_back();
+    return ok;
+}
+
+void FolderWalk::refuse(const fs::path &link, const std::string &why)
+{
+    m_sRefused += (m_sRefused.empty() ? "" : "\n") + link.string() + ": " + why;
+}
+
+} // namespace
+
 bool PACK_readFolder(const std::string &folder, std::vector<PACK_Member> &members, std::string &error)
 {
-    namespace fs = std::filesystem;
     std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
+    fs::path root = fs::canonical(folder, ec);
+    if (ec || !fs::is_directory(root, ec)) {
         error = folder + " is not a folder";
         return false;
     }
     members.clear();
-    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file(ec))
-            continue;
-        PACK_Member member;
-        member.m_sName = fs::relative(it->path(), folder, ec).generic_string();
-        if (!PACK_readFile(it->path().string(), member.m_aucData, error))
-            return false;
-        members.push_back(std::move(member));
-    }
-    if (ec) {
-        error = folder + ": " + ec.message();
+    std::string refused;
+    FolderWalk walk{members, refused, {root}};
+    if (!walk.walk(fs::path(folder), "", error))
+        return false;
+    if (!refused.empty()) {
+        error = refused;
         return false;
     }
     std::sort(members.begin(), members.end(),

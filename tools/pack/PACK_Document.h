@@ -20,7 +20,12 @@ struct PACK_Key {
 // when the file does not open or lacks a line.
 bool PACK_readKey(const std::string &path, PACK_Key &key, std::string &error);
 
-// Every regular file under a folder, names relative to it, sorted by name.
+// Every regular file under a folder, sorted by name. A member's name is the
+// file's path inside the folder ('/'-separated). A link that leads to a file
+// or a folder inside the folder is read under its own name (a folder's files
+// under the link's path); one that leads out of the folder, or to a folder
+// that holds the link, is refused: false, with one line for each such link
+// (its path, then why) in error.
 bool PACK_readFolder(const std::string &folder, std::vector<PACK_Member> &members, std::string &error);
 
 // Whether the members make a document the player can start: a config.xml

@@ -8,6 +8,7 @@
 #include "controller/CTRL_MemberIndex.h"
 #include "foundation/UTIL_Keystream.h"
 #include "tools/pack/PACK_Document.h"
+#include "tools/vekta-pack/PACK_Check.h"
 
 static void usage(FILE *out)
 {
@@ -17,8 +18,11 @@ static void usage(FILE *out)
             "       vekta-pack --verify FILE.vk\n"
             "       vekta-pack --version | --help\n"
             "\n"
-            "  -o OUT.vk     pack every regular file under FOLDER into a signed document;\n"
-            "                FOLDER needs config.xml and init.lua at its top\n"
+            "  -o OUT.vk     pack every file under FOLDER into a signed document;\n"
+            "                FOLDER needs config.xml and init.lua at its top; nothing is\n"
+            "                written when the player would refuse config.xml, a .lua file\n"
+            "                does not compile or a .xml file does not parse, or a link\n"
+            "                leads out of FOLDER\n"
             "  --key FILE    private key file (n=, e=, d= lines); default %s\n"
             "  --store       store members without compression\n"
             "  --list        print the members of a document with their sizes, then check it\n"
@@ -30,12 +34,22 @@ static void usage(FILE *out)
             VEKTA_DEFAULT_KEY);
 }
 
+// Each line of error, after the tool's name.
 static int fail(const std::string &error)
 {
-    fprintf(stderr, "vekta-pack: %s\n", error.c_str());
+    for (size_t start = 0; start <= error.size();) {
+        size_t end = error.find('\n', start);
+        if (end == std::string::npos)
+            end = error.size();
+        fprintf(stderr, "vekta-pack: %.*s\n", static_cast<int>(end - start), error.c_str() + start);
+        start = end + 1;
+    }
     return 1;
 }
 
+// Packs a folder into a signed document. A folder the player would refuse,
+// or one that holds a script or an XML file the player could not read, is
+// refused before anything is written.
 static int pack(const std::string &keyPath, bool store, const std::string &output, const std::string &folder)
 {
     std::string error;
@@ -43,9 +57,11 @@ static int pack(const std::string &keyPath, bool store, const std::string &outpu
     std::vector<PACK_Member> members;
     std::vector<unsigned char> document;
     if (!PACK_readFolder(folder, members, error))
-        return fail(error);
+        return fail(error + "\n" + folder + ": nothing written");
     if (!PACK_checkMembers(members, error))
         return fail(folder + ": " + error);
+    if (!PACK_checkContents(members))
+        return fail(folder + ": nothing written, as the player would refuse each file named above");
     if (!PACK_readKey(keyPath, key, error) || !PACK_makeDocument(members, key, store, document, error) ||
         !PACK_writeFile(output, document, error))
         return fail(error);
