@@ -28,7 +28,6 @@ CTRL_Generic::DocumentFrame CTRL_Generic::documentFrame() const
     DocumentFrame f;
     double w = m_oViewSize.m_fX, h = m_oViewSize.m_fY;
     double d = std::floor(m_fAspectRatio * w + 0.5);
-    f.m_fFullHeight = d;
     if (d > h && d > 0) {
         f.m_fWidth = w * (h / d);
         f.m_fHeight = d * (h / d);
@@ -201,8 +200,10 @@ void CTRL_Generic::draw(void *context, VIEW_Generic *renderer)
                 i++;
             }
         }
-        bool letterboxed = f.m_fFullHeight != m_oViewSize.m_fY;
-        renderer->clear(!letterboxed || m_oBackgroundColor.m_fW != 0 ? m_oBackgroundColor : MTH_Vector4D(0, 0, 0, 1));
+        // A window or a screenshot has nothing behind the document: a
+        // transparent background is cleared as opaque black (else every
+        // earlier frame would show through), letterboxed or not.
+        renderer->clear(m_oBackgroundColor.m_fW > 0 ? m_oBackgroundColor : MTH_Vector4D(0, 0, 0, 1));
         for (int i = 0; i < m_oViewports.m_iCount; i++) {
             MDL_Viewport *v = m_oViewports.m_pData[i];
             // An inactive viewport is neither drawn nor found under the mouse.

@@ -292,13 +292,11 @@ public:
     // ---- end of input ----
 
     // The largest centred rectangle of the document's aspect ratio that fits
-    // the view: offset and size in view pixels, and the document height at
-    // full width.
+    // the view: offset and size in view pixels.
     struct DocumentFrame {
         MTH_Vector2D m_oOffset;
         double m_fWidth;
         double m_fHeight;
-        double m_fFullHeight;
     };
     DocumentFrame documentFrame() const;
     // The caption drawn while the document loads.

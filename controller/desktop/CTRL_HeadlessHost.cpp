@@ -59,10 +59,14 @@ long CTRL_HeadlessHost::run(long frames, double deltaTime, UTIL_Bitmap *lastFram
     while ((frames < 0 || done < frames) && CTRL_Interrupt::signal() == 0) {
         if (m_poInput != nullptr)
             m_poInput->deliver(m_poController, done + 1, m_iNextInput);
-        if (m_poContext != nullptr)
+        if (m_poContext != nullptr) {
             m_oDrawing.refresh(m_poContext, m_poContext->width(), m_poContext->height(), deltaTime);
-        else
+            // The frame's drawing is done before the next frame begins, as
+            // a window's buffer swap has it.
+            m_poContext->endFrame();
+        } else {
             m_poController->frame(nullptr, m_poRenderer, deltaTime);
+        }
         done++;
         if (frames < 0 && m_poController->m_bHalted)
             break; // nothing more will happen in this document

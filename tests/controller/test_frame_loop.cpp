@@ -200,6 +200,32 @@ TEST(FrameLoop, RunningFrameDrawsActiveViewportsWithCamerasInTheFrame)
     controller.m_oViewports.resize(0);
 }
 
+TEST(FrameLoop, RunningFramesClearWithTheBackgroundOrOpaqueBlack)
+{
+    // Nothing lies behind a window or a screenshot: a background without
+    // opacity clears with opaque black, in a letterboxed view or not.
+    const struct {
+        int height;
+        double alpha;
+        double red; // of the clear colour; its alpha is the background's or 1
+    } cases[] = {{600, 0, 0}, {800, 0, 0}, {600, 0.5, 0.25}, {800, 0.5, 0.25}, {600, -1, 0}};
+    TEST_TempDir dir;
+    for (const auto &c : cases) {
+        RecordingRenderer renderer;
+        CTRL_Generic controller(nullptr, CTRL_PLATFORM_LINUX);
+        ASSERT_TRUE(controller.openDocument(dir.write("d.vk", TEST_DocumentBuilder().build()).c_str()));
+        controller.m_bStarted = true;
+        controller.setRunning();
+        controller.resize(800, c.height);
+        controller.setAspectRatio(0.75);
+        controller.setBackgroundColor(MTH_Vector4D(0.25, 0.5, 0.75, c.alpha));
+        controller.frame(nullptr, &renderer, 0.02);
+        EXPECT_EQ(joined(renderer.m_asCalls), "begin clear present");
+        EXPECT_EQ(renderer.m_oClear.m_fX, c.red) << c.height << " " << c.alpha;
+        EXPECT_EQ(renderer.m_oClear.m_fW, c.alpha > 0 ? c.alpha : 1) << c.height << " " << c.alpha;
+    }
+}
+
 TEST(FrameLoop, TimeStepIsCappedAndHaltedFramesDrawTheMessage)
 {
     RecordingRenderer renderer;

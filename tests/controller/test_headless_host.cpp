@@ -1,5 +1,9 @@
 // The headless host runs whole frames through the renderer that draws
-// nothing: what a frame does besides drawing still happens.
+// nothing: what a frame does besides drawing still happens. With OpenGL,
+// each frame's drawing is done when the frame ends.
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +16,7 @@
 #include "model/MDL_Texture.h"
 #include "tests/scripting/script_test_support.h"
 #include "tests/support/TEST_Document.h"
+#include "tests/support/TEST_Support.h"
 #include "view/null/VIEW_Null.h"
 
 namespace {
@@ -81,6 +86,27 @@ TEST_F(HeadlessDocument, ATimedMessageCountsDownAndGoes)
     EXPECT_EQ(m_oRenderer.m_iTextsDrawn - texts, 4);
     host.run(2, 0.1);
     EXPECT_EQ(m_oRenderer.m_iTextsDrawn - texts, 4); // no longer shown
+}
+
+TEST(HeadlessDrawing, EachFrameEndsWithItsDrawingDone)
+{
+    // The built-in document at 800 x 600 on the software rasteriser, whose
+    // threads would still be drawing a frame that was only handed over. A
+    // fence set after the frame is passed at once only when everything
+    // before it is done (the host leaves its context current).
+    ScriptDocument played(TEST_builtInMembers());
+    ASSERT_TRUE(played.m_bOpened) << played.log();
+    CTRL_HeadlessHost host(&played.m_oController, 800, 600);
+    if (!host.drawing())
+        TEST_SKIP_WITHOUT() << "no OpenGL context: " << host.failure();
+    for (int frame = 1; frame <= 5; frame++) {
+        ASSERT_EQ(host.run(1, 0.02), 1);
+        GLsync fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        ASSERT_NE(fence, nullptr);
+        EXPECT_EQ(glClientWaitSync(fence, 0, 0), static_cast<GLenum>(GL_ALREADY_SIGNALED)) << "frame " << frame;
+        glDeleteSync(fence);
+    }
+    EXPECT_FALSE(played.m_oController.m_bHalted) << played.log();
 }
 
 } // namespace

@@ -52,13 +52,50 @@ TEST_DocumentBuilder squaresDocument(const std::string &startup)
     return document;
 }
 
+// The turning triangle: one triangle with red, green and blue corners at
+// the origin, a camera at (0.5, 0.5, 3) looking down at it with a lamp
+// riding on it, shown in a viewport over the whole document, turning a
+// quarter turn a second. Neither the document nor the viewport has a
+// background. The given Lua runs at the end of startup (globals scene,
+// set, camera).
+TEST_DocumentBuilder turningTriangle(const std::string &startup)
+{
+    TEST_DocumentBuilder document;
+    document.add(
+        "triangle.xml",
+        "<materials><material name=\"paint\"><diffuse>1 1 1</diffuse></material></materials>\n"
+        "<meshes><mesh name=\"tri\"><min>0 0 0</min><max>1 1 0</max>\n"
+        "<vertices count=\"3\" size=\"4\">00000000 00000000 00000000  0000803f 00000000 00000000  "
+        "00000000 0000803f 00000000</vertices>\n"
+        "<normals count=\"3\" size=\"4\">00000000 00000000 0000803f  00000000 00000000 0000803f  "
+        "00000000 00000000 0000803f</normals>\n"
+        "<colors count=\"3\">ff0000ff 00ff00ff 0000ffff</colors>\n"
+        "<triangles count=\"1\" size=\"2\">0000 0100 0200</triangles></mesh></meshes>\n"
+        "<objects><object type=\"Mesh\" name=\"triangle\"><mesh>tri</mesh><material>paint</material></object>\n"
+        "<object type=\"Camera\" name=\"eye\"><matrix>1 0 0 0  0 1 0 0  0 0 1 0  0.5 0.5 3 1</matrix>"
+        "<angle>60</angle></object>\n"
+        "<object type=\"Lamp\" name=\"light\"><parent>eye</parent><matrix>1 0 0 0  0 1 0 0  0 0 1 0  1 1 0 "
+        "1</matrix><type>Lamp</type><color>1 1 1</color></object></objects>\n");
+    document.add("init.lua", "function startup()\n"
+                             "  scene = newScene('example')\n"
+                             "  set = newModelsSet('triangle.xml')\n"
+                             "  camera = newCamera(scene, set:get('eye'))\n"
+                             "  newViewport(0, 0, 1, getAspectRatio()):setCamera(camera)\n"
+                             "  local triangle = newMesh(scene, set:get('triangle'))\n"
+                             "  setCallback(CB_UPDATE, function(dt) triangle:rotate(v3(0, 0, 1), 90 * dt) end)\n" +
+                                 startup + "\nend\n");
+    return document;
+}
+
 class RendererDocuments : public DrawingTest {
 protected:
-    // Plays a few frames at the size and reads the picture back.
-    void play(PlayedDocument &document, int width, int height, UTIL_Bitmap &picture)
+    // Plays frames (three unless given) at the size and reads the picture
+    // back.
+    void play(PlayedDocument &document, int width, int height, UTIL_Bitmap &picture, int frames = 3,
+              double deltaTime = 0.02)
     {
         ASSERT_TRUE(m_poContext->resize(width, height));
-        document.frames(m_poRenderer, width, height, 3);
+        document.frames(m_poRenderer, width, height, frames, deltaTime);
         expectNoGLError("frames");
         readBack(picture);
     }
@@ -109,6 +146,43 @@ TEST_F(RendererDocuments, SeveralViewports)
     EXPECT_EQ(std::vector<int>({255, 128, 0}), VIEW_pixel(picture, 40, 40));
     EXPECT_EQ(std::vector<int>({255, 255, 255}), VIEW_pixel(picture, 120, 40));
     VIEW_expectGolden(picture, "several_viewports");
+}
+
+TEST_F(RendererDocuments, EveryFrameStartsClearedWithoutABackground)
+{
+    // Ten frames of a tenth of a second: the triangle has turned from 9
+    // to 90 degrees, and only the last of its places shows, on black. A
+    // second viewport over the first, without a background either, shows
+    // the triangle again through a camera 1.5 to the left, over what the
+    // first one drew in the same frame.
+    const struct {
+        const char *startup;
+        const char *golden;
+        std::vector<std::vector<int>> inked; // pixels from the top left
+    } cases[] = {
+        {"", "turning_triangle", {{43, 69}}},
+        {"local other = newCamera(scene, set:get('eye'))\n"
+         "other:setPosition(v3(-1, 0.5, 3))\n"
+         "newViewport(0, 0, 1, getAspectRatio()):setCamera(other)\n",
+         "turning_triangle_twice",
+         {{43, 69}, {112, 69}}},
+    };
+    for (const auto &c : cases) {
+        PlayedDocument document(turningTriangle(c.startup));
+        ASSERT_TRUE(document.m_bOpened);
+        document.m_oController.m_bRunning = true; // time passes, as the hosts have it
+        UTIL_Bitmap picture;
+        play(document, 160, 120, picture, 10, 0.1);
+        ASSERT_FALSE(document.m_oController.m_bHalted) << document.m_oController.m_sErrorText;
+        // Where the triangle lay at 9 degrees, and the top left corner.
+        EXPECT_EQ(std::vector<int>({0, 0, 0}), VIEW_pixel(picture, 85, 74)) << c.golden;
+        EXPECT_EQ(std::vector<int>({0, 0, 0}), VIEW_pixel(picture, 2, 2)) << c.golden;
+        for (const std::vector<int> &at : c.inked) {
+            std::vector<int> pixel = VIEW_pixel(picture, at[0], at[1]);
+            EXPECT_GT(pixel[0] + pixel[1] + pixel[2], 100) << c.golden << " at " << at[0] << ", " << at[1];
+        }
+        VIEW_expectGolden(picture, c.golden);
+    }
 }
 
 TEST_F(RendererDocuments, SplashShowsTheLogoAndTheCaption)

@@ -123,6 +123,41 @@ TEST_F(RendererShadows, DarkenedShadowsAndShadowCoefficients)
     }
 }
 
+TEST_F(RendererShadows, FlatShadowsFallOnlyOnSurfaces)
+{
+    // Volumes short enough to end in view, past the edge of a floor
+    // smaller than the view, on a blue background: where they reach beyond
+    // the floor nothing was drawn and the background stays blue (open
+    // depth-pass volumes count there too), while the floor in the cube's
+    // shadow is black. Flat shadows of coefficient 1 thus look as relit
+    // ones do (no light of the lamp), with either kind of volume.
+    for (int volumes : {SHADOW_ZPASS, SHADOW_ZFAIL}) {
+        UTIL_Bitmap pictures[2];
+        const int shadowTypes[2] = {SHADOW_2D, SHADOW_3D};
+        for (int i = 0; i < 2; i++) {
+            ShadowScene scene(volumes);
+            scene.m_poFloor->editGlobalBasis().scaleRows(MTH_Vector3D(0.6, 0.6, 1));
+            scene.m_poSun->setShadowDepth(3);
+            scene.m_poSun->m_fShadowCoeff = 1;
+            scene.m_oViewport.m_oViewportBackground = MTH_Vector4D(0.2, 0.4, 0.8, 1);
+            scene.m_oViewport.m_iShadowType = shadowTypes[i];
+            shadowFrame(scene, pictures[i]);
+        }
+        const UTIL_Bitmap &flat = pictures[0];
+        EXPECT_EQ(std::vector<int>({0, 0, 0}), VIEW_pixel(flat, 30, 33)) << volumes;       // shadowed floor
+        EXPECT_EQ(std::vector<int>({204, 204, 204}), VIEW_pixel(flat, 60, 50)) << volumes; // lit floor
+        for (int x : {10, 20}) // beside the floor, inside the volume
+            EXPECT_EQ(std::vector<int>({51, 102, 204}), VIEW_pixel(flat, x, 50)) << volumes << " at " << x;
+        int differing = 0;
+        for (int y = 0; y < m_iHeight; y++)
+            for (int x = 0; x < m_iWidth; x++)
+                differing += VIEW_pixel(flat, x, y) != VIEW_pixel(pictures[1], x, y);
+        EXPECT_EQ(0, differing) << "pixels where flat and relit shadows differ, volumes " << volumes;
+        if (volumes == SHADOW_ZPASS)
+            VIEW_expectGolden(flat, "shadow_flat_beside_the_floor");
+    }
+}
+
 TEST_F(RendererShadows, OnlyVolumesOfTheShadowLampAreDrawn)
 {
     // The first lamp with shadows is off: the lamp after it, which is on,

@@ -312,11 +312,11 @@ MDL_Material *TestScene::lit(const MTH_Vector4D &diffuse)
     return material;
 }
 
-void PlayedDocument::frames(VIEW_OpenGL *renderer, int width, int height, int count)
+void PlayedDocument::frames(VIEW_OpenGL *renderer, int width, int height, int count, double deltaTime)
 {
     m_oController.m_poRenderer = renderer;
     m_oController.resize(width, height);
     for (int i = 0; i < count; i++)
-        m_oController.frame(nullptr, renderer, 0.02);
+        m_oController.frame(nullptr, renderer, deltaTime);
     m_oController.m_poRenderer = nullptr;
 }

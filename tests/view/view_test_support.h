@@ -133,6 +133,6 @@ struct TestScene {
 // with a fixed time step, drawn by the fixture's renderer.
 struct PlayedDocument : ScriptDocument {
     using ScriptDocument::ScriptDocument;
-    // Runs frames of 1/50 s at the view size.
-    void frames(VIEW_OpenGL *renderer, int width, int height, int count);
+    // Runs frames of the time step (1/50 s unless given) at the view size.
+    void frames(VIEW_OpenGL *renderer, int width, int height, int count, double deltaTime = 0.02);
 };

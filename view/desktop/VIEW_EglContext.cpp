@@ -181,6 +181,11 @@ void VIEW_EglContext::releaseCurrent()
     eglMakeCurrent(static_cast<EGLDisplay>(m_poDisplay), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
 }
 
+void VIEW_EglContext::endFrame()
+{
+    glFinish();
+}
+
 bool VIEW_EglContext::resize(int width, int height)
 {
     if (width < 1 || height < 1 || !makeCurrent())

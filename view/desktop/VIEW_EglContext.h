@@ -26,6 +26,11 @@ public:
     bool makeCurrent();
     // Makes no context current on this thread.
     void releaseCurrent();
+    // Ends a frame as a window's buffer swap does: returns once everything
+    // drawn so far is in the framebuffer. Without it a software rasteriser
+    // keeps queueing frame after frame (memory grows with every frame) and
+    // a frame's time leaves its drawing out. The context must be current.
+    void endFrame();
     // Reallocates the framebuffer's buffers at the new size (contents
     // undefined) and leaves the context current with the viewport covering
     // them. False, size unchanged, for a size below 1 or when the buffers

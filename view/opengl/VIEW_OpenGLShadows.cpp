@@ -121,14 +121,22 @@ void VIEW_OpenGL::drawShadows(MDL_Viewport *viewport, MDL_Lamp *lamp, int lightI
         glLightfv(light, GL_DIFFUSE, diffuse);
         glLightfv(light, GL_SPECULAR, specular);
     } else {
-        // Darkened by black of the coefficient's opacity.
+        // Darkened by black of the coefficient's opacity, only where a
+        // surface was drawn (depth below the cleared 1, which the quad at
+        // the far end has): open volumes keep their count also where they
+        // reach past every surface, over the background.
+        GLint depthFunction = GL_LEQUAL;
+        glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
         glDepthMask(GL_FALSE);
-        glDisable(GL_DEPTH_TEST);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_GREATER);
         VIEW_enable(GL_BLEND, coefficient < 1);
         glDisable(GL_LIGHTING);
         glDisable(GL_TEXTURE_2D);
         glColor4d(0, 0, 0, coefficient);
-        VIEW_drawScreenQuad(0);
+        VIEW_drawScreenQuad(1);
+        glDepthFunc(static_cast<GLenum>(depthFunction));
+        glDisable(GL_DEPTH_TEST);
         glMatrixMode(GL_PROJECTION);
         glLoadMatrixd(m_oProjectionMatrix.data());
         glMatrixMode(GL_MODELVIEW);
