@@ -1,5 +1,6 @@
 #include "controller/desktop/CTRL_InputScript.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -14,6 +15,8 @@ namespace {
 // The longest line read; longer ones are refused.
 const int MAX_LINE = 1024;
 const int MAX_TOKENS = 8;
+// The largest file read.
+const int MAX_FILE_BYTES = 1 << 30;
 
 struct VerbSpec {
     const char *m_sName;
@@ -161,20 +164,15 @@ bool CTRL_InputScript::parse(const char *text, const char *name, char *error, in
             m_oEvents.resize(0);
             return false;
         }
-        if (!blank) {
-            // Kept in frame order; a frame's events stay in file order.
-            int at = m_oEvents.m_iCount;
-            while (at > 0 && m_oEvents.m_pData[at - 1].m_iFrame > event.m_iFrame)
-                at--;
+        if (!blank)
             m_oEvents.append(event);
-            memmove(m_oEvents.m_pData + at + 1, m_oEvents.m_pData + at,
-                    sizeof(Event) * static_cast<size_t>(m_oEvents.m_iCount - 1 - at));
-            m_oEvents.m_pData[at] = event;
-        }
         if (end == nullptr)
             break;
         p = end + 1;
     }
+    // In frame order; a frame's events stay in file order.
+    std::stable_sort(m_oEvents.m_pData, m_oEvents.m_pData + m_oEvents.m_iCount,
+                     [](const Event &a, const Event &b) { return a.m_iFrame < b.m_iFrame; });
     return true;
 }
 
@@ -187,15 +185,27 @@ bool CTRL_InputScript::load(const char *path, char *error, int errorSize)
         return false;
     }
     UTIL_DynArray<char> text;
-    char block[4096];
-    size_t n;
-    while ((n = fread(block, 1, sizeof(block), file)) > 0)
-        for (size_t i = 0; i < n; i++)
-            text.append(block[i]);
+    const int BLOCK = 65536;
+    bool tooLong = false;
+    for (;;) {
+        // Room for a block and the terminating NUL, within what one array
+        // holds.
+        if (text.m_iCount > MAX_FILE_BYTES - BLOCK) {
+            tooLong = true;
+            break;
+        }
+        int at = text.m_iCount;
+        text.resize(at + BLOCK);
+        size_t n = fread(text.m_pData + at, 1, BLOCK, file);
+        text.resize(at + static_cast<int>(n));
+        if (n < static_cast<size_t>(BLOCK))
+            break;
+    }
     bool failed = ferror(file) != 0;
     fclose(file);
-    if (failed) {
-        snprintf(error, static_cast<size_t>(errorSize), "%s: cannot be read", path);
+    if (failed || tooLong) {
+        snprintf(error, static_cast<size_t>(errorSize), "%s: cannot be read%s", path,
+                 tooLong ? " (larger than 1 GiB)" : "");
         return false;
     }
     // A NUL inside the text would end it early: such a line is refused.
