@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "controller/desktop/CTRL_LanguageChooser.h"
+#include "foundation/UTIL_OutputFile.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ const Option OPTIONS[] = {
     {AUDIO_OUT, "--audio-out", nullptr, "FILE.wav",
      "write the sound to a WAV file instead of the\n"
      "audio device, paced by the frames' time steps\n"
-     "(one document)"},
+     "(one document; not the screenshot's file)"},
     {INPUT, "--input", nullptr, "FILE",
      "input events before given frames, one a line:\n"
      "FRAME VERB ARGUMENTS (keyDown CODE, mouseDown\n"
@@ -184,6 +185,12 @@ bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::st
         error = "--screenshot takes one document";
         return false;
     }
+    // One file cannot hold both: the picture would replace the sound.
+    if (!options.m_sAudioOut.empty() && !options.m_sScreenshot.empty() &&
+        UTIL_OutputFile::samePlace(options.m_sAudioOut.c_str(), options.m_sScreenshot.c_str())) {
+        error = "--audio-out and --screenshot name the same file";
+        return false;
+    }
     return true;
 }
 
@@ -210,6 +217,10 @@ void PLAYER_printUsage(FILE *out)
         }
     }
     fprintf(out, "\n"
+                 "A file that --screenshot or --audio-out names takes the new picture or sound\n"
+                 "only once it is complete: a failure leaves it as it was; a device or a pipe is\n"
+                 "written straight into.\n"
+                 "\n"
                  "In a window, Ctrl+L shows the language chooser (a choice opens the document\n"
                  "again in that language), and a file dropped on the window opens in a new one.\n"
                  "The player ends when its last window closes.\n"
