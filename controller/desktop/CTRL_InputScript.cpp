@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "controller/CTRL_Generic.h"
+#include "controller/desktop/CTRL_CommandNumbers.h"
 
 namespace {
 
@@ -38,21 +38,6 @@ const VerbSpec VERBS[] = {
     {"mouseWheel", CTRL_InputScript::MOUSE_WHEEL, 3, false, 1, "X Y AMOUNT [shift]"},
 };
 
-bool readLong(const char *token, long &value)
-{
-    char *end = nullptr;
-    errno = 0;
-    value = strtol(token, &end, 10);
-    return end != token && *end == '\0' && errno == 0;
-}
-
-bool readNumber(const char *token, double &value)
-{
-    char *end = nullptr;
-    value = strtod(token, &end);
-    return end != token && *end == '\0' && std::isfinite(value);
-}
-
 // Reads one line (its comment already cut off) into event; false with the reason,
 // true with blank set for a line without an event.
 bool readLine(char *line, CTRL_InputScript::Event &event, bool &blank, char *reason, int reasonSize)
@@ -69,7 +54,7 @@ bool readLine(char *line, CTRL_InputScript::Event &event, bool &blank, char *rea
     blank = n == 0;
     if (blank)
         return true;
-    if (!readLong(tokens[0], event.m_iFrame) || event.m_iFrame < 1) {
+    if (!CTRL_readWhole(tokens[0], 1, LONG_MAX, event.m_iFrame)) {
         snprintf(reason, static_cast<size_t>(reasonSize), "\"%s\" is no frame number (1 or more)", tokens[0]);
         return false;
     }
@@ -98,10 +83,10 @@ bool readLine(char *line, CTRL_InputScript::Event &event, bool &blank, char *rea
     for (int i = 0; ok && i < spec->m_iNumbers; i++) {
         if (spec->m_bCode) {
             long code = 0;
-            ok = readLong(tokens[2 + i], code) && code >= INT_MIN && code <= INT_MAX;
+            ok = CTRL_readWhole(tokens[2 + i], INT_MIN, INT_MAX, code);
             event.m_iCode = static_cast<int>(code);
         } else {
-            ok = readNumber(tokens[2 + i], numbers[i]);
+            ok = CTRL_readNumber(tokens[2 + i], numbers[i]);
         }
     }
     for (int i = 2 + spec->m_iNumbers; ok && i < n; i++) {
