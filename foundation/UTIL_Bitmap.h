@@ -74,8 +74,9 @@ public:
 
     // Writes the pixels as an 8-bit PNG file (grey, grey and alpha, RGB or
     // RGBA by the component count), the top row first. False, with a
-    // diagnostic, for an empty bitmap or when the file cannot be written (a
-    // partly written file is removed).
+    // diagnostic, for an empty bitmap or when the file cannot be written;
+    // the path is written as a UTIL_OutputFile, so a failure leaves what it
+    // held (a file as it was, a device or a pipe with what reached it).
     bool writePng(const char *path) const;
 
 private:

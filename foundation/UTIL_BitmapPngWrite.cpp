@@ -1,7 +1,8 @@
 // PNG writing with libpng, for screenshots and reference images. libpng
 // reports errors by calling the error function below, which long-jumps back
-// into the writer; so the writer holds nothing with a destructor, and what
-// it must release after the jump is kept in volatile variables.
+// into the encoder; so the encoder holds nothing with a destructor, and what
+// it must release after the jump is kept in volatile variables. The file is
+// an output file: a failure leaves what its name held.
 #include "foundation/UTIL_Bitmap.h"
 
 #include <csetjmp>
@@ -11,6 +12,7 @@
 #include <png.h>
 
 #include "foundation/UTIL_Log.h"
+#include "foundation/UTIL_OutputFile.h"
 
 namespace {
 
@@ -39,13 +41,41 @@ int colorTypeOf(int components)
     }
 }
 
-// Releases what a failed write holds and removes the partial file.
-void abandon(png_structp png, png_infop info, png_bytep *rows, FILE *file, const char *path)
+// Encodes the bitmap's pixels as a PNG into file; false after libpng
+// reported an error. It holds nothing with a destructor across the jump.
+bool encode(const UTIL_Bitmap &bitmap, FILE *file, const char *name)
 {
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, const_cast<char *>(name), pngWriteError, pngWriteWarning);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    png_bytep *volatile rows = nullptr;
+    if (png == nullptr || info == nullptr) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::free(rows);
+        return false;
+    }
+    int height = bitmap.m_iHeight;
+    rows = static_cast<png_bytep *>(std::malloc(sizeof(png_bytep) * static_cast<size_t>(height)));
+    if (rows == nullptr)
+        png_error(png, "Out of memory");
+    // The bitmap's rows run bottom-up, a PNG's top-down.
+    size_t stride = static_cast<size_t>(bitmap.m_iWidth) * static_cast<size_t>(bitmap.m_iComponents);
+    for (int y = 0; y < height; y++)
+        rows[y] = bitmap.m_pucData + stride * static_cast<size_t>(height - 1 - y);
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.m_iWidth), static_cast<png_uint_32>(height), 8,
+                 colorTypeOf(bitmap.m_iComponents), PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     std::free(rows);
-    fclose(file);
-    remove(path);
+    return true;
 }
 
 } // namespace
@@ -59,42 +89,18 @@ bool UTIL_Bitmap::writePng(const char *path) const
         UTIL_warn("No pixels to write to %s", path);
         return false;
     }
-    FILE *volatile file = fopen(path, "wb");
-    if (file == nullptr) {
-        UTIL_warn("Cannot write %s", path);
+    UTIL_OutputFile out;
+    if (!out.open(path)) {
+        UTIL_warn("Cannot write %s: %s", path, out.error());
         return false;
     }
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, const_cast<char *>(path), pngWriteError, pngWriteWarning);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    png_bytep *volatile rows = nullptr;
-    if (png == nullptr || info == nullptr) {
-        abandon(png, info, nullptr, file, path);
+    if (!encode(*this, out.file(), path)) {
+        out.abandon();
         return false;
     }
-    if (setjmp(png_jmpbuf(png))) {
-        abandon(png, info, rows, file, path);
+    if (!out.commit()) {
+        UTIL_warn("Cannot write %s: %s", path, out.error());
         return false;
     }
-    rows = static_cast<png_bytep *>(std::malloc(sizeof(png_bytep) * static_cast<size_t>(m_iHeight)));
-    if (rows == nullptr)
-        png_error(png, "Out of memory");
-    // The bitmap's rows run bottom-up, a PNG's top-down.
-    size_t stride = static_cast<size_t>(m_iWidth) * static_cast<size_t>(m_iComponents);
-    for (int y = 0; y < m_iHeight; y++)
-        rows[y] = m_pucData + stride * static_cast<size_t>(m_iHeight - 1 - y);
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(m_iWidth), static_cast<png_uint_32>(m_iHeight), 8,
-                 colorTypeOf(m_iComponents), PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_write_image(png, rows);
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    std::free(rows);
-    bool closed = fclose(file) == 0;
-    if (!closed) {
-        UTIL_warn("Cannot write %s", path);
-        remove(path);
-    }
-    return closed;
+    return true;
 }

@@ -1,9 +1,11 @@
 #include "PLAYER_Options.h"
 
-#include <cstdlib>
+#include <climits>
 #include <cstring>
 
+#include "controller/desktop/CTRL_CommandNumbers.h"
 #include "controller/desktop/CTRL_LanguageChooser.h"
+#include "foundation/UTIL_OutputFile.h"
 
 namespace {
 
@@ -24,8 +26,10 @@ const Option OPTIONS[] = {
      "draw off-screen, without a window or display;\n"
      "several documents then play one after another"},
     {FRAMES, "--frames", nullptr, "N", "run N frames, then stop (a window closes\nitself)"},
-    {DT, "--dt", nullptr, "SECONDS", "fixed time step of each frame (default: real\ntime)"},
-    {SIZE, "--size", nullptr, "WxH", "window or off-screen size in pixels (default\n800x600)"},
+    {DT, "--dt", nullptr, "SECONDS", "fixed time step of each frame, above 0 and at\nmost 10 (default: real time)"},
+    {SIZE, "--size", nullptr, "WxH",
+     "window or off-screen size in pixels, each side\n"
+     "1 to 16384 (default 800x600)"},
     {LANGUAGE, "--language", nullptr, "CODE",
      "the language documents are told: FR, DE, IT,\n"
      "ES, RU, ZH or US (default: the locale's)"},
@@ -33,7 +37,7 @@ const Option OPTIONS[] = {
     {AUDIO_OUT, "--audio-out", nullptr, "FILE.wav",
      "write the sound to a WAV file instead of the\n"
      "audio device, paced by the frames' time steps\n"
-     "(one document)"},
+     "(one document; not the screenshot's file)"},
     {INPUT, "--input", nullptr, "FILE",
      "input events before given frames, one a line:\n"
      "FRAME VERB ARGUMENTS (keyDown CODE, mouseDown\n"
@@ -42,18 +46,21 @@ const Option OPTIONS[] = {
     {VERSION, "--version", nullptr, nullptr, "print the player's version and exit"},
 };
 
-bool parseLong(const char *text, long &value)
+// Reads WIDTHxHEIGHT, each side a whole number of pixels from 1 to 16384.
+bool parseSize(const char *text, int &width, int &height)
 {
-    char *end = nullptr;
-    value = strtol(text, &end, 10);
-    return end != text && *end == '\0';
-}
-
-bool parseDouble(const char *text, double &value)
-{
-    char *end = nullptr;
-    value = strtod(text, &end);
-    return end != text && *end == '\0';
+    const char *x = text != nullptr ? strchr(text, 'x') : nullptr;
+    char first[16];
+    if (x == nullptr || static_cast<size_t>(x - text) >= sizeof(first))
+        return false;
+    memcpy(first, text, static_cast<size_t>(x - text));
+    first[x - text] = '\0';
+    long w = 0, h = 0;
+    if (!CTRL_readWhole(first, 1, 16384, w) || !CTRL_readWhole(x + 1, 1, 16384, h))
+        return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
 }
 
 // The option an argument names (with its value when written --name=VALUE),
@@ -91,30 +98,23 @@ bool apply(const Option &option, const char *value, PLAYER_Options &options, std
         options.m_bVersion = true;
         return true;
     case FRAMES:
-        if (value == nullptr || !parseLong(value, options.m_iFrames) || options.m_iFrames < 0) {
+        if (!CTRL_readWhole(value, 0, LONG_MAX, options.m_iFrames)) {
             error = "--frames needs a whole number of frames";
             return false;
         }
         return true;
     case DT:
-        if (value == nullptr || !parseDouble(value, options.m_fDeltaTime) || !(options.m_fDeltaTime > 0) ||
-            options.m_fDeltaTime > 10) {
-            error = "--dt needs a time step in seconds, above 0";
+        if (!CTRL_readNumber(value, options.m_fDeltaTime) || !(options.m_fDeltaTime > 0) || options.m_fDeltaTime > 10) {
+            error = "--dt needs a time step in seconds, above 0 and at most 10";
             return false;
         }
         return true;
-    case SIZE: {
-        int w = 0, h = 0;
-        char extra;
-        if (value == nullptr || sscanf(value, "%dx%d%c", &w, &h, &extra) != 2 || w <= 0 || h <= 0 || w > 16384 ||
-            h > 16384) {
-            error = "--size needs WIDTHxHEIGHT in pixels";
+    case SIZE:
+        if (!parseSize(value, options.m_iWidth, options.m_iHeight)) {
+            error = "--size needs WIDTHxHEIGHT in pixels, each side 1 to 16384";
             return false;
         }
-        options.m_iWidth = w;
-        options.m_iHeight = h;
         return true;
-    }
     case LANGUAGE: {
         // The codes the window's language chooser offers, in either case.
         int choice = CTRL_LanguageChooser::choiceOf(value);
@@ -184,6 +184,12 @@ bool PLAYER_parseOptions(int argc, char **argv, PLAYER_Options &options, std::st
         error = "--screenshot takes one document";
         return false;
     }
+    // One file cannot hold both: the picture would replace the sound.
+    if (!options.m_sAudioOut.empty() && !options.m_sScreenshot.empty() &&
+        UTIL_OutputFile::samePlace(options.m_sAudioOut.c_str(), options.m_sScreenshot.c_str())) {
+        error = "--audio-out and --screenshot name the same file";
+        return false;
+    }
     return true;
 }
 
@@ -210,6 +216,11 @@ void PLAYER_printUsage(FILE *out)
         }
     }
     fprintf(out, "\n"
+                 "Numbers are written in decimal: N and the sides of WxH in digits, SECONDS\n"
+                 "also with a point or an exponent (0.02, 2e-2). A file that --screenshot or\n"
+                 "--audio-out names takes the new picture or sound only once it is complete: a\n"
+                 "failure leaves it as it was; a device or a pipe is written straight into.\n"
+                 "\n"
                  "In a window, Ctrl+L shows the language chooser (a choice opens the document\n"
                  "again in that language), and a file dropped on the window opens in a new one.\n"
                  "The player ends when its last window closes.\n"

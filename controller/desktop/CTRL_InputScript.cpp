@@ -1,19 +1,22 @@
 #include "controller/desktop/CTRL_InputScript.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "controller/CTRL_Generic.h"
+#include "controller/desktop/CTRL_CommandNumbers.h"
 
 namespace {
 
 // The longest line read; longer ones are refused.
 const int MAX_LINE = 1024;
 const int MAX_TOKENS = 8;
+// The largest file read.
+const int MAX_FILE_BYTES = 1 << 30;
 
 struct VerbSpec {
     const char *m_sName;
@@ -35,21 +38,6 @@ const VerbSpec VERBS[] = {
     {"mouseWheel", CTRL_InputScript::MOUSE_WHEEL, 3, false, 1, "X Y AMOUNT [shift]"},
 };
 
-bool readLong(const char *token, long &value)
-{
-    char *end = nullptr;
-    errno = 0;
-    value = strtol(token, &end, 10);
-    return end != token && *end == '\0' && errno == 0;
-}
-
-bool readNumber(const char *token, double &value)
-{
-    char *end = nullptr;
-    value = strtod(token, &end);
-    return end != token && *end == '\0' && std::isfinite(value);
-}
-
 // Reads one line (its comment already cut off) into event; false with the reason,
 // true with blank set for a line without an event.
 bool readLine(char *line, CTRL_InputScript::Event &event, bool &blank, char *reason, int reasonSize)
@@ -66,7 +54,7 @@ bool readLine(char *line, CTRL_InputScript::Event &event, bool &blank, char *rea
     blank = n == 0;
     if (blank)
         return true;
-    if (!readLong(tokens[0], event.m_iFrame) || event.m_iFrame < 1) {
+    if (!CTRL_readWhole(tokens[0], 1, LONG_MAX, event.m_iFrame)) {
         snprintf(reason, static_cast<size_t>(reasonSize), "\"%s\" is no frame number (1 or more)", tokens[0]);
         return false;
     }
@@ -95,10 +83,10 @@ bool readLine(char *line, CTRL_InputScript::Event &event, bool &blank, char *rea
     for (int i = 0; ok && i < spec->m_iNumbers; i++) {
         if (spec->m_bCode) {
             long code = 0;
-            ok = readLong(tokens[2 + i], code) && code >= INT_MIN && code <= INT_MAX;
+            ok = CTRL_readWhole(tokens[2 + i], INT_MIN, INT_MAX, code);
             event.m_iCode = static_cast<int>(code);
         } else {
-            ok = readNumber(tokens[2 + i], numbers[i]);
+            ok = CTRL_readNumber(tokens[2 + i], numbers[i]);
         }
     }
     for (int i = 2 + spec->m_iNumbers; ok && i < n; i++) {
@@ -161,20 +149,15 @@ bool CTRL_InputScript::parse(const char *text, const char *name, char *error, in
             m_oEvents.resize(0);
             return false;
         }
-        if (!blank) {
-            // Kept in frame order; a frame's events stay in file order.
-            int at = m_oEvents.m_iCount;
-            while (at > 0 && m_oEvents.m_pData[at - 1].m_iFrame > event.m_iFrame)
-                at--;
+        if (!blank)
             m_oEvents.append(event);
-            memmove(m_oEvents.m_pData + at + 1, m_oEvents.m_pData + at,
-                    sizeof(Event) * static_cast<size_t>(m_oEvents.m_iCount - 1 - at));
-            m_oEvents.m_pData[at] = event;
-        }
         if (end == nullptr)
             break;
         p = end + 1;
     }
+    // In frame order; a frame's events stay in file order.
+    std::stable_sort(m_oEvents.m_pData, m_oEvents.m_pData + m_oEvents.m_iCount,
+                     [](const Event &a, const Event &b) { return a.m_iFrame < b.m_iFrame; });
     return true;
 }
 
@@ -187,15 +170,27 @@ bool CTRL_InputScript::load(const char *path, char *error, int errorSize)
         return false;
     }
     UTIL_DynArray<char> text;
-    char block[4096];
-    size_t n;
-    while ((n = fread(block, 1, sizeof(block), file)) > 0)
-        for (size_t i = 0; i < n; i++)
-            text.append(block[i]);
+    const int BLOCK = 65536;
+    bool tooLong = false;
+    for (;;) {
+        // Room for a block and the terminating NUL, within what one array
+        // holds.
+        if (text.m_iCount > MAX_FILE_BYTES - BLOCK) {
+            tooLong = true;
+            break;
+        }
+        int at = text.m_iCount;
+        text.resize(at + BLOCK);
+        size_t n = fread(text.m_pData + at, 1, BLOCK, file);
+        text.resize(at + static_cast<int>(n));
+        if (n < static_cast<size_t>(BLOCK))
+            break;
+    }
     bool failed = ferror(file) != 0;
     fclose(file);
-    if (failed) {
-        snprintf(error, static_cast<size_t>(errorSize), "%s: cannot be read", path);
+    if (failed || tooLong) {
+        snprintf(error, static_cast<size_t>(errorSize), "%s: cannot be read%s", path,
+                 tooLong ? " (larger than 1 GiB)" : "");
         return false;
     }
     // A NUL inside the text would end it early: such a line is refused.

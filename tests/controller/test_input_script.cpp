@@ -84,6 +84,15 @@ TEST(InputScriptText, ALineThatCannotBeReadNamesItsLine)
         {"1 click 1 2\n", "in.txt:1: unknown event \"click\""},
         {"7\n", "in.txt:1: an event is missing after the frame number"},
         {"1 keydown 65\n", "in.txt:1: unknown event \"keydown\""},
+        // Numbers are written as on the command line: decimal, no sign in
+        // front but a minus, never wrapped.
+        {"+1 keyDown 65\n", "in.txt:1: \"+1\" is no frame number"},
+        {"99999999999999999999 keyDown 65\n", "in.txt:1: \"99999999999999999999\" is no frame number"},
+        {"1 keyDown 0x41\n", "in.txt:1: keyDown takes CODE"},
+        {"1 keyDown +65\n", "in.txt:1: keyDown takes CODE"},
+        {"1 mouseDown 0x10 5\n", "in.txt:1: mouseDown takes X Y"},
+        {"1 mouseDown +1 5\n", "in.txt:1: mouseDown takes X Y"},
+        {"1 mouseWheel 1 2 inf\n", "in.txt:1: mouseWheel takes X Y AMOUNT"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(parseError(c.text).compare(0, strlen(c.message), c.message), 0)

@@ -25,6 +25,22 @@ TEST(PlayerCommandLine, UsageVersionAndHelp)
         {{"--dt", "nan"}, 2},
         {{"--size", "10"}, 2},
         {{"--size", "0x5"}, 2},
+        // Sizes are digits only, each side 1 to 16384, never wrapped.
+        {{"--size", "4294968096x600"}, 2},
+        {{"--size", "4294967297x1"}, 2},
+        {{"--size", " 800x 600"}, 2},
+        {{"--size", "+800x+600"}, 2},
+        {{"--size", "16385x600"}, 2},
+        {{"--size", "800x600x"}, 2},
+        {{"--size", "800X600"}, 2},
+        {{"--size", "x600"}, 2},
+        // Time steps and frame counts are decimal, as in the input file.
+        {{"--dt", "0x0.1"}, 2},
+        {{"--dt", "+0.02"}, 2},
+        {{"--dt", " 0.02"}, 2},
+        {{"--frames", "+1"}, 2},
+        {{"--frames", "99999999999999999999"}, 2},
+        {{"--headless", "--frames", "1", "--size", "16x9", "--dt", "2.5e-2"}, 0},
         {{"--unknown"}, 2},
         {{"--audio-out"}, 2},
         {{"--audio-out", ""}, 2},
@@ -39,12 +55,19 @@ TEST(PlayerCommandLine, UsageVersionAndHelp)
         // After "--" everything is a document.
         {{"--headless", "--", "--frames"}, 1},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(player(c.arguments).m_iExitCode, c.exitCode) << c.arguments[0];
+    for (const Case &c : cases) {
+        std::string line;
+        for (const std::string &a : c.arguments)
+            line += " \"" + a + "\"";
+        EXPECT_EQ(player(c.arguments).m_iExitCode, c.exitCode) << line;
+    }
     EXPECT_EQ(player({"--version"}).m_sOut, "vekta 1.6.4\n");
     // A usage error names the fault and points to the help.
     EXPECT_EQ(player({"--frames", "x"}).m_sErr,
               "vekta: --frames needs a whole number of frames\nTry 'vekta --help' for more information.\n");
+    EXPECT_EQ(player({"--size", "4294968096x600"}).m_sErr,
+              "vekta: --size needs WIDTHxHEIGHT in pixels, each side 1 to 16384\n"
+              "Try 'vekta --help' for more information.\n");
     std::string help = player({"--help"}).m_sOut;
     EXPECT_EQ(help.find("Usage: vekta [OPTION...] [DOCUMENT...]\n"), 0u) << help;
     EXPECT_NE(help.find("Ctrl+L"), std::string::npos) << help;

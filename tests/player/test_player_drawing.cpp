@@ -3,8 +3,11 @@
 // as a PNG file.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -111,6 +114,66 @@ TEST(PlayerDrawing, ScreenshotOptions)
     TEST_ProcessResult unwritable = TEST_run(VEKTA_PLAYER_EXE, {"--headless", "--frames", "1", "--screenshot",
                                                                 dir.path("none/shot.png"), drawingDocument(dir)});
     EXPECT_EQ(unwritable.m_iExitCode, 1) << unwritable.m_sErr;
+}
+
+TEST(PlayerDrawing, AFailedScreenshotLeavesWhatItsNameHeld)
+{
+    // A link to a device that fails every write, a regular file and a link
+    // to one that may not grow past 16 KiB (the built-in document's picture
+    // is larger): the run fails, the writer says why, and the folder holds
+    // what it held, the links and the earlier file as they were.
+    const struct {
+        const char *name;
+        const char *link; // empty: the screenshot names the file itself
+        long limit;
+    } cases[] = {
+        {"a link to a full device", "/dev/full", -1},
+        {"a regular file", "", 16384},
+        {"a link to a regular file", "earlier.png", 16384},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TEST_TempDir dir;
+        std::string earlier = dir.write("earlier.png", "an earlier picture");
+        std::string shot = earlier;
+        if (c.link[0] != '\0') {
+            shot = dir.path("shot.png");
+            ASSERT_EQ(symlink(c.link, shot.c_str()), 0);
+        }
+        std::vector<std::string> before = TEST_listFolder(dir.m_sPath);
+        TEST_ProcessResult run =
+            TEST_runWithFileLimit(VEKTA_PLAYER_EXE, {"--headless", "--frames", "2", "--screenshot", shot}, c.limit);
+        EXPECT_EQ(run.m_iExitCode, 1) << run.m_sErr;
+        EXPECT_NE(run.m_sErr.find("Pnglib error: Write Error (" + shot + ")"), std::string::npos) << run.m_sErr;
+        EXPECT_EQ(TEST_listFolder(dir.m_sPath), before);
+        EXPECT_EQ(TEST_readText(earlier), "an earlier picture");
+        std::error_code noLink;
+        if (c.link[0] != '\0')
+            EXPECT_EQ(std::filesystem::read_symlink(shot, noLink).string(), c.link);
+    }
+}
+
+TEST(PlayerDrawing, TheSoundAndThePictureCannotShareAFile)
+{
+    // By the same name, or by two names of one file: a usage error that
+    // names both options, and the file stays as it was.
+    TEST_TempDir dir;
+    std::string existing = dir.write("taken", "taken");
+    ASSERT_EQ(symlink("taken", dir.path("link").c_str()), 0);
+    const std::vector<std::string> pairs[] = {
+        {dir.path("new.out"), dir.path("new.out")},
+        {dir.path("new.out"), dir.m_sPath + "/./new.out"},
+        {existing, dir.path("link")},
+    };
+    for (const std::vector<std::string> &p : pairs) {
+        TEST_ProcessResult run = TEST_run(VEKTA_PLAYER_EXE, {"--headless", "--frames", "1", "--audio-out", p[0],
+                                                             "--screenshot", p[1], drawingDocument(dir)});
+        EXPECT_EQ(run.m_iExitCode, 2) << p[0] << " " << p[1];
+        EXPECT_EQ(run.m_sErr, "vekta: --audio-out and --screenshot name the same file\n"
+                              "Try 'vekta --help' for more information.\n");
+    }
+    EXPECT_EQ(TEST_readText(existing), "taken");
+    EXPECT_EQ(TEST_listFolder(dir.m_sPath), (std::vector<std::string>{"drawing.vk", "link", "taken"}));
 }
 
 TEST(PlayerDrawing, AFailedDocumentsScreenshotShowsItsMessage)

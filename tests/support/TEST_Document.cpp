@@ -1,5 +1,6 @@
 #include "tests/support/TEST_Document.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -120,6 +121,16 @@ TEST_DocumentBuilder TEST_builtInMembers()
     for (const char *name : {"config.xml", "init.lua", "scene.xml", "chime.ogg"})
         document.add(name, TEST_readText(folder + name));
     return document;
+}
+
+std::vector<std::string> TEST_listFolder(const std::string &path)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(path, error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string TEST_readText(const std::string &path)

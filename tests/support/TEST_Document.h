@@ -46,6 +46,9 @@ public:
 };
 
 std::string TEST_readText(const std::string &path);
+// The names in a folder (without "." and ".."), sorted; empty when it cannot
+// be read.
+std::vector<std::string> TEST_listFolder(const std::string &path);
 // A builder holding the built-in document's members, read from its folder
 // (the build packs the same files).
 TEST_DocumentBuilder TEST_builtInMembers();

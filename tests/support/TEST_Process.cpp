@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,8 +19,14 @@ TEST_ProcessResult TEST_run(const std::string &program, const std::vector<std::s
     return TEST_RunningProcess(program, arguments, environment).finish(300);
 }
 
+TEST_ProcessResult TEST_runWithFileLimit(const std::string &program, const std::vector<std::string> &arguments,
+                                         long bytes)
+{
+    return TEST_RunningProcess(program, arguments, TEST_Environment(), bytes).finish(300);
+}
+
 TEST_RunningProcess::TEST_RunningProcess(const std::string &program, const std::vector<std::string> &arguments,
-                                         const TEST_Environment &environment)
+                                         const TEST_Environment &environment, long fileLimit)
 {
     std::string out = m_oDir.path("out"), err = m_oDir.path("err");
     m_iPid = fork();
@@ -30,6 +37,11 @@ TEST_RunningProcess::TEST_RunningProcess(const std::string &program, const std::
         dup2(o, 1);
         dup2(e, 2);
         dup2(in, 0);
+        if (fileLimit >= 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit = {static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
         for (const std::string &change : environment) {
             size_t equals = change.find('=');
             if (equals == std::string::npos)

@@ -21,14 +21,19 @@ typedef std::vector<std::string> TEST_Environment;
 
 TEST_ProcessResult TEST_run(const std::string &program, const std::vector<std::string> &arguments,
                             const TEST_Environment &environment = TEST_Environment());
+// TEST_run for a program whose files (its standard error too) may not grow
+// past bytes: a write beyond fails (EFBIG) instead of ending it.
+TEST_ProcessResult TEST_runWithFileLimit(const std::string &program, const std::vector<std::string> &arguments,
+                                         long bytes);
 
 // A program started in the background, its output going to files, for tests
 // that watch or signal it while it runs. Destroying it kills what still
 // runs.
 class TEST_RunningProcess {
 public:
+    // fileLimit: the size past which its files may not grow (-1: none).
     TEST_RunningProcess(const std::string &program, const std::vector<std::string> &arguments,
-                        const TEST_Environment &environment = TEST_Environment());
+                        const TEST_Environment &environment = TEST_Environment(), long fileLimit = -1);
     ~TEST_RunningProcess();
     TEST_RunningProcess(const TEST_RunningProcess &) = delete;
     TEST_RunningProcess &operator=(const TEST_RunningProcess &) = delete;

@@ -94,8 +94,12 @@ TEST(WavSound, CapturesEveryBufferIntoAValidFile)
     {
         VIEW_WavSound capture(path.c_str());
         ASSERT_TRUE(capture.isOpen());
-        // From the start the file is a valid, empty sound.
-        TEST_Wav empty = TEST_readWav(path);
+        // From the start the file written beside the name is a valid, empty
+        // sound; the name is taken once the capture is complete.
+        std::string writing = capture.writingPath();
+        EXPECT_NE(writing, path);
+        EXPECT_EQ(TEST_listFolder(dir.m_sPath).size(), 1u);
+        TEST_Wav empty = TEST_readWav(writing);
         EXPECT_TRUE(empty.m_bValid) << empty.m_sError;
         EXPECT_EQ(empty.m_iChannels, 2);
         EXPECT_EQ(empty.m_iRate, 44100);
@@ -105,12 +109,13 @@ TEST(WavSound, CapturesEveryBufferIntoAValidFile)
         capture.mix(heard.m_oViewports, 3 * 4096, 0, expected.data(), 2, expected.data() + 1, 2);
         EXPECT_EQ(capture.service(heard.m_oViewports), 12288);
         // Valid while it is being written, with all that was mixed.
-        TEST_Wav written = TEST_readWav(path);
+        TEST_Wav written = TEST_readWav(writing);
         ASSERT_TRUE(written.m_bValid) << written.m_sError;
         EXPECT_EQ(written.m_aiSamples, expected);
         capture.elapse(BUFFER_SECONDS);
         EXPECT_EQ(capture.service(heard.m_oViewports), 4096);
     }
+    EXPECT_EQ(TEST_listFolder(dir.m_sPath), std::vector<std::string>{"capture.wav"});
     TEST_Wav done = TEST_readWav(path);
     ASSERT_TRUE(done.m_bValid) << done.m_sError;
     ASSERT_EQ(done.frames(), 16384);

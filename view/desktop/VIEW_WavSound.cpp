@@ -29,11 +29,11 @@ VIEW_WavSound::VIEW_WavSound(const char *path, bool *failure)
         return;
     }
     m_sPath = strdup(path);
-    m_poFile = fopen(path, "wb");
-    if (m_poFile == nullptr) {
-        UTIL_warn("Cannot write the sound capture %s: %s", path, strerror(errno));
+    if (!m_oFile.open(path)) {
+        UTIL_warn("Cannot write the sound capture %s: %s", path, m_oFile.error());
         return;
     }
+    m_poFile = m_oFile.file();
     if (!writeHeader())
         fail("its header");
 }
@@ -69,11 +69,11 @@ bool VIEW_WavSound::writeHeader()
 
 void VIEW_WavSound::fail(const char *what)
 {
-    UTIL_warn("Writing the sound capture %s failed (%s): it keeps the sound written so far", m_sPath,
-              what != nullptr ? what : "");
+    UTIL_warn("Writing the sound capture %s failed (%s)%s", m_sPath, what != nullptr ? what : "",
+              m_oFile.writesStraight() ? "" : ": the file is left as it was");
     if (m_pbFailure != nullptr)
         *m_pbFailure = true;
-    fclose(m_poFile);
+    m_oFile.abandon();
     m_poFile = nullptr;
 }
 
@@ -112,12 +112,15 @@ void VIEW_WavSound::finish()
 {
     if (m_poFile == nullptr)
         return;
-    bool ok = writeHeader();
-    if (fclose(m_poFile) != 0)
-        ok = false;
+    bool written = writeHeader();
+    const char *reason = written ? nullptr : strerror(errno);
+    if (!written)
+        m_oFile.abandon();
+    else if (!m_oFile.commit())
+        reason = m_oFile.error();
     m_poFile = nullptr;
-    if (!ok) {
-        UTIL_warn("Completing the sound capture %s failed: %s", m_sPath, strerror(errno));
+    if (reason != nullptr) {
+        UTIL_warn("Completing the sound capture %s failed: %s", m_sPath, reason);
         if (m_pbFailure != nullptr)
             *m_pbFailure = true;
     }
