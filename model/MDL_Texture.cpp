@@ -132,8 +132,9 @@ bool MDL_Texture::loadFromXML(const TiXmlElement *element)
     uint64_t available = text != nullptr ? hexBytesIn(text) : 0;
     uint64_t count = wanted < available ? wanted : available;
     if (count < wanted)
-        UTIL_warn("Texture %s: size %llu but %llu bytes of data", m_sName != nullptr ? m_sName : "(unnamed)",
-                  static_cast<unsigned long long>(wanted), static_cast<unsigned long long>(available));
+        UTIL_warnFrom(UTIL_xmlSource(element), "Texture %s: size %llu but %llu bytes of data",
+                      m_sName != nullptr ? m_sName : "(unnamed)", static_cast<unsigned long long>(wanted),
+                      static_cast<unsigned long long>(available));
     if (count > 0) {
         m_pucData = static_cast<unsigned char *>(malloc(static_cast<size_t>(count)));
         if (m_pucData != nullptr) {
