@@ -40,14 +40,14 @@ uint64_t hexBytesIn(const char *text)
 MDL_Texture::MDL_Texture()
     : m_sName(nullptr), m_iSize(0), m_pucData(nullptr), m_bOwnsData(false), m_bHasAlpha(false), m_bBinaryAlpha(false),
       m_iId(UTIL_nextId()), m_iWidth(0), m_iHeight(0), m_bIsFrame(false), m_bFrameChanged(false),
-      m_bReleasePending(false), m_iFilter(MDL_FILTER_DEFAULT)
+      m_bReleasePending(false), m_iFilter(MDL_FILTER_DEFAULT), m_bDecodeFailureReported(false)
 {
 }
 
 MDL_Texture::MDL_Texture(const char *name, unsigned char *data, uint32_t size, bool owns)
     : m_sName(nullptr), m_iSize(0), m_pucData(nullptr), m_bOwnsData(false), m_bHasAlpha(false), m_bBinaryAlpha(false),
       m_iId(0), m_iWidth(0), m_iHeight(0), m_bIsFrame(false), m_bFrameChanged(false), m_bReleasePending(false),
-      m_iFilter(MDL_FILTER_DEFAULT)
+      m_iFilter(MDL_FILTER_DEFAULT), m_bDecodeFailureReported(false)
 {
     init(name, data, size, owns);
 }
@@ -66,6 +66,7 @@ void MDL_Texture::releaseData()
     m_pucData = nullptr;
     m_bOwnsData = false;
     m_iSize = 0;
+    m_bDecodeFailureReported = false;
 }
 
 void MDL_Texture::init(const char *name, unsigned char *data, uint32_t size, bool owns)
