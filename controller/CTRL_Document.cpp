@@ -247,18 +247,23 @@ bool CTRL_Generic::extractMember(const char *name, unsigned char **data, int *si
     }
 
     if (asText) {
-        if (*size > 0) {
-            unsigned char last = (*data)[*size - 1];
-            if (last != 0 && last != '\n' && last != '\r')
-                reportError("No newline at end of file %s", name);
-            (*data)[*size - 1] = 0;
-        } else {
-            // An empty member still gives a terminated (empty) text.
-            if (owned)
-                free(*data);
-            *data = static_cast<unsigned char *>(calloc(1, 1));
+        // A text is the whole member with a terminator after its last byte.
+        // A deflated member's buffer has room for it; a stored one is copied,
+        // since the byte after it in the document belongs to the next header.
+        if (!owned) {
+            unsigned char *copy = static_cast<unsigned char *>(malloc(static_cast<size_t>(*size) + 1));
+            if (copy == nullptr) {
+                *data = nullptr;
+                *size = 0;
+                reportError("No memory for file %s", name);
+                return false;
+            }
+            if (*size > 0)
+                memcpy(copy, *data, static_cast<size_t>(*size));
+            *data = copy;
             owned = true;
         }
+        (*data)[*size] = 0;
     }
     return owned;
 }

@@ -146,6 +146,8 @@ public:
     // Delivers a member's bytes. Returns true when the data was allocated by
     // the call (the caller frees it with free), false when it points into the
     // document buffer or when there is no data (then data is null, size 0).
+    // As text the data are the whole member followed by a NUL at data[size],
+    // always in a buffer of the call's own (the document is never changed).
     bool extractMember(const char *name, unsigned char **data, int *size, bool asText);
 
     // The member's local header, or null (no document, no such member).

@@ -263,14 +263,14 @@ bool UTIL_Bitmap::halve()
     return true;
 }
 
-bool UTIL_Bitmap::decode(const unsigned char *data, size_t size, const char *name)
+bool UTIL_Bitmap::decode(const unsigned char *data, size_t size, const char *name, bool quiet)
 {
     clear();
     if (data == nullptr)
         return false;
     if (name == nullptr)
         name = "";
-    if (decodePng(data, size, name) || decodeJpeg(data, size, name))
+    if (decodePng(data, size, name, quiet) || decodeJpeg(data, size, name))
         return true;
     clear();
     return false;

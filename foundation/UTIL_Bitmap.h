@@ -40,9 +40,9 @@ public:
     bool allocate(int width, int height, int components);
 
     // Decodes a PNG or JPEG image held in memory; name only labels the
-    // diagnostics. The bitmap is emptied first; on success it owns the pixels,
-    // on failure it stays empty.
-    bool decode(const unsigned char *data, size_t size, const char *name);
+    // diagnostics, one log line each (none when quiet). The bitmap is emptied
+    // first; on success it owns the pixels, on failure it stays empty.
+    bool decode(const unsigned char *data, size_t size, const char *name, bool quiet = false);
 
     // Changes the size without scaling: the image stays at the bottom left,
     // new bytes are zero, pixels beyond the new size are dropped.
@@ -88,6 +88,6 @@ private:
     // A new buffer of the given size filled by fill, unless the size is the
     // bitmap's own or is refused.
     bool rebuild(int width, int height, Fill fill);
-    bool decodePng(const unsigned char *data, size_t size, const char *name);
+    bool decodePng(const unsigned char *data, size_t size, const char *name, bool quiet);
     bool decodeJpeg(const unsigned char *data, size_t size, const char *name);
 };

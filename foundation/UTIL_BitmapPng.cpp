@@ -21,15 +21,25 @@ struct PngSource {
     size_t m_uPosition;
 };
 
+// What libpng's messages are labelled with, and whether they are logged.
+struct PngLabel {
+    const char *m_sName;
+    bool m_bQuiet;
+};
+
 void pngError(png_structp png, png_const_charp message)
 {
-    UTIL_warn("Pnglib error: %s (%s)\n", message, static_cast<const char *>(png_get_error_ptr(png)));
+    const PngLabel *label = static_cast<const PngLabel *>(png_get_error_ptr(png));
+    if (!label->m_bQuiet)
+        UTIL_warn("Pnglib error: %s (%s)", message, label->m_sName);
     png_longjmp(png, 1);
 }
 
 void pngWarning(png_structp png, png_const_charp message)
 {
-    UTIL_warn("Pnglib warning: %s (%s)\n", message, static_cast<const char *>(png_get_error_ptr(png)));
+    const PngLabel *label = static_cast<const PngLabel *>(png_get_error_ptr(png));
+    if (!label->m_bQuiet)
+        UTIL_warn("Pnglib warning: %s (%s)", message, label->m_sName);
 }
 
 // Copies the next bytes of the block; a request past its end (a truncated
@@ -61,11 +71,12 @@ int componentsOf(int colorType)
 
 } // namespace
 
-bool UTIL_Bitmap::decodePng(const unsigned char *data, size_t size, const char *name)
+bool UTIL_Bitmap::decodePng(const unsigned char *data, size_t size, const char *name, bool quiet)
 {
     if (size < 8 || png_sig_cmp(data, 0, 8) != 0)
         return false;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, const_cast<char *>(name), pngError, pngWarning);
+    PngLabel label = {name, quiet};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &label, pngError, pngWarning);
     if (png == nullptr)
         return false;
     png_infop info = png_create_info_struct(png);
@@ -108,8 +119,9 @@ bool UTIL_Bitmap::decodePng(const unsigned char *data, size_t size, const char *
                        : 0;
     size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(components);
     if (bytes == 0 || bitDepth != 8 || png_get_rowbytes(png, info) != rowBytes) {
-        UTIL_warn("Image too large or of an unknown kind: %u x %u (%s)", static_cast<unsigned>(width),
-                  static_cast<unsigned>(height), name);
+        if (!quiet)
+            UTIL_warn("Image too large or of an unknown kind: %u x %u (%s)", static_cast<unsigned>(width),
+                      static_cast<unsigned>(height), name);
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }

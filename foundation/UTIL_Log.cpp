@@ -32,6 +32,22 @@ void UTIL_warn(const char *format, ...)
     writeLine(buffer);
 }
 
+void UTIL_warnFrom(const char *source, const char *format, ...)
+{
+    char buffer[1024];
+    int used = 0;
+    if (source != nullptr && source[0] != '\0') {
+        used = snprintf(buffer, sizeof(buffer), "%s: ", source);
+        if (used < 0 || used >= static_cast<int>(sizeof(buffer)))
+            used = static_cast<int>(sizeof(buffer)) - 1;
+    }
+    va_list args;
+    va_start(args, format);
+    vsnprintf(buffer + used, sizeof(buffer) - static_cast<size_t>(used), format, args);
+    va_end(args);
+    writeLine(buffer);
+}
+
 void UTIL_warnText(const char *text)
 {
     char buffer[1024];

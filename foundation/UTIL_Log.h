@@ -5,6 +5,10 @@
 // in one write.
 void UTIL_warn(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
+// The same with "source: " in front of the message, where source (a file the
+// message is about) is neither null nor empty.
+void UTIL_warnFrom(const char *source, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
 // Writes text unchanged (never as a format) as one log line, cut to 1023 bytes.
 void UTIL_warnText(const char *text);
 

@@ -182,6 +182,13 @@ int UTIL_countChildren(const TiXmlElement *element, const char *child)
     return n;
 }
 
+const char *UTIL_xmlSource(const TiXmlNode *node)
+{
+    const TiXmlDocument *document = node != nullptr ? node->GetDocument() : nullptr;
+    const char *name = document != nullptr ? document->Value() : nullptr;
+    return name != nullptr && name[0] != '\0' ? name : nullptr;
+}
+
 bool LoadBuffer(TiXmlDocument &document, const char *text, int)
 {
     if (text == nullptr || text[0] == '\0') {

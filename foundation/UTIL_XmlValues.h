@@ -4,6 +4,7 @@
 
 class TiXmlElement;
 class TiXmlDocument;
+class TiXmlNode;
 
 // Hexadecimal arrays of the models-set files: lower-case digits, two per byte,
 // every other character skipped, multi-byte values little-endian in text
@@ -29,6 +30,10 @@ int UTIL_parseDoubles(const char *text, double *output, int count);
 bool UTIL_readChildDoubles(const TiXmlElement *element, const char *child, double *output, int count);
 bool UTIL_readChildBool(const TiXmlElement *element, const char *child, bool *output);
 int UTIL_countChildren(const TiXmlElement *element, const char *child);
+
+// The name of the document a parsed node belongs to (a models set's is the
+// member it was read from), for diagnostics; null when it has none.
+const char *UTIL_xmlSource(const TiXmlNode *node);
 
 // Parses an XML text held in memory; an empty text fails with TinyXML's
 // error 12 ("Error document empty."). True when the document holds no error.

@@ -124,9 +124,9 @@ void MDL_MeshData::setName(const char *name)
     m_sName = copy;
 }
 
-bool MDL_MeshData::fail(const char *what)
+bool MDL_MeshData::fail(const char *source, const char *what)
 {
-    UTIL_warn("Mesh %s: %s; the mesh is left empty", nameOf(m_sName), what);
+    UTIL_warnFrom(source, "Mesh %s: %s; the mesh is left empty", nameOf(m_sName), what);
     clear();
     return false;
 }
@@ -192,6 +192,7 @@ bool MDL_MeshData::loadFromXML(const TiXmlElement *element)
         return false;
     setName(element->Attribute("name"));
     UTIL_readChildBool(element, "double_sided", &m_bDoubleSided);
+    const char *source = UTIL_xmlSource(element); // the models set, for diagnostics
 
     static const ArrayLayout VERTICES = {"vertices", 3, 4, 8, false};
     static const ArrayLayout NORMALS = {"normals", 3, 4, 8, false};
@@ -234,14 +235,14 @@ bool MDL_MeshData::loadFromXML(const TiXmlElement *element)
     m_poNormals = reinterpret_cast<MTH_Vector3D *>(normals);
     m_poUVs = reinterpret_cast<MTH_Vector2D *>(uvs);
     if (failed)
-        return fail(message);
+        return fail(source, message);
 
     // Colours: four bytes each, alpha last.
     int64_t count = 0;
     ArrayResult r = checkArray(element, COLORS, count, false, e, size, reason);
     if (r == ARRAY_BAD) {
         snprintf(message, sizeof message, "\"colors\": %s", reason);
-        return fail(message);
+        return fail(source, message);
     }
     if (r == ARRAY_READ) {
         if (count > 0) {
@@ -263,7 +264,7 @@ bool MDL_MeshData::loadFromXML(const TiXmlElement *element)
     r = checkArray(element, TRIANGLES, count, false, e, size, reason);
     if (r == ARRAY_BAD) {
         snprintf(message, sizeof message, "\"triangles\": %s", reason);
-        return fail(message);
+        return fail(source, message);
     }
     if (r == ARRAY_READ) {
         int *indices = static_cast<int *>(MDL_allocateZeroed(count * 3, sizeof(int)));
@@ -274,7 +275,7 @@ bool MDL_MeshData::loadFromXML(const TiXmlElement *element)
                 snprintf(message, sizeof message, "triangle %lld uses vertex %u of %d", static_cast<long long>(i / 3),
                          static_cast<uint32_t>(indices[i]), m_iNumVertices);
                 free(indices);
-                return fail(message);
+                return fail(source, message);
             }
         }
         // int and uint32_t share their representation; the values are all
@@ -294,8 +295,8 @@ bool MDL_MeshData::loadFromXML(const TiXmlElement *element)
                                     {"colors", &m_iNumColors, reinterpret_cast<void **>(&m_poColors)}};
     for (const PerVertex &p : perVertex) {
         if (*p.m_piCount > 0 && *p.m_piCount < m_iNumVertices) {
-            UTIL_warn("Mesh %s: %d %s for %d vertices; the %s are dropped", nameOf(m_sName), *p.m_piCount, p.m_sElement,
-                      m_iNumVertices, p.m_sElement);
+            UTIL_warnFrom(source, "Mesh %s: %d %s for %d vertices; the %s are dropped", nameOf(m_sName), *p.m_piCount,
+                          p.m_sElement, m_iNumVertices, p.m_sElement);
             free(*p.m_ppData);
             *p.m_ppData = nullptr;
             *p.m_piCount = 0;
@@ -310,7 +311,7 @@ bool MDL_MeshData::loadFromXML(const TiXmlElement *element)
     count = m_iNumTriangles;
     r = checkArray(element, NEIGHBOURS, count, true, e, size, reason);
     if (r == ARRAY_BAD) {
-        UTIL_warn("Mesh %s: \"neighbours\": %s; neighbours are computed instead", nameOf(m_sName), reason);
+        UTIL_warnFrom(source, "Mesh %s: \"neighbours\": %s; neighbours are computed instead", nameOf(m_sName), reason);
     } else if (r == ARRAY_READ && m_iNumTriangles > 0) {
         int *values = static_cast<int *>(MDL_allocateZeroed(static_cast<int64_t>(m_iNumTriangles) * 3, sizeof(int)));
         UTIL_hexToInts(e->GetText(), size, m_iNumTriangles * 3, values);
@@ -318,8 +319,9 @@ bool MDL_MeshData::loadFromXML(const TiXmlElement *element)
         for (int64_t i = 0; i < static_cast<int64_t>(m_iNumTriangles) * 3; i++) {
             // A 32-bit 0xffffffff is -1 as well.
             if (values[i] < -1 || values[i] >= m_iNumTriangles) {
-                UTIL_warn("Mesh %s: neighbour %d of triangle %lld out of range; neighbours are computed instead",
-                          nameOf(m_sName), values[i], static_cast<long long>(i / 3));
+                UTIL_warnFrom(source,
+                              "Mesh %s: neighbour %d of triangle %lld out of range; neighbours are computed instead",
+                              nameOf(m_sName), values[i], static_cast<long long>(i / 3));
                 haveNeighbours = false;
                 break;
             }

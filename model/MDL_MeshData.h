@@ -147,7 +147,7 @@ public:
     MDL_PickCache m_oPickCache;
 
 private:
-    bool fail(const char *what);
+    bool fail(const char *source, const char *what);
 
     // What trianglesWithinVertices found, and for which array and counts.
     struct IndexCheck {

@@ -1,6 +1,7 @@
 #include "model/MDL_ModelsSet.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -250,8 +251,10 @@ void MDL_ModelsSet::readAnimationData(const TiXmlDocument &document)
 
 void MDL_ModelsSet::createObjects(const TiXmlDocument &document, UTIL_DynArray<Record> &records)
 {
+    int number = 0; // of the record among the object records, from 1
     for (const TiXmlElement *e = firstRecord(document, "objects", "object"); e != nullptr;
          e = e->NextSiblingElement("object")) {
+        number++;
         // A record without a "type" reads as a plain object.
         MDL_Object *object = nullptr;
         switch (MDL_Object::typeFromName(e->Attribute("type"))) {
@@ -279,8 +282,11 @@ void MDL_ModelsSet::createObjects(const TiXmlDocument &document, UTIL_DynArray<R
         case OBJECT_COLLISION_VOLUME: {
             const TiXmlElement *shape = e->FirstChildElement("volume_type");
             int code = MDL_CollisionVolume::shapeFromName(shape != nullptr ? shape->GetText() : nullptr);
-            if (code == MDL_CollisionVolume::SHAPE_NONE)
-                return; // an unknown shape ends the objects pass here
+            if (code == MDL_CollisionVolume::SHAPE_NONE) {
+                // An unknown shape ends the objects pass here.
+                reportStop(e, number, shape);
+                return;
+            }
             object = new MDL_CollisionVolume(code);
             break;
         }
@@ -303,4 +309,29 @@ void MDL_ModelsSet::createObjects(const TiXmlDocument &document, UTIL_DynArray<R
         m_oObjects.append(object);
         records.append(Record{e, object});
     }
+}
+
+void MDL_ModelsSet::reportStop(const TiXmlElement *record, int number, const TiXmlElement *shape) const
+{
+    int after = 0;
+    for (const TiXmlElement *e = record->NextSiblingElement("object"); e != nullptr;
+         e = e->NextSiblingElement("object"))
+        after++;
+    // The record by its name, or by its number when it has none.
+    char which[256];
+    const char *name = record->Attribute("name");
+    if (name != nullptr && name[0] != '\0')
+        snprintf(which, sizeof which, "\"%s\"", name);
+    else
+        snprintf(which, sizeof which, "%d", number);
+    char cause[256];
+    if (shape == nullptr)
+        snprintf(cause, sizeof cause, "no volume_type");
+    else
+        snprintf(cause, sizeof cause, "unknown volume_type \"%s\"",
+                 shape->GetText() != nullptr ? shape->GetText() : "");
+    if (after == 0)
+        UTIL_warnFrom(m_sName, "object %s: %s; this record is not read", which, cause);
+    else
+        UTIL_warnFrom(m_sName, "object %s: %s; this record and the %d after it are not read", which, cause, after);
 }

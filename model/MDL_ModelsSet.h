@@ -63,7 +63,8 @@ public:
     // bodies, texts, "RtfText", images, microphones, polylines) and
     // object records without a known kind's data are passed over; a
     // collision volume whose "volume_type" is none of "sphere", "box",
-    // "cylinder" ends the objects pass at that record (the links still run).
+    // "cylinder" ends the objects pass at that record (the links still run;
+    // the stop goes to the diagnostic log).
     // Bones of skin bindings are looked up among the set's bones only.
     // The text is parsed byte by byte (names keep the bytes written), after
     // a leading UTF-8 byte-order mark. False only for a null or empty text,
@@ -118,6 +119,10 @@ private:
     void readVertexGroups(const TiXmlDocument &document);
     void readAnimationData(const TiXmlDocument &document);
     void createObjects(const TiXmlDocument &document, UTIL_DynArray<Record> &records);
+    // Says that the objects pass stops at a collision volume record (its
+    // number among the object records counts from 1) whose shape element is
+    // missing (null) or names no shape.
+    void reportStop(const TiXmlElement *record, int number, const TiXmlElement *shape) const;
     // Passes 7 and 8 (MDL_ModelsSetLinks.cpp).
     void linkObjects(const UTIL_DynArray<Record> &records);
     // Drops (sets to -1) the parent links, given per record as list

@@ -40,14 +40,14 @@ uint64_t hexBytesIn(const char *text)
 MDL_Texture::MDL_Texture()
     : m_sName(nullptr), m_iSize(0), m_pucData(nullptr), m_bOwnsData(false), m_bHasAlpha(false), m_bBinaryAlpha(false),
       m_iId(UTIL_nextId()), m_iWidth(0), m_iHeight(0), m_bIsFrame(false), m_bFrameChanged(false),
-      m_bReleasePending(false), m_iFilter(MDL_FILTER_DEFAULT)
+      m_bReleasePending(false), m_iFilter(MDL_FILTER_DEFAULT), m_bDecodeFailureReported(false)
 {
 }
 
 MDL_Texture::MDL_Texture(const char *name, unsigned char *data, uint32_t size, bool owns)
     : m_sName(nullptr), m_iSize(0), m_pucData(nullptr), m_bOwnsData(false), m_bHasAlpha(false), m_bBinaryAlpha(false),
       m_iId(0), m_iWidth(0), m_iHeight(0), m_bIsFrame(false), m_bFrameChanged(false), m_bReleasePending(false),
-      m_iFilter(MDL_FILTER_DEFAULT)
+      m_iFilter(MDL_FILTER_DEFAULT), m_bDecodeFailureReported(false)
 {
     init(name, data, size, owns);
 }
@@ -66,6 +66,7 @@ void MDL_Texture::releaseData()
     m_pucData = nullptr;
     m_bOwnsData = false;
     m_iSize = 0;
+    m_bDecodeFailureReported = false;
 }
 
 void MDL_Texture::init(const char *name, unsigned char *data, uint32_t size, bool owns)
@@ -132,8 +133,9 @@ bool MDL_Texture::loadFromXML(const TiXmlElement *element)
     uint64_t available = text != nullptr ? hexBytesIn(text) : 0;
     uint64_t count = wanted < available ? wanted : available;
     if (count < wanted)
-        UTIL_warn("Texture %s: size %llu but %llu bytes of data", m_sName != nullptr ? m_sName : "(unnamed)",
-                  static_cast<unsigned long long>(wanted), static_cast<unsigned long long>(available));
+        UTIL_warnFrom(UTIL_xmlSource(element), "Texture %s: size %llu but %llu bytes of data",
+                      m_sName != nullptr ? m_sName : "(unnamed)", static_cast<unsigned long long>(wanted),
+                      static_cast<unsigned long long>(available));
     if (count > 0) {
         m_pucData = static_cast<unsigned char *>(malloc(static_cast<size_t>(count)));
         if (m_pucData != nullptr) {

@@ -71,6 +71,10 @@ public:
     bool m_bFrameChanged;     // the stream wrote a new frame
     bool m_bReleasePending;   // released by the scripts; dropped at the next draw
     uint32_t m_iFilter;       // MDL_FILTER_*
+    // The renderer reported that this image does not decode; it keeps
+    // trying quietly until the image decodes or is replaced (every change of
+    // the data clears it).
+    bool m_bDecodeFailureReported;
 
 private:
     void releaseData();

@@ -107,7 +107,8 @@ bool MDL_VertexGroup::loadFromXML(const TiXmlElement *element)
                 UTIL_hexToInts(vertices->GetText(), size, static_cast<int>(count), m_piVertexIndices);
             m_iNumVertices = static_cast<int32_t>(count);
         } else {
-            UTIL_warn("Vertex group %s: \"vertices\": %s; the group has no vertices", nameOf(m_sName), reason);
+            UTIL_warnFrom(UTIL_xmlSource(element), "Vertex group %s: \"vertices\": %s; the group has no vertices",
+                          nameOf(m_sName), reason);
             ok = false;
         }
     }
@@ -119,7 +120,8 @@ bool MDL_VertexGroup::loadFromXML(const TiXmlElement *element)
                 UTIL_hexToDoubles(weights->GetText(), size, static_cast<int>(count), m_pfWeights);
             m_iNumWeights = static_cast<int32_t>(count);
         } else {
-            UTIL_warn("Vertex group %s: \"weights\": %s; the group has no weights", nameOf(m_sName), reason);
+            UTIL_warnFrom(UTIL_xmlSource(element), "Vertex group %s: \"weights\": %s; the group has no weights",
+                          nameOf(m_sName), reason);
             ok = false;
         }
     }

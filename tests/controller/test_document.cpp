@@ -11,8 +11,10 @@
 #include "controller/CTRL_Generic.h"
 #include "controller/CTRL_MemberIndex.h"
 #include "foundation/UTIL_MD5.h"
+#include "model/MDL_ModelsSet.h"
 #include "tests/support/TEST_Document.h"
 #include "tests/support/TEST_Log.h"
+#include "tests/support/TEST_ModelsSetWriter.h"
 
 namespace {
 
@@ -214,35 +216,61 @@ TEST(Document, StoredAndDeflatedMembers)
         bool owned = false;
         EXPECT_EQ(extract(opened.controller, "big.txt", false, &owned), big + "\n");
         EXPECT_EQ(owned, !stored); // stored members point into the document
-        // As text the final line end becomes the terminator.
-        EXPECT_EQ(extract(opened.controller, "big.txt", true, &owned), big + std::string(1, '\0'));
-        EXPECT_FALSE(opened.log.contains("No newline"));
+        EXPECT_TRUE(extract(opened.controller, "big.txt", true, &owned) == big + "\n");
+        EXPECT_TRUE(owned);                                                      // a text has a buffer of its own
+        EXPECT_TRUE(extract(opened.controller, "big.txt", false) == big + "\n"); // the document is unchanged
     }
 }
 
-TEST(Document, TextMembersWithoutNewlineLoseTheirLastByte)
+// A text member is delivered whole, whatever its last byte, with a
+// terminator after it; nothing is said about a missing line end.
+TEST(Document, TextMembersAreDeliveredWholeAndTerminated)
 {
-    TEST_DocumentBuilder builder;
-    builder.store().add("a.txt", "abc").add("cr.txt", "x\r").add("empty.txt", "");
-    Opened opened(builder.build());
-    ASSERT_TRUE(opened.ok);
-    unsigned char *data = nullptr;
-    int size = 0;
-    bool owned = opened.controller.extractMember("a.txt", &data, &size, true);
-    ASSERT_NE(data, nullptr);
-    EXPECT_STREQ(reinterpret_cast<char *>(data), "ab");
-    EXPECT_TRUE(opened.controller.m_bHalted); // "No newline at end of file a.txt"
-    EXPECT_TRUE(opened.log.contains("No newline at end of file a.txt"));
-    if (owned)
-        free(data);
+    const std::string texts[] = {"abc", "x\r", "line\n", "", std::string("nul\0", 4), "</vekta>"};
+    for (bool stored : {true, false}) {
+        TEST_DocumentBuilder builder;
+        builder.store(stored);
+        for (size_t i = 0; i < sizeof texts / sizeof texts[0]; i++)
+            builder.add("t" + std::to_string(i), texts[i]);
+        Opened opened(builder.build());
+        ASSERT_TRUE(opened.ok);
+        for (size_t i = 0; i < sizeof texts / sizeof texts[0]; i++) {
+            SCOPED_TRACE((stored ? "stored t" : "deflated t") + std::to_string(i));
+            unsigned char *data = nullptr;
+            int size = -1;
+            bool owned = opened.controller.extractMember(("t" + std::to_string(i)).c_str(), &data, &size, true);
+            ASSERT_NE(data, nullptr);
+            EXPECT_TRUE(owned);
+            EXPECT_EQ(std::string(reinterpret_cast<char *>(data), static_cast<size_t>(size)), texts[i]);
+            EXPECT_EQ(data[size], 0);
+            free(data);
+        }
+        EXPECT_FALSE(opened.controller.m_bHalted);
+        EXPECT_TRUE(opened.log.m_asLines.empty()) << opened.log.joined();
+    }
+}
 
-    // A zero-length text member still gives an empty, terminated text.
-    owned = opened.controller.extractMember("empty.txt", &data, &size, true);
-    ASSERT_NE(data, nullptr);
-    EXPECT_EQ(size, 0);
-    EXPECT_STREQ(reinterpret_cast<char *>(data), "");
-    if (owned)
-        free(data);
+// A config.xml and a models set that end without a line end open.
+TEST(Document, XmlMembersWithoutAFinalLineEndOpen)
+{
+    std::string config = TEST_configXml(1, 6, 4);
+    std::string set = TEST_ModelsSetWriter::sample().text();
+    config.pop_back();
+    set.pop_back();
+    ASSERT_EQ(config.back(), '>');
+    ASSERT_EQ(set.back(), '>');
+    for (bool stored : {true, false}) {
+        SCOPED_TRACE(stored ? "stored" : "deflated");
+        TEST_DocumentBuilder builder(false);
+        builder.store(stored).add("config.xml", config).add("set.xml", set);
+        Opened opened(builder.build());
+        EXPECT_TRUE(opened.ok);
+        MDL_ModelsSet *models = opened.controller.addModelsSet("set.xml");
+        ASSERT_NE(models, nullptr);
+        EXPECT_NE(models->getObject("cube"), nullptr);
+        EXPECT_FALSE(opened.controller.m_bHalted);
+        EXPECT_TRUE(opened.log.m_asLines.empty()) << opened.log.joined();
+    }
 }
 
 TEST(Document, UnknownMethodAndCorruptDeflate)

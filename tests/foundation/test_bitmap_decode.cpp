@@ -198,12 +198,17 @@ TEST(BitmapDecode, EveryTruncationFails)
             expectEmpty(bitmap);
         }
     }
-    // A PNG cut inside its image data ends as a libpng error naming the image.
+    // A PNG cut inside its image data ends as a libpng error naming the
+    // image, on one line; a quiet decode fails the same way and says nothing.
     Bytes png = readFixture("interlaced_rgb.png");
     UTIL_Bitmap bitmap;
     log.m_asLines.clear();
     EXPECT_FALSE(decodeExact(bitmap, png, png.size() - 40, "cut.png"));
-    EXPECT_TRUE(log.contains("Pnglib error: Premature end of input (cut.png)\n")) << log.joined();
+    EXPECT_EQ(log.m_asLines, std::vector<std::string>{"Pnglib error: Premature end of input (cut.png)"});
+    log.m_asLines.clear();
+    EXPECT_FALSE(bitmap.decode(png.data(), png.size() - 40, "cut.png", true));
+    expectEmpty(bitmap);
+    EXPECT_TRUE(log.m_asLines.empty()) << log.joined();
 }
 
 // Any single damaged byte either fails or gives a sound bitmap; nothing
@@ -237,6 +242,15 @@ TEST(BitmapDecode, DamagedBytesNeverBreakTheDecoder)
                 }
             }
     }
+    // Each of libpng's errors and warnings is one line of the log.
+    bool warned = false, failed = false;
+    for (const std::string &line : log.m_asLines) {
+        EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+        warned = warned || line.rfind("Pnglib warning: ", 0) == 0;
+        failed = failed || line.rfind("Pnglib error: ", 0) == 0;
+    }
+    EXPECT_TRUE(warned);
+    EXPECT_TRUE(failed);
 }
 
 namespace {

@@ -379,28 +379,37 @@ TEST(ModelsSet, ObjectKindsByTypeName)
     }
 }
 
+// The stop is reported once, naming the set, the record (by its name, or by
+// its number among the object records when it has none) and the cause.
 TEST(ModelsSet, AnUnknownVolumeShapeEndsTheObjectsPass)
 {
     struct Case {
         const char *volume; // the "volume_type" child, raw
+        const char *name;   // of the volume record
         const char *objects;
         int shape;
+        const char *diagnostic; // null: nothing is said
     };
     const Case cases[] = {
-        {"<volume_type>sphere</volume_type>", "A B V C", MDL_CollisionVolume::SHAPE_SPHERE},
-        {"<volume_type>CYLINDER</volume_type>", "A B V C", MDL_CollisionVolume::SHAPE_CYLINDER},
-        {"<volume_type>pyramid</volume_type>", "A B", 0},
-        {"<volume_type/>", "A B", 0},
-        {"", "A B", 0},
+        {"<volume_type>sphere</volume_type>", "V", "A B V C", MDL_CollisionVolume::SHAPE_SPHERE, nullptr},
+        {"<volume_type>CYLINDER</volume_type>", "V", "A B V C", MDL_CollisionVolume::SHAPE_CYLINDER, nullptr},
+        {"<volume_type>cube</volume_type>", "crate-volume", "A B", 0,
+         "models.xml: object \"crate-volume\": unknown volume_type \"cube\"; this record and the 2 after it are "
+         "not read"},
+        {"<volume_type/>", "V", "A B", 0,
+         "models.xml: object \"V\": unknown volume_type \"\"; this record and the 2 after it are not read"},
+        {"", "", "A B", 0, "models.xml: object 3: no volume_type; this record and the 2 after it are not read"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.volume);
-        TEST_ObjectRecord v = object("CollisionVolume", "V", "A");
+        TEST_ObjectRecord v = object("CollisionVolume", c.name, "A");
         v.m_sExtra = c.volume;
         TEST_ModelsSetWriter w;
         w.addObject(object("Mesh", "A")).addObject(object("None", "B", "A")).addObject(v);
-        w.addObject(object("None", "C", "B"));
+        w.addObject(object("None", "C", "B")).addObject(object("RigidBody", "R"));
+        TEST_LogCapture log;
         MDL_ModelsSet set;
+        set.setName("models.xml");
         ASSERT_TRUE(set.load(w.text().c_str()));
         std::string names;
         for (int i = 0; i < set.m_oObjects.m_iCount; i++)
@@ -414,6 +423,41 @@ TEST(ModelsSet, AnUnknownVolumeShapeEndsTheObjectsPass)
             EXPECT_EQ(volume->m_iShape, c.shape);
             EXPECT_EQ(volume->getParent(), set.getObject("A"));
         }
+        if (c.diagnostic == nullptr) {
+            EXPECT_TRUE(log.m_asLines.empty()) << log.joined();
+        } else {
+            ASSERT_EQ(log.m_asLines.size(), 1u) << log.joined();
+            EXPECT_EQ(log.m_asLines[0], c.diagnostic);
+        }
+    }
+}
+
+// The diagnostics of damaged arrays name the set they were read from.
+TEST(ModelsSet, ArrayDiagnosticsNameTheSet)
+{
+    struct Case {
+        const char *container;
+        const char *record;
+        const char *diagnostic;
+    };
+    const Case cases[] = {
+        {"meshes", "<mesh name=\"m\"><vertices count=\"2\" size=\"8\">00</vertices></mesh>",
+         "rooms/models.xml: Mesh m: \"vertices\": array shorter than its count; the mesh is left empty"},
+        {"animated_meshes", "<animated_mesh name=\"g\"><vertices count=\"-1\" size=\"4\"/></animated_mesh>",
+         "rooms/models.xml: Vertex group g: \"vertices\""},
+        {"textures", "<texture name=\"t\" size=\"10\">0102</texture>",
+         "rooms/models.xml: Texture t: size 10 but 2 bytes of data"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.container);
+        TEST_ModelsSetWriter w;
+        w.addRecord(c.container, c.record);
+        TEST_LogCapture log;
+        MDL_ModelsSet set;
+        set.setName("rooms/models.xml");
+        ASSERT_TRUE(set.load(w.text().c_str()));
+        ASSERT_EQ(log.m_asLines.size(), 1u) << log.joined();
+        EXPECT_EQ(log.m_asLines[0].rfind(c.diagnostic, 0), 0u) << log.joined();
     }
 }
 

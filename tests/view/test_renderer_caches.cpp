@@ -92,13 +92,40 @@ TEST_F(RendererCaches, ImagesLargerThanTheLargestTextureAreScaledDown)
     expectNoGLError("large image");
 }
 
-TEST_F(RendererCaches, UndecodableImagesAreNotCached)
+// An image that fails to decode is not cached and is tried again at every
+// use, but its failure is reported once, until it decodes or its image
+// changes.
+TEST_F(RendererCaches, UndecodableImagesAreNotCachedAndReportedOnce)
 {
     TEST_LogCapture log;
-    MDL_Texture *texture = VIEW_newTexture(std::vector<unsigned char>(40, 7), MDL_FILTER_DEFAULT);
-    EXPECT_EQ(nullptr, m_poRenderer->getImageTexture(texture));
-    EXPECT_EQ(nullptr, m_poRenderer->getImageTexture(texture));
+    std::vector<unsigned char> good = greyPng(64, 64);
+    std::vector<unsigned char> cut(good.begin(), good.end() - 20);
+    MDL_Texture *texture = VIEW_newTexture(cut, MDL_FILTER_DEFAULT);
+    const std::vector<std::string> report = {"Pnglib error: Premature end of input (picture)"};
+    for (int frame = 0; frame < 60; frame++)
+        EXPECT_EQ(nullptr, m_poRenderer->getImageTexture(texture));
     EXPECT_EQ(0, m_poRenderer->m_oImageTextures.getEntries());
+    EXPECT_EQ(report, log.m_asLines);
+
+    // Another image that fails: reported once more.
+    std::vector<unsigned char> other(good.begin(), good.end() - 30);
+    unsigned char *bytes = static_cast<unsigned char *>(malloc(other.size()));
+    memcpy(bytes, other.data(), other.size());
+    texture->init("picture", bytes, static_cast<uint32_t>(other.size()), true);
+    log.m_asLines.clear();
+    for (int frame = 0; frame < 3; frame++)
+        EXPECT_EQ(nullptr, m_poRenderer->getImageTexture(texture));
+    EXPECT_EQ(report, log.m_asLines);
+
+    // Bytes that say nothing when they fail (not an image at all) fail
+    // quietly too; an image that decodes is cached.
+    texture->init("picture", static_cast<unsigned char *>(calloc(40, 1)), 40, true);
+    EXPECT_EQ(nullptr, m_poRenderer->getImageTexture(texture));
+    bytes = static_cast<unsigned char *>(malloc(good.size()));
+    memcpy(bytes, good.data(), good.size());
+    texture->init("picture", bytes, static_cast<uint32_t>(good.size()), true);
+    EXPECT_NE(nullptr, m_poRenderer->getImageTexture(texture));
+    EXPECT_EQ(report, log.m_asLines);
     delete texture;
 }
 

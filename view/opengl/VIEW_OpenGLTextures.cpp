@@ -121,9 +121,15 @@ VIEW_ImageTexture *VIEW_OpenGL::getImageTexture(MDL_Texture *texture)
         glBindTexture(GL_TEXTURE_2D, node->m_oValue.m_uiTexture);
         return &node->m_oValue;
     }
+    // An image that does not decode is tried again at each use (nothing is
+    // cached), but its failure is reported only the first time.
     UTIL_Bitmap bitmap;
-    if (texture->m_pucData == nullptr || !bitmap.decode(texture->m_pucData, texture->m_iSize, texture->getName()))
+    if (texture->m_pucData == nullptr ||
+        !bitmap.decode(texture->m_pucData, texture->m_iSize, texture->getName(), texture->m_bDecodeFailureReported)) {
+        texture->m_bDecodeFailureReported = true;
         return nullptr;
+    }
+    texture->m_bDecodeFailureReported = false;
     if (!bitmap.resize(std::min(bitmap.m_iWidth, limit), std::min(bitmap.m_iHeight, limit)))
         return nullptr;
     int p = VIEW_powerOfTwo(bitmap.m_iWidth, limit), q = VIEW_powerOfTwo(bitmap.m_iHeight, limit);
