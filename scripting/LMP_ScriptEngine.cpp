@@ -102,7 +102,8 @@ LMP_ScriptEngine *LMP_ScriptEngine::of(const CTRL_Generic *controller)
 }
 
 LMP_ScriptEngine::LMP_ScriptEngine(int allocatorMode)
-    : m_poLuaState(nullptr), m_poAllocator(nullptr), m_bInterrupted(false), m_poRunningThread(nullptr), m_iCallDepth(0)
+    : m_poLuaState(nullptr), m_poAllocator(nullptr), m_bClosing(false), m_bInterrupted(false),
+      m_poRunningThread(nullptr), m_iCallDepth(0)
 {
     for (int &reference : m_aiCallbackRefs)
         reference = 0;
@@ -126,14 +127,33 @@ LMP_ScriptEngine::LMP_ScriptEngine(int allocatorMode)
 
 LMP_ScriptEngine::~LMP_ScriptEngine()
 {
-    // Closing frees every block; the allocator's chunks go after. Proxies
-    // that only its userdata held go too, also where a script kept their
-    // collection from running.
-    if (m_poLuaState != nullptr) {
-        lua_close(m_poLuaState);
-        LMP_Proxy::releaseClosedInterpreter(m_poLuaState);
-    }
-    delete m_poAllocator;
+    close();
+    delete m_poAllocator; // after the interpreter, whose blocks it held
+}
+
+void LMP_ScriptEngine::close()
+{
+    lua_State *L = m_poLuaState;
+    if (L == nullptr || m_bClosing)
+        return;
+    // Closing frees every block and runs the finalizers first. Proxies that
+    // only its userdata held go after it, also where a script kept their
+    // collection from running, and so do the files that finalizers left
+    // open (Lua frees the handles they make without collecting them).
+    m_bClosing = true;
+    lua_close(L);
+    LMP_Proxy::releaseClosedInterpreter(L);
+    LMP_closeFilesLeftOpen(L);
+    m_poLuaState = nullptr;
+    m_poRunningThread.store(nullptr);
+    for (int &reference : m_aiCallbackRefs)
+        reference = 0;
+    m_bClosing = false;
+}
+
+bool LMP_ScriptEngine::acceptsEvents() const
+{
+    return m_poLuaState != nullptr && !m_bClosing && CTRL_ScriptEngine::acceptsEvents();
 }
 
 void LMP_ScriptEngine::setMemoryLimit(size_t bytes)
@@ -226,7 +246,7 @@ bool LMP_ScriptEngine::pcall(int arguments, int results)
     lua_State *L = m_poLuaState;
     if (L == nullptr)
         return false;
-    if (m_poController == nullptr || m_poController->m_bHalted || m_bInterrupted.load()) {
+    if (m_poController == nullptr || m_poController->m_bHalted || m_bInterrupted.load() || m_bClosing) {
         lua_pop(L, arguments + 1);
         if (m_iCallDepth == 0 && m_bInterrupted.load())
             lua_sethook(L, nullptr, 0, 0); // asked for between two calls

@@ -62,6 +62,15 @@ public:
     virtual bool callFunction(const char *name, LMP_ScriptValueArray *arguments, LMP_ScriptValue *result);
     virtual int collectGarbage();
     void setController(CTRL_Generic *controller) override;
+    // Closes the interpreter (lua_close): the finalizers of whatever it
+    // holds run now, as normal script code (every binding works, an error
+    // they report goes to the controller), but no other script call starts
+    // meanwhile and no engine event reaches the scripts. Afterwards
+    // m_poLuaState is null.
+    void close() override;
+    // Scripts receive engine events while the controller runs them and the
+    // interpreter is neither closing nor closed.
+    bool acceptsEvents() const override;
     // Installs the interrupt hook on the interpreter and on the coroutine
     // that runs in it: the script raises "interrupted" at its next
     // instruction, call or return, and again each time it catches that
@@ -79,8 +88,9 @@ public:
 
     // Protected call of the function and arguments already on the stack;
     // failures go to the controller's error report. Without a controller,
-    // once it is halted or once an interrupt was asked for, the function and
-    // its arguments are dropped and the call fails without a report.
+    // once it is halted, once an interrupt was asked for or while the
+    // interpreter closes, the function and its arguments are dropped and the
+    // call fails without a report.
     bool pcall(int arguments, int results);
 
     lua_State *getLuaState() const { return m_poLuaState; }
@@ -127,6 +137,7 @@ private:
     void reportTopError();
 
     LMP_Allocator *m_poAllocator;
+    bool m_bClosing;
     std::atomic<bool> m_bInterrupted;
     // The coroutine being resumed, or null while the main thread runs.
     std::atomic<lua_State *> m_poRunningThread;

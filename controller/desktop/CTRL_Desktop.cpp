@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "controller/desktop/CTRL_CloseGuard.h"
 #include "controller/desktop/CTRL_SdlInput.h"
 #include "foundation/UTIL_Bitmap.h"
 #include "foundation/UTIL_Log.h"
@@ -80,6 +81,17 @@ bool CTRL_Desktop::finishPlay(const char *screenshotPath, const UTIL_Bitmap &sho
         } else if (!shot.writePng(screenshotPath)) {
             ok = false; // the writer said why
         }
+    }
+    // Last, once what the user asked for is written: the scripts' finalizers
+    // run, in a bounded time, and an error they report fails the run too.
+    bool halted = m_bHalted;
+    {
+        CTRL_CloseGuard guard(m_sDocumentPath);
+        closeScripts();
+    }
+    if (m_bHalted && !halted) {
+        fprintf(stderr, "%s\n", m_sErrorText);
+        ok = false;
     }
     return ok;
 }

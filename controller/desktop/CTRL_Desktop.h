@@ -28,8 +28,10 @@ public:
     bool openDocumentOrReport(const char *path);
     // Ends what a host played: completes the sound output, says the error
     // report's message on standard error, and writes shot (what the last
-    // frame drew) as the PNG file screenshotPath when that is not null.
-    // False when the document failed or the capture or screenshot did.
+    // frame drew) as the PNG file screenshotPath when that is not null; then
+    // closes the scripts within a bounded time (CTRL_CloseGuard), saying the
+    // message of an error that their finalizers report. False when the
+    // document failed (also while closing) or the capture or screenshot did.
     bool finishPlay(const char *screenshotPath, const UTIL_Bitmap &shot);
 
     // The cursor kind asked for last (0 arrow, 1 crosshair, 2 closed hand,
