@@ -44,8 +44,17 @@ struct LMP_HostLibrary {
 // every call into the document's scripts, always protected.
 class LMP_ScriptEngine : public CTRL_ScriptEngine {
 public:
+    // The memory cap of a document's interpreter: what its scripts hold
+    // (strings, tables, functions, the values the bindings return; not the
+    // engine's models, pictures and sounds). Documents need little of it
+    // (the built-in one under 1 MiB): the cap is there to stop a script that
+    // grows without end while the player still has the memory to show its
+    // error, far below what a desktop machine has.
+    static const size_t DEFAULT_MEMORY_LIMIT = size_t(1) << 30;
+
     // The interpreter allocates through an LMP_Allocator of the given mode
-    // (an LMP_Allocator::Mode; its default when negative).
+    // (an LMP_Allocator::Mode; its default when negative), at most
+    // DEFAULT_MEMORY_LIMIT bytes until setMemoryLimit changes it.
     explicit LMP_ScriptEngine(int allocatorMode = -1);
     virtual ~LMP_ScriptEngine();
 
@@ -97,7 +106,8 @@ public:
     // The interpreter's allocator (null when it could not be made).
     LMP_Allocator *getAllocator() const { return m_poAllocator; }
     // The interpreter may hold at most this many bytes (0: no limit); an
-    // allocation beyond it fails with Lua's memory error.
+    // allocation beyond it fails with Lua's memory error ("not enough
+    // memory").
     void setMemoryLimit(size_t bytes);
     // The Lua engine of a controller (null when it has none, or another
     // kind of engine).

@@ -1,6 +1,7 @@
 #include "controller/desktop/CTRL_Desktop.h"
 
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -163,6 +164,20 @@ const char *CTRL_Desktop::userLocale()
             return value;
     }
     return nullptr;
+}
+
+size_t CTRL_Desktop::scriptMemoryCap(size_t wanted)
+{
+    size_t cap = wanted;
+    for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        struct rlimit limit;
+        if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+            continue;
+        rlim_t half = limit.rlim_cur / 2;
+        if (half > 0 && half < cap)
+            cap = static_cast<size_t>(half);
+    }
+    return cap;
 }
 
 void CTRL_Desktop::languageOfLocale(const char *locale, char *output)

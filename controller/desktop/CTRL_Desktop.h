@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "controller/CTRL_Generic.h"
 
 class CTRL_SdlInput;
@@ -70,6 +72,11 @@ public:
     static void languageOfLocale(const char *locale, char *output);
     // The first non-empty of LANGUAGE, LC_ALL, LC_MESSAGES and LANG, or null.
     static const char *userLocale();
+    // The memory cap for a document's scripts: wanted, or half of what a
+    // limit on the process's memory (its address space or data, as ulimit -v
+    // and -d set them) allows when that is less, so that the other half
+    // stays for the rest of the player (drawing the error message among it).
+    static size_t scriptMemoryCap(size_t wanted);
 
 private:
     CTRL_SdlInput *m_poSdlInput; // made with the first event delivered
