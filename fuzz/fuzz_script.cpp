@@ -88,7 +88,8 @@ const char *const MODELS_SET =
     "</objects>\n";
 
 // Globals for the input: scene, set, tex, viewport, eye, lamp, spot, mesh,
-// pane, skin, root, arm, box, ball, marker, material, walk.
+// pane, skin, root, arm, box, ball, marker, material, walk, and closing (the
+// table whose finalizer runs when the document closes).
 const char *const PRELUDE =
     "scene = newScene('fuzz') set = newModelsSet('set.xml') tex = newTexture('tex.png') "
     "viewport = newViewport(0, 0, 1, 0.75) eye = newCamera(scene, set:get('eye')) viewport:setCamera(eye) "
