@@ -35,6 +35,8 @@ CTRL_Generic::CTRL_Generic(CTRL_ScriptEngine *engine, int platform)
 
 CTRL_Generic::~CTRL_Generic()
 {
+    // The finalizers that closing runs may reach anything below.
+    closeScripts();
     removeAllResources();
     free(m_sDocumentPath);
     free(m_sErrorText);
@@ -100,6 +102,12 @@ void CTRL_Generic::reportError(const char *format, ...)
     closeSound();
     free(m_sErrorText);
     m_sErrorText = strdup(stageMessage(m_iLoadStage));
+}
+
+void CTRL_Generic::closeScripts()
+{
+    if (m_poScriptEngine != nullptr)
+        m_poScriptEngine->close();
 }
 
 void CTRL_Generic::closeSound()

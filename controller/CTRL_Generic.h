@@ -120,6 +120,10 @@ public:
     // Stops and deletes the sound output, if any (a capture is then
     // complete); the error report does this too.
     void closeSound();
+    // Closes the script engine's interpreter (CTRL_ScriptEngine::close): the
+    // scripts' finalizers run with the document and every resource still
+    // there, and may report an error. The destructor does it first of all.
+    void closeScripts();
 
     // Accessors for the script globals.
     bool isKeyPressed(int code) const;

@@ -49,6 +49,11 @@ public:
     // Safe to call from a signal handler and from another thread; an engine
     // without scripts has nothing to stop.
     virtual void requestInterrupt() {}
+    // Ends the scripts for good: the interpreter closes, its finalizers run
+    // now (they may call anything a script can, so the controller calls this
+    // while all the document holds still lives), and after it no script
+    // runs and no event is accepted. Nothing when already closed.
+    virtual void close() {}
 
     CTRL_Generic *getController() const { return m_poController; }
     bool acceptsEvents() const override;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 // A growable array of plain elements in one heap block. Growing raises the
 // capacity to at least MIN and then doubles it until the count fits;
@@ -24,7 +25,7 @@ public:
         if (n > 0) {
             m_pData = static_cast<T *>(std::malloc(sizeof(T) * static_cast<size_t>(n)));
             if (m_pData == nullptr)
-                std::abort();
+                throw std::bad_alloc();
             m_iCount = n;
             m_iCapacity = n;
         }
@@ -113,7 +114,7 @@ private:
         // records such as texture layers whose members have copy constructors.
         void *block = std::realloc(static_cast<void *>(m_pData), sizeof(T) * static_cast<size_t>(capacity));
         if (block == nullptr)
-            std::abort(); // out of memory: nothing sensible can go on
+            throw std::bad_alloc(); // out of memory, as new reports it
         m_pData = static_cast<T *>(block);
         m_iCapacity = capacity;
     }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "foundation/UTIL_Id.h"
 
@@ -201,7 +202,7 @@ private:
     {
         Node **buckets = static_cast<Node **>(std::calloc(static_cast<uint32_t>(capacity), sizeof(Node *)));
         if (buckets == nullptr)
-            std::abort();
+            throw std::bad_alloc();
         return buckets;
     }
 

@@ -8,14 +8,21 @@
 // nothing (physics, skinning, animations, shadow volumes, purges, the
 // scripts' callbacks).
 //
+// Then the controller closes its interpreter as the player does after the
+// last frame, before anything else of the document goes: every finalizer
+// runs then, and may call anything a script can. The prelude keeps one whose
+// finalizer calls bound and file functions, and the input may set its own.
+//
 // An instruction budget ends what runs too long (the engine's interrupt,
 // which a script cannot catch), and the interpreter may hold at most 64 MiB.
-// So that nothing outlasts the budget, the input cannot reach what runs
-// unbounded in C without instructions being counted: debug.sethook (which
-// would remove the budget) and the pattern matching of the string library
-// (which can backtrack for ever on a short subject). Files that the script
-// writes beside the document go to a scratch folder, removed at exit; the
-// standard input reads as empty.
+// Lua turns hooks off in finalizers, so each finalizer that setmetatable or
+// debug.setmetatable gives an object runs in a coroutine of its own, where a
+// budget of its own counts. So that nothing outlasts the budget, the input
+// cannot reach what runs unbounded in C without instructions being counted:
+// debug.sethook (which would remove the budget) and the pattern matching of
+// the string library (which can backtrack for ever on a short subject).
+// Files that the script writes beside the document go to a scratch folder,
+// removed at exit; the standard input reads as empty.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -81,7 +88,8 @@ const char *const MODELS_SET =
     "</objects>\n";
 
 // Globals for the input: scene, set, tex, viewport, eye, lamp, spot, mesh,
-// pane, skin, root, arm, box, ball, marker, material, walk.
+// pane, skin, root, arm, box, ball, marker, material, walk, and closing (the
+// table whose finalizer runs when the document closes).
 const char *const PRELUDE =
     "scene = newScene('fuzz') set = newModelsSet('set.xml') tex = newTexture('tex.png') "
     "viewport = newViewport(0, 0, 1, 0.75) eye = newCamera(scene, set:get('eye')) viewport:setCamera(eye) "
@@ -91,11 +99,27 @@ const char *const PRELUDE =
     "box = newCollisionVolume(scene, set:get('box')) ball = newCollisionVolume(mesh) "
     "marker = newObject(scene, set:get('marker')) material = mesh:getMaterial() "
     "walk = newAnimation(set:getAnimationData('walk'), marker) "
-    "debug.sethook = nil string.find, string.match, string.gmatch, string.gsub = nil, nil, nil, nil";
+    "debug.sethook = nil string.find, string.match, string.gmatch, string.gsub = nil, nil, nil, nil "
+    // Finalizers run bounded (runFinalizer), each wrapped once.
+    "do local run, setmt, dsetmt, rawget, rawset, type = runFinalizer, setmetatable, debug.setmetatable, rawget, "
+    "  rawset, type runFinalizer = nil "
+    "  local wrappers = setmt({}, {__mode = 'k'}) "
+    "  local function bound(mt) if type(mt) == 'table' then local gc = rawget(mt, '__gc') "
+    "    if type(gc) == 'function' and not wrappers[gc] then "
+    "      local wrapper = function(o) run(gc, o) end wrappers[wrapper] = true rawset(mt, '__gc', wrapper) end end end "
+    "  setmetatable = function(t, mt) bound(mt) return setmt(t, mt) end "
+    "  debug.setmetatable = function(v, mt) bound(mt) return dsetmt(v, mt) end end "
+    // What the document closes with: bound calls and file access.
+    "closing = setmetatable({}, {__gc = function() "
+    "  pcall(newTexture, 'tex.png') pcall(newModelsSet, 'set.xml') pcall(newSample, 'none.ogg') "
+    "  pcall(newStream, 'none.ogv') pcall(newFont, 'none.ttf') pcall(dofile, 'none.lua') "
+    "  pcall(function() return io.open('set.xml'):read(16), io.open('//closing.txt', 'w'):write('closing') end) "
+    "  pcall(function() return mesh:getPosition(), scene:getGravity(), viewport:getCamera() end) end})";
 
 const size_t MEMORY_LIMIT = 64u << 20;
-const int HOOK_STEP = 1000;  // instructions between two counts
-const int HOOK_BUDGET = 400; // counts before the interrupt
+const int HOOK_STEP = 1000;      // instructions between two counts
+const int HOOK_BUDGET = 400;     // counts before the interrupt
+const int FINALIZER_BUDGET = 50; // counts before a finalizer's error
 
 std::vector<unsigned char> fromHex(const char *hex)
 {
@@ -157,6 +181,33 @@ void budgetHook(lua_State *, lua_Debug *)
         s_poEngine->requestInterrupt();
 }
 
+int s_iFinalizerCounts = 0;
+
+// Counts a finalizer's instructions; past its budget the finalizer ends.
+void finalizerHook(lua_State *L, lua_Debug *)
+{
+    if (++s_iFinalizerCounts >= FINALIZER_BUDGET)
+        luaL_error(L, "finalizer budget spent");
+}
+
+// runFinalizer(f, o): f(o) in a new coroutine, where hooks count (Lua turns
+// them off for the thread that runs a finalizer); its errors are dropped, as
+// Lua drops those of finalizers that run while it closes.
+int runFinalizer(lua_State *L)
+{
+    lua_settop(L, 2);
+    lua_State *thread = lua_newthread(L);
+    lua_pushvalue(L, 1);
+    lua_pushvalue(L, 2);
+    lua_xmove(L, thread, 2);
+    lua_sethook(thread, finalizerHook, LUA_MASKCOUNT, HOOK_STEP);
+    int counts = s_iFinalizerCounts;
+    s_iFinalizerCounts = 0;
+    lua_resume(thread, L, 1);
+    s_iFinalizerCounts = counts;
+    return 0;
+}
+
 // Loads a text chunk and runs it through the engine (errors go to the
 // controller's report).
 void runChunk(LMP_ScriptEngine *engine, const char *text, size_t size, const char *name)
@@ -191,6 +242,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         controller.m_bStarted = true; // the scripts are the prelude and the input
         controller.setRunning();
         controller.resize(320, 240);
+        lua_register(engine->m_poLuaState, "runFinalizer", runFinalizer);
         runChunk(engine, PRELUDE, strlen(PRELUDE), "=prelude");
         if (controller.m_bHalted)
             abort(); // the prelude must run
@@ -206,6 +258,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (int frame = 0; frame < 4; frame++)
             controller.frame(nullptr, &renderer, 0.02);
         s_poEngine = nullptr;
+        controller.closeScripts();
     }
     if (!s_bLog)
         UTIL_setLogSink(nullptr, nullptr);

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "foundation/MTH_Frame.h"
 #include "foundation/UTIL_DynArray.h"
@@ -21,7 +22,7 @@ template <typename T> T *copyArray(const T *src, int n)
         return nullptr;
     T *block = static_cast<T *>(calloc(static_cast<size_t>(n), sizeof(T)));
     if (block == nullptr)
-        abort();
+        throw std::bad_alloc();
     if (src != nullptr)
         memcpy(static_cast<void *>(block), static_cast<const void *>(src), sizeof(T) * static_cast<size_t>(n));
     return block;

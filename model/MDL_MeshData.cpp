@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include <tinyxml.h>
 
@@ -22,7 +23,7 @@ void *MDL_allocateZeroed(int64_t n, size_t size)
         return nullptr;
     void *block = calloc(static_cast<size_t>(n), size);
     if (block == nullptr)
-        abort();
+        throw std::bad_alloc();
     return block;
 }
 

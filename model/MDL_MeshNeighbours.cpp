@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "foundation/UTIL_HashMap.h"
 #include "model/MDL_MeshData.h"
@@ -47,7 +48,7 @@ void MDL_MeshData::computeNeighbours()
     // and gets an identifier of its own.
     int32_t *ids = static_cast<int32_t *>(malloc(sizeof(int32_t) * static_cast<size_t>(m_iNumVertices)));
     if (ids == nullptr)
-        abort();
+        throw std::bad_alloc();
     {
         UTIL_HashMap<24, int32_t> positions(initialCapacity(n));
         int32_t next = 0;

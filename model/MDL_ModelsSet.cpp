@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include <tinyxml.h>
+#include <new>
 
 #include "foundation/UTIL_Log.h"
 #include "foundation/UTIL_XmlValues.h"
@@ -126,7 +127,7 @@ char **MDL_ModelsSet::getNames(int type, int &count) const
         return nullptr;
     char **names = static_cast<char **>(malloc(sizeof(char *) * static_cast<size_t>(count)));
     if (names == nullptr)
-        abort(); // out of memory: nothing sensible can go on
+        throw std::bad_alloc(); // out of memory, as new reports it
     int k = 0;
     for (int i = 0; i < m_oObjects.m_iCount; i++) {
         const MDL_Object *o = m_oObjects[i];

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <strings.h>
+#include <new>
 
 MDL_NameIndex::MDL_NameIndex() : m_poSlots(nullptr), m_iCapacity(0), m_iCount(0) {}
 
@@ -24,11 +25,12 @@ uint32_t MDL_NameIndex::hash(const char *name)
 
 void MDL_NameIndex::grow(int capacity)
 {
+    Slot *slots = static_cast<Slot *>(calloc(static_cast<size_t>(capacity), sizeof(Slot)));
+    if (slots == nullptr)
+        throw std::bad_alloc(); // out of memory, as new reports it; the index stays as it was
     Slot *old = m_poSlots;
     int oldCapacity = m_iCapacity;
-    m_poSlots = static_cast<Slot *>(calloc(static_cast<size_t>(capacity), sizeof(Slot)));
-    if (m_poSlots == nullptr)
-        abort(); // out of memory: nothing sensible can go on
+    m_poSlots = slots;
     m_iCapacity = capacity;
     const uint32_t mask = static_cast<uint32_t>(capacity - 1);
     for (int i = 0; i < oldCapacity; i++) {

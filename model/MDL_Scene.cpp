@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include <new>
 
 #include "model/MDL_AnimatedMesh.h"
 #include "model/MDL_Animation.h"
@@ -156,7 +157,7 @@ void MDL_Scene::sortOverlays()
     };
     Keyed *keyed = static_cast<Keyed *>(malloc(sizeof(Keyed) * static_cast<size_t>(n)));
     if (keyed == nullptr)
-        abort();
+        throw std::bad_alloc();
     for (int i = 0; i < n; i++)
         keyed[i] = Keyed{m_oOverlays[i]->getGlobalPosition().m_fZ, m_oOverlays[i]};
     std::stable_sort(keyed, keyed + n, [](const Keyed &a, const Keyed &b) {

@@ -3,9 +3,11 @@
 #include <climits>
 #include <cstring>
 
+#include "controller/desktop/CTRL_CloseGuard.h"
 #include "controller/desktop/CTRL_CommandNumbers.h"
 #include "controller/desktop/CTRL_LanguageChooser.h"
 #include "foundation/UTIL_OutputFile.h"
+#include "scripting/LMP_ScriptEngine.h"
 
 namespace {
 
@@ -224,8 +226,17 @@ void PLAYER_printUsage(FILE *out)
                  "In a window, Ctrl+L shows the language chooser (a choice opens the document\n"
                  "again in that language), and a file dropped on the window opens in a new one.\n"
                  "The player ends when its last window closes.\n"
-                 "\n"
-                 "Exit status: 0 when every document played without an error, 1 when one failed\n"
+                 "\n");
+    fprintf(out,
+            "A document's scripts may hold at most %g GiB (half of a lower memory limit of\n"
+            "the process, ulimit -v or -d): documents need far less (the built-in one under\n"
+            "1 MiB), and the cap stops a script that grows without end with Lua's \"not\n"
+            "enough memory\" error while the player still has the memory to show it. After\n"
+            "the last frame the scripts' finalizers run; a close that lasts more than %g\n"
+            "seconds ends the player (status 1), and a signal during it ends it at once.\n"
+            "\n",
+            static_cast<double>(LMP_ScriptEngine::DEFAULT_MEMORY_LIMIT) / (1 << 30), CTRL_CloseGuard::LIMIT_SECONDS);
+    fprintf(out, "Exit status: 0 when every document played without an error, 1 when one failed\n"
                  "(or no window, screenshot or sound capture could be made), 2 on a usage error,\n"
                  "128 + N when stopped by signal N (130 for Ctrl-C).\n");
 }

@@ -14,6 +14,7 @@
 #include "controller/desktop/CTRL_Interrupt.h"
 #include "controller/desktop/CTRL_Shell.h"
 #include "foundation/UTIL_Bitmap.h"
+#include "foundation/UTIL_MemoryReserve.h"
 #include "scripting/LMP_ScriptEngine.h"
 
 static const char BUILT_IN_DOCUMENT[] = "vKorvestrane.vk";
@@ -43,6 +44,14 @@ static std::string builtInDocument()
     return exists(installed) ? installed : beside;
 }
 
+// The interpreter of one document, with the memory cap of its scripts.
+static LMP_ScriptEngine *newScriptEngine()
+{
+    LMP_ScriptEngine *engine = new LMP_ScriptEngine();
+    engine->setMemoryLimit(CTRL_Desktop::scriptMemoryCap(LMP_ScriptEngine::DEFAULT_MEMORY_LIMIT));
+    return engine;
+}
+
 // Plays one document without a display; false when the error report fired
 // or the document could not be played, or its screenshot or sound capture
 // written. A signal stops the frames (and a running script) and the document
@@ -52,7 +61,7 @@ static std::string builtInDocument()
 static bool playHeadless(const std::string &path, const PLAYER_Options &options, const CTRL_InputScript *input)
 {
     // The controller owns the engine and deletes it.
-    CTRL_Desktop controller(new LMP_ScriptEngine());
+    CTRL_Desktop controller(newScriptEngine());
     if (!options.m_sLanguage.empty())
         controller.setLanguage(options.m_sLanguage.c_str());
     // Headless runs hear nothing unless they capture the sound. The capture
@@ -95,7 +104,7 @@ static bool playInWindows(const PLAYER_Options &options, const CTRL_InputScript 
     settings.m_sAudioOut = options.m_sAudioOut;
     settings.m_sLanguage = options.m_sLanguage;
     settings.m_poInput = input;
-    CTRL_Shell shell(settings, [] { return new CTRL_Desktop(new LMP_ScriptEngine()); });
+    CTRL_Shell shell(settings, [] { return new CTRL_Desktop(newScriptEngine()); });
     if (!shell.start(options.m_asDocuments))
         return false;
     shell.run();
@@ -135,6 +144,9 @@ int main(int argc, char **argv)
     }
     if (options.m_asDocuments.empty())
         options.m_asDocuments.push_back(builtInDocument());
+    // Should a document exhaust the process's memory, this is what drawing
+    // its error report takes.
+    UTIL_MemoryReserve::hold(UTIL_MemoryReserve::PLAYER_BYTES);
     CTRL_Interrupt::install();
     bool ok = true;
     if (options.m_bHeadless) {

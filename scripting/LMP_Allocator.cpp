@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/UTIL_MemoryReserve.h"
+
 #if defined(__SANITIZE_ADDRESS__)
 #define LMP_ADDRESS_SANITIZER 1
 #elif defined(__has_feature)
@@ -88,8 +90,15 @@ void *LMP_Allocator::allocate(void *userData, void *block, size_t oldSize, size_
             return nullptr;
     }
     void *result = self->m_eMode == POOLED ? self->resize(block, oldSize, newSize) : realloc(block, newSize);
-    if (result != nullptr)
+    if (result != nullptr) {
         self->m_uiInUse = self->m_uiInUse - oldSize + newSize;
+    } else {
+        // The process has no more to give: what the player holds back goes
+        // to what follows the memory error (its report), and the
+        // interpreter keeps what it has, so that it cannot take that too.
+        UTIL_MemoryReserve::release();
+        self->m_uiLimit = self->m_uiInUse > 0 ? self->m_uiInUse : 1;
+    }
     return result;
 }
 

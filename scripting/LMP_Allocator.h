@@ -16,7 +16,10 @@
 //
 // Both modes count the bytes in use, as Lua gives the sizes, and can refuse
 // to grow beyond a limit (Lua then collects and, failing again, raises its
-// memory error). Shrinking a block never fails.
+// memory error). Shrinking a block never fails. When the system itself
+// refuses a block, the player's memory reserve is given back
+// (UTIL_MemoryReserve) and the limit becomes the bytes in use: the
+// interpreter cannot take the reserve that is meant for the error report.
 class LMP_Allocator {
 public:
     enum Mode { SYSTEM = 0, POOLED = 1 };

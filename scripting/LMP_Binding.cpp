@@ -10,6 +10,7 @@
 
 #include "controller/CTRL_Generic.h"
 #include "foundation/UTIL_Log.h"
+#include "foundation/UTIL_MemoryReserve.h"
 #include "model/MDL_Object.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Proxy.h"
@@ -116,6 +117,18 @@ void LMP_iReportError(lua_State *L, const char *format, ...)
     char text[2048];
     snprintf(text, sizeof(text), "%s%s", prefix, message);
     controller->reportError("%s", text);
+}
+
+int LMP_iRaiseOutOfMemory(lua_State *L)
+{
+    // What comes now (the report, drawing it) needs memory that the call
+    // could not have.
+    UTIL_MemoryReserve::release();
+    LMP_iReportError(L, "not enough memory");
+    // Lua keeps this text in every state, so pushing it takes no memory.
+    lua_settop(L, 0);
+    lua_pushliteral(L, "not enough memory");
+    return lua_error(L);
 }
 
 // --- argument checking ---

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 
 struct lua_State;
 class LMP_Proxy;
@@ -55,6 +56,36 @@ int LMP_iCheckArgs(lua_State *L, const char *signature, ...);
 // error report, which halts the document. Nothing is raised; the caller
 // returns no values and the script runs on. Dropped without a controller.
 void LMP_iReportError(lua_State *L, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+// What a host function does when an engine allocation inside it failed:
+// gives back the player's memory reserve (UTIL_MemoryReserve), reports "not
+// enough memory" (the engine may be left without part of what the call was
+// making, so the document stops), then raises that text as a
+// Lua error, the one a script meets at the interpreter's memory cap. Call it
+// from a frame that holds plain data only. Never returns.
+int LMP_iRaiseOutOfMemory(lua_State *L);
+
+// Runs call(), the work of a host function (it returns the number of
+// results), behind the guard of every bound call: when an engine allocation
+// fails inside it (std::bad_alloc), its C++ frames unwind first, and then
+// LMP_iRaiseOutOfMemory. A Lua error raised inside call() passes through.
+template <class Call> int LMP_iGuardedCall(lua_State *L, const Call &call)
+{
+    bool exhausted = false;
+    int results = 0;
+    try {
+        results = call();
+    } catch (const std::bad_alloc &) {
+        exhausted = true;
+    }
+    return exhausted ? LMP_iRaiseOutOfMemory(L) : results;
+}
+
+// The host function F behind that guard, for registering it.
+template <int (*F)(lua_State *)> int LMP_iGuarded(lua_State *L)
+{
+    return LMP_iGuardedCall(L, [L] { return F(L); });
+}
 
 // A registry reference to a copy of the value at index (luaL_ref's scheme);
 // -1 for nil. The value stays where it is.

@@ -49,7 +49,9 @@ template <class T, class B> struct LMP_IsClassOf<T, const LMP_Class<T, B>> : std
 //                                                  object's proxy handle
 // Methods and create may raise (argument letters C, M, V, W, R), so they keep
 // nothing with a destructor in their frames and allocate only after their
-// checks. A method on a proxy whose engine object is gone returns 0.
+// checks. A method on a proxy whose engine object is gone returns 0. An
+// engine allocation that fails in either (std::bad_alloc) becomes Lua's
+// memory error (LMP_iGuardedCall).
 template <class T> class LMP_Luna {
 public:
     typedef LMP_Method<T> RegType;
@@ -75,7 +77,11 @@ public:
     {
         if (lua_gettop(L) > 0)
             lua_remove(L, 1);
-        T *proxy = T::create(L);
+        T *proxy = nullptr;
+        LMP_iGuardedCall(L, [L, &proxy] {
+            proxy = T::create(L);
+            return 0;
+        });
         if (proxy != nullptr && proxy->m_iRefCount == 0)
             return LMP_iPushNewProxy(L, info(), proxy);
         return push(L, proxy);
@@ -95,7 +101,8 @@ public:
         bool anchored = self->m_iRefCount < 2 && LMP_bAnchorReceiver(L, self);
         lua_remove(L, 1);
         B *receiver = self;
-        int results = (receiver->*(row->mfunc))(L);
+        // A failed engine allocation leaves the receiver anchored, as any raise.
+        int results = LMP_iGuardedCall(L, [L, receiver, row] { return (receiver->*(row->mfunc))(L); });
         if (anchored)
             LMP_releaseReceiver(L, self);
         return results;

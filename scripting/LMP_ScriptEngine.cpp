@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include <lua.hpp>
 
@@ -11,6 +12,7 @@
 #include "foundation/UTIL_Log.h"
 #include "foundation/UTIL_Timer.h"
 #include "scripting/LMP_Allocator.h"
+#include "scripting/LMP_Binding.h"
 #include "scripting/LMP_Proxy.h"
 #include "scripting/LMP_ScriptLibraries.h"
 #include "scripting/LMP_Registration.h"
@@ -35,7 +37,7 @@ void LMP_ScriptValue::setString(const char *text)
     size_t length = text != nullptr ? strlen(text) : 0;
     m_sValue = static_cast<char *>(malloc(length + 1));
     if (m_sValue == nullptr)
-        abort(); // out of memory
+        throw std::bad_alloc();
     if (length > 0)
         memcpy(m_sValue, text, length);
     m_sValue[length] = '\0';
@@ -102,7 +104,8 @@ LMP_ScriptEngine *LMP_ScriptEngine::of(const CTRL_Generic *controller)
 }
 
 LMP_ScriptEngine::LMP_ScriptEngine(int allocatorMode)
-    : m_poLuaState(nullptr), m_poAllocator(nullptr), m_bInterrupted(false), m_poRunningThread(nullptr), m_iCallDepth(0)
+    : m_poLuaState(nullptr), m_poAllocator(nullptr), m_bClosing(false), m_bInterrupted(false),
+      m_poRunningThread(nullptr), m_iCallDepth(0)
 {
     for (int &reference : m_aiCallbackRefs)
         reference = 0;
@@ -110,6 +113,7 @@ LMP_ScriptEngine::LMP_ScriptEngine(int allocatorMode)
     if (allocatorMode == LMP_Allocator::SYSTEM || allocatorMode == LMP_Allocator::POOLED)
         mode = static_cast<LMP_Allocator::Mode>(allocatorMode);
     m_poAllocator = new LMP_Allocator(mode);
+    m_poAllocator->setLimit(DEFAULT_MEMORY_LIMIT);
     m_poLuaState = lua_newstate(LMP_Allocator::allocate, m_poAllocator);
     if (m_poLuaState == nullptr)
         return;
@@ -126,14 +130,33 @@ LMP_ScriptEngine::LMP_ScriptEngine(int allocatorMode)
 
 LMP_ScriptEngine::~LMP_ScriptEngine()
 {
-    // Closing frees every block; the allocator's chunks go after. Proxies
-    // that only its userdata held go too, also where a script kept their
-    // collection from running.
-    if (m_poLuaState != nullptr) {
-        lua_close(m_poLuaState);
-        LMP_Proxy::releaseClosedInterpreter(m_poLuaState);
-    }
-    delete m_poAllocator;
+    close();
+    delete m_poAllocator; // after the interpreter, whose blocks it held
+}
+
+void LMP_ScriptEngine::close()
+{
+    lua_State *L = m_poLuaState;
+    if (L == nullptr || m_bClosing)
+        return;
+    // Closing frees every block and runs the finalizers first. Proxies that
+    // only its userdata held go after it, also where a script kept their
+    // collection from running, and so do the files that finalizers left
+    // open (Lua frees the handles they make without collecting them).
+    m_bClosing = true;
+    lua_close(L);
+    LMP_Proxy::releaseClosedInterpreter(L);
+    LMP_closeFilesLeftOpen(L);
+    m_poLuaState = nullptr;
+    m_poRunningThread.store(nullptr);
+    for (int &reference : m_aiCallbackRefs)
+        reference = 0;
+    m_bClosing = false;
+}
+
+bool LMP_ScriptEngine::acceptsEvents() const
+{
+    return m_poLuaState != nullptr && !m_bClosing && CTRL_ScriptEngine::acceptsEvents();
 }
 
 void LMP_ScriptEngine::setMemoryLimit(size_t bytes)
@@ -226,7 +249,7 @@ bool LMP_ScriptEngine::pcall(int arguments, int results)
     lua_State *L = m_poLuaState;
     if (L == nullptr)
         return false;
-    if (m_poController == nullptr || m_poController->m_bHalted || m_bInterrupted.load()) {
+    if (m_poController == nullptr || m_poController->m_bHalted || m_bInterrupted.load() || m_bClosing) {
         lua_pop(L, arguments + 1);
         if (m_iCallDepth == 0 && m_bInterrupted.load())
             lua_sethook(L, nullptr, 0, 0); // asked for between two calls
@@ -441,23 +464,39 @@ void LMP_ScriptEngine::pushValue(lua_State *L, const LMP_ScriptValue *value)
 int LMP_ScriptEngine::callHostFunction(lua_State *L)
 {
     // Only plain pointers live in this frame: a raise (out of memory while
-    // pushing the result) must not cross objects with destructors.
+    // pushing the result) must not cross objects with destructors. A host
+    // function or a value that cannot be allocated ends in the memory error,
+    // after the values made so far are freed.
     void *context = lua_touserdata(L, lua_upvalueindex(1));
     LMP_HostFunction function = reinterpret_cast<LMP_HostFunction>(lua_touserdata(L, lua_upvalueindex(2)));
     int count = lua_gettop(L);
-    LMP_ScriptValueArray *arguments = new LMP_ScriptValueArray();
-    arguments->resize(count);
-    for (int i = count - 1; i >= 0; i--) {
-        LMP_ScriptValue *value = new LMP_ScriptValue();
-        popValue(L, value);
-        (*arguments)[i] = value;
+    LMP_ScriptValueArray *arguments = nullptr;
+    LMP_ScriptValue *result = nullptr;
+    bool exhausted = false;
+    try {
+        arguments = new LMP_ScriptValueArray();
+        arguments->resize(count);
+        for (int i = 0; i < count; i++)
+            (*arguments)[i] = nullptr;
+        for (int i = count - 1; i >= 0; i--) {
+            (*arguments)[i] = new LMP_ScriptValue();
+            popValue(L, (*arguments)[i]);
+        }
+        result = new LMP_ScriptValue();
+        if (function != nullptr)
+            function(context, arguments, result);
+    } catch (const std::bad_alloc &) {
+        exhausted = true;
     }
-    LMP_ScriptValue *result = new LMP_ScriptValue();
-    if (function != nullptr)
-        function(context, arguments, result);
-    for (int i = 0; i < arguments->m_iCount; i++)
-        delete (*arguments)[i];
-    delete arguments;
+    if (arguments != nullptr) {
+        for (int i = 0; i < arguments->m_iCount; i++)
+            delete (*arguments)[i];
+        delete arguments;
+    }
+    if (exhausted) {
+        delete result;
+        return LMP_iRaiseOutOfMemory(L);
+    }
     pushValue(L, result);
     delete result;
     return 1;

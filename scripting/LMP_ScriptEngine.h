@@ -44,8 +44,17 @@ struct LMP_HostLibrary {
 // every call into the document's scripts, always protected.
 class LMP_ScriptEngine : public CTRL_ScriptEngine {
 public:
+    // The memory cap of a document's interpreter: what its scripts hold
+    // (strings, tables, functions, the values the bindings return; not the
+    // engine's models, pictures and sounds). Documents need little of it
+    // (the built-in one under 1 MiB): the cap is there to stop a script that
+    // grows without end while the player still has the memory to show its
+    // error, far below what a desktop machine has.
+    static const size_t DEFAULT_MEMORY_LIMIT = size_t(1) << 30;
+
     // The interpreter allocates through an LMP_Allocator of the given mode
-    // (an LMP_Allocator::Mode; its default when negative).
+    // (an LMP_Allocator::Mode; its default when negative), at most
+    // DEFAULT_MEMORY_LIMIT bytes until setMemoryLimit changes it.
     explicit LMP_ScriptEngine(int allocatorMode = -1);
     virtual ~LMP_ScriptEngine();
 
@@ -62,6 +71,15 @@ public:
     virtual bool callFunction(const char *name, LMP_ScriptValueArray *arguments, LMP_ScriptValue *result);
     virtual int collectGarbage();
     void setController(CTRL_Generic *controller) override;
+    // Closes the interpreter (lua_close): the finalizers of whatever it
+    // holds run now, as normal script code (every binding works, an error
+    // they report goes to the controller), but no other script call starts
+    // meanwhile and no engine event reaches the scripts. Afterwards
+    // m_poLuaState is null.
+    void close() override;
+    // Scripts receive engine events while the controller runs them and the
+    // interpreter is neither closing nor closed.
+    bool acceptsEvents() const override;
     // Installs the interrupt hook on the interpreter and on the coroutine
     // that runs in it: the script raises "interrupted" at its next
     // instruction, call or return, and again each time it catches that
@@ -79,15 +97,17 @@ public:
 
     // Protected call of the function and arguments already on the stack;
     // failures go to the controller's error report. Without a controller,
-    // once it is halted or once an interrupt was asked for, the function and
-    // its arguments are dropped and the call fails without a report.
+    // once it is halted, once an interrupt was asked for or while the
+    // interpreter closes, the function and its arguments are dropped and the
+    // call fails without a report.
     bool pcall(int arguments, int results);
 
     lua_State *getLuaState() const { return m_poLuaState; }
     // The interpreter's allocator (null when it could not be made).
     LMP_Allocator *getAllocator() const { return m_poAllocator; }
     // The interpreter may hold at most this many bytes (0: no limit); an
-    // allocation beyond it fails with Lua's memory error.
+    // allocation beyond it fails with Lua's memory error ("not enough
+    // memory").
     void setMemoryLimit(size_t bytes);
     // The Lua engine of a controller (null when it has none, or another
     // kind of engine).
@@ -127,6 +147,7 @@ private:
     void reportTopError();
 
     LMP_Allocator *m_poAllocator;
+    bool m_bClosing;
     std::atomic<bool> m_bInterrupted;
     // The coroutine being resumed, or null while the main thread runs.
     std::atomic<lua_State *> m_poRunningThread;

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <lua.hpp>
@@ -23,11 +24,26 @@ static const char IO_INPUT[] = "_IO_input";
 static const char IO_OUTPUT[] = "_IO_output";
 static const int IO_PREFIX_LENGTH = 4; // "_IO_"
 
+// An open stream or temporary file of a script file handle, listed with the
+// interpreter the handle belongs to. Lua frees the handles that finalizers
+// open while it closes without collecting them: LMP_closeFilesLeftOpen then
+// closes what they held.
+struct LMP_OpenFile {
+    lua_State *m_poState; // the interpreter's main thread
+    CTRL_Stream *m_poStream;
+    FILE *m_poTemporary;
+    LMP_OpenFile *m_poPrevious;
+    LMP_OpenFile *m_poNext;
+};
+
+static LMP_OpenFile *s_poFirstOpenFile = nullptr;
+
 // The userdata of a script file handle.
 struct LMP_ScriptFile {
     CTRL_Stream *m_poStream;  // a stream or a standard handle; null for a temporary file
     lua_CFunction m_pfnClose; // null: the handle is closed
     FILE *m_poTemporary;      // the file of io.tmpfile, else null
+    LMP_OpenFile *m_poListed; // its entry in the list of open files, or null
     // Last, where no other userdata of this size keeps a word a script can
     // set: together with the metatable and the size it proves the block is
     // a file handle, whatever metatable a script gave other userdata.
@@ -45,6 +61,59 @@ static LMP_ScriptFile *testScriptFile(lua_State *L, int index)
         return nullptr;
     LMP_ScriptFile *file = static_cast<LMP_ScriptFile *>(block);
     return file->m_pTag == &s_cFileTag ? file : nullptr;
+}
+
+// --- the list of open files ---
+
+// Lists the file's stream or temporary file (once it holds one). Without
+// memory for the entry it stays unlisted: only its collection closes it.
+static void listOpenFile(lua_State *L, LMP_ScriptFile *file)
+{
+    if (file->m_poStream == nullptr && file->m_poTemporary == nullptr)
+        return;
+    LMP_OpenFile *entry = static_cast<LMP_OpenFile *>(malloc(sizeof(LMP_OpenFile)));
+    if (entry == nullptr)
+        return;
+    lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_MAINTHREAD);
+    entry->m_poState = lua_tothread(L, -1);
+    lua_pop(L, 1);
+    entry->m_poStream = file->m_poStream;
+    entry->m_poTemporary = file->m_poTemporary;
+    entry->m_poPrevious = nullptr;
+    entry->m_poNext = s_poFirstOpenFile;
+    if (s_poFirstOpenFile != nullptr)
+        s_poFirstOpenFile->m_poPrevious = entry;
+    s_poFirstOpenFile = entry;
+    file->m_poListed = entry;
+}
+
+static void unlistOpenFile(LMP_OpenFile *entry)
+{
+    if (entry == nullptr)
+        return;
+    if (entry->m_poPrevious != nullptr)
+        entry->m_poPrevious->m_poNext = entry->m_poNext;
+    else
+        s_poFirstOpenFile = entry->m_poNext;
+    if (entry->m_poNext != nullptr)
+        entry->m_poNext->m_poPrevious = entry->m_poPrevious;
+    free(entry);
+}
+
+void LMP_closeFilesLeftOpen(lua_State *state)
+{
+    LMP_OpenFile *entry = s_poFirstOpenFile;
+    while (entry != nullptr) {
+        LMP_OpenFile *next = entry->m_poNext;
+        if (entry->m_poState == state) {
+            if (entry->m_poStream != nullptr)
+                CTRL_Stream::close(entry->m_poStream);
+            if (entry->m_poTemporary != nullptr)
+                fclose(entry->m_poTemporary);
+            unlistOpenFile(entry);
+        }
+        entry = next;
+    }
 }
 
 // --- operations on either kind of file ---
@@ -161,6 +230,7 @@ static LMP_ScriptFile *newPreFile(lua_State *L)
     file->m_poStream = nullptr;
     file->m_pfnClose = nullptr;
     file->m_poTemporary = nullptr;
+    file->m_poListed = nullptr;
     file->m_pTag = &s_cFileTag;
     luaL_setmetatable(L, FILE_HANDLE);
     return file;
@@ -169,6 +239,8 @@ static LMP_ScriptFile *newPreFile(lua_State *L)
 static int closeStream(lua_State *L)
 {
     LMP_ScriptFile *file = toScriptFile(L);
+    unlistOpenFile(file->m_poListed);
+    file->m_poListed = nullptr;
     errno = 0;
     int result = CTRL_Stream::close(file->m_poStream);
     file->m_poStream = nullptr;
@@ -178,6 +250,8 @@ static int closeStream(lua_State *L)
 static int closeTemporary(lua_State *L)
 {
     LMP_ScriptFile *file = toScriptFile(L);
+    unlistOpenFile(file->m_poListed);
+    file->m_poListed = nullptr;
     int result = fclose(file->m_poTemporary);
     file->m_poTemporary = nullptr;
     return luaL_fileresult(L, result == 0, nullptr);
@@ -215,6 +289,7 @@ static void openChecked(lua_State *L, const char *name, const char *mode)
     file->m_poStream = openStream(L, name, mode);
     if (file->m_poStream == nullptr)
         luaL_error(L, "cannot open file '%s' (%s)", name, strerror(errno));
+    listOpenFile(L, file);
 }
 
 static int auxClose(lua_State *L)
@@ -279,6 +354,7 @@ static int ioOpen(lua_State *L)
           (mode[i] != 'b' || ++i) && mode[i] == '\0'))
         return luaL_error(L, "invalid mode '%s' (should match '[rwa]%%+?b?')", mode);
     file->m_poStream = openStream(L, name, mode);
+    listOpenFile(L, file);
     return file->m_poStream == nullptr ? luaL_fileresult(L, 0, name) : 1;
 }
 
@@ -296,6 +372,7 @@ static int ioTmpfile(lua_State *L)
     LMP_ScriptFile *file = newPreFile(L);
     file->m_pfnClose = closeTemporary;
     file->m_poTemporary = tmpfile();
+    listOpenFile(L, file);
     return file->m_poTemporary == nullptr ? luaL_fileresult(L, 0, nullptr) : 1;
 }
 

@@ -43,6 +43,10 @@ void LMP_installLoader(lua_State *L);
 
 // The io library over the stream layer, as a luaopen function (LMP_ScriptIo.cpp).
 int LMP_iOpenIoLibrary(lua_State *L);
+// After the interpreter whose main thread was state closed: closes the
+// files its scripts left open whose handles were never collected (those
+// that finalizers opened while it closed).
+void LMP_closeFilesLeftOpen(lua_State *state);
 
 // What a document may do of the os library (LMP_ScriptOs.cpp).
 void LMP_installOs(lua_State *L);

@@ -1,6 +1,7 @@
 #include "controller/desktop/CTRL_Desktop.h"
 
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "controller/desktop/CTRL_CloseGuard.h"
 #include "controller/desktop/CTRL_SdlInput.h"
 #include "foundation/UTIL_Bitmap.h"
 #include "foundation/UTIL_Log.h"
@@ -81,6 +83,17 @@ bool CTRL_Desktop::finishPlay(const char *screenshotPath, const UTIL_Bitmap &sho
             ok = false; // the writer said why
         }
     }
+    // Last, once what the user asked for is written: the scripts' finalizers
+    // run, in a bounded time, and an error they report fails the run too.
+    bool halted = m_bHalted;
+    {
+        CTRL_CloseGuard guard(m_sDocumentPath);
+        closeScripts();
+    }
+    if (m_bHalted && !halted) {
+        fprintf(stderr, "%s\n", m_sErrorText);
+        ok = false;
+    }
     return ok;
 }
 
@@ -151,6 +164,20 @@ const char *CTRL_Desktop::userLocale()
             return value;
     }
     return nullptr;
+}
+
+size_t CTRL_Desktop::scriptMemoryCap(size_t wanted)
+{
+    size_t cap = wanted;
+    for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        struct rlimit limit;
+        if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+            continue;
+        rlim_t half = limit.rlim_cur / 2;
+        if (half > 0 && half < cap)
+            cap = static_cast<size_t>(half);
+    }
+    return cap;
 }
 
 void CTRL_Desktop::languageOfLocale(const char *locale, char *output)

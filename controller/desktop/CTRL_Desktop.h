@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "controller/CTRL_Generic.h"
 
 class CTRL_SdlInput;
@@ -28,8 +30,10 @@ public:
     bool openDocumentOrReport(const char *path);
     // Ends what a host played: completes the sound output, says the error
     // report's message on standard error, and writes shot (what the last
-    // frame drew) as the PNG file screenshotPath when that is not null.
-    // False when the document failed or the capture or screenshot did.
+    // frame drew) as the PNG file screenshotPath when that is not null; then
+    // closes the scripts within a bounded time (CTRL_CloseGuard), saying the
+    // message of an error that their finalizers report. False when the
+    // document failed (also while closing) or the capture or screenshot did.
     bool finishPlay(const char *screenshotPath, const UTIL_Bitmap &shot);
 
     // The cursor kind asked for last (0 arrow, 1 crosshair, 2 closed hand,
@@ -68,6 +72,11 @@ public:
     static void languageOfLocale(const char *locale, char *output);
     // The first non-empty of LANGUAGE, LC_ALL, LC_MESSAGES and LANG, or null.
     static const char *userLocale();
+    // The memory cap for a document's scripts: wanted, or half of what a
+    // limit on the process's memory (its address space or data, as ulimit -v
+    // and -d set them) allows when that is less, so that the other half
+    // stays for the rest of the player (drawing the error message among it).
+    static size_t scriptMemoryCap(size_t wanted);
 
 private:
     CTRL_SdlInput *m_poSdlInput; // made with the first event delivered

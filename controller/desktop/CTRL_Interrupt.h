@@ -15,4 +15,8 @@ public:
     // The engine whose script a signal stops, or null; a host sets it while
     // it runs frames. An engine set after a signal came is stopped at once.
     static void setEngine(CTRL_ScriptEngine *engine);
+    // While a document closes (CTRL_CloseGuard) no interrupt reaches its
+    // finalizers: a signal then ends the process at once with the status
+    // 128 plus its number, also one that follows a first signal.
+    static void setClosing(bool closing);
 };

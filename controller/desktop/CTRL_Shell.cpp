@@ -388,6 +388,13 @@ void CTRL_Shell::run()
 
 void CTRL_Shell::finish(Window *window)
 {
+    // The window goes first, its renderer with it (the last frame was read
+    // back already), so that the scripts' finalizers, which run as the
+    // controller finishes, draw nothing into a context that is not theirs.
+    delete window->m_poChooser;
+    window->m_poChooser = nullptr;
+    delete window->m_poHost;
+    window->m_poHost = nullptr;
     const char *screenshot = window->m_bScreenshot ? m_oSettings.m_sScreenshot.c_str() : nullptr;
     if (!window->m_poController->finishPlay(screenshot, window->m_oShot))
         m_bFailed = true;

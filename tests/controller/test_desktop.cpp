@@ -1,7 +1,9 @@
-// The Linux controller's language (the chosen one, else the user's locale)
-// and its opening of addresses with the desktop's opener.
+// The Linux controller's language (the chosen one, else the user's locale),
+// its opening of addresses with the desktop's opener, and the memory cap of
+// its scripts under a process limit.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -191,4 +193,36 @@ TEST(DesktopOpen, RefusedAndFailedOpens)
     controller.m_sOpenProgram = "/bin/true";
     controller.openExternal("--help");
     EXPECT_TRUE(log.contains("cannot begin with '-'")) << log.joined();
+}
+
+// Under a limit of the process's memory the scripts get at most half of it,
+// so that the player keeps memory to show their error. The limit is lowered
+// only around the call, which allocates nothing.
+TEST(DesktopMemory, ScriptsGetAtMostHalfOfAProcessLimit)
+{
+    const size_t GIB = size_t(1) << 30;
+    struct Case {
+        int resource;
+        rlim_t limit; // RLIM_INFINITY: none
+        size_t wanted;
+        size_t cap;
+    };
+    const Case cases[] = {
+        {RLIMIT_AS, RLIM_INFINITY, GIB, GIB},
+        {RLIMIT_AS, 1 * GIB, GIB, GIB / 2},
+        {RLIMIT_DATA, 600u << 20, GIB, 300u << 20},
+        {RLIMIT_DATA, 3 * GIB, GIB, GIB},
+    };
+    for (const Case &c : cases) {
+        struct rlimit before;
+        ASSERT_EQ(getrlimit(c.resource, &before), 0);
+        if (c.limit != RLIM_INFINITY && before.rlim_max != RLIM_INFINITY && before.rlim_max < c.limit)
+            continue; // the machine allows less already
+        struct rlimit lowered = before;
+        lowered.rlim_cur = c.limit;
+        ASSERT_EQ(setrlimit(c.resource, &lowered), 0);
+        size_t cap = CTRL_Desktop::scriptMemoryCap(c.wanted);
+        ASSERT_EQ(setrlimit(c.resource, &before), 0);
+        EXPECT_EQ(cap, c.cap) << c.resource << " " << c.limit;
+    }
 }

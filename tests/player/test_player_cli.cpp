@@ -71,6 +71,7 @@ TEST(PlayerCommandLine, UsageVersionAndHelp)
     std::string help = player({"--help"}).m_sOut;
     EXPECT_EQ(help.find("Usage: vekta [OPTION...] [DOCUMENT...]\n"), 0u) << help;
     EXPECT_NE(help.find("Ctrl+L"), std::string::npos) << help;
+    EXPECT_NE(help.find("scripts may hold at most 1 GiB"), std::string::npos) << help;
 }
 
 TEST(PlayerCommandLine, FailingDocumentsShowTheStageMessageAndTheDiagnostic)

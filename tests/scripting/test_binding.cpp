@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "foundation/UTIL_MemoryReserve.h"
 #include "scripting/LMP_Binding.h"
 #include "tests/scripting/test_binding_example.h"
 
@@ -148,6 +149,30 @@ TEST(ClassBinding, AnUnheldReceiverLivesThroughItsCall)
     EXPECT_EQ(f.eval("newTestThing('held by its object'):collectThenExist()"), "true");
     EXPECT_EQ(f.run("collectgarbage(); collectgarbage()"), "");
     EXPECT_EQ(LMP_TestThing::s_iLiveCount, live + 1); // the one its engine object holds
+}
+
+// An engine allocation that fails inside a bound call (a constructor, a
+// method or a global function) unwinds the call's C++ side, gives back the
+// player's memory reserve, raises Lua's "not enough memory" and stops the
+// document: the engine may be left without what the call was making.
+TEST(ClassBinding, AFailedEngineAllocationRaisesNotEnoughMemory)
+{
+    const char *const calls[] = {"newTestThing('too much')", "newTestThing:new('too much')",
+                                 "newTestThing('held'):allocateTooMuch()", "allocateTooMuch()"};
+    for (const char *call : calls) {
+        BindingFixture f;
+        int live = LMP_TestThing::s_iLiveCount;
+        UTIL_MemoryReserve::hold(4096);
+        EXPECT_EQ(f.run(std::string("local ok, message = pcall(function() return ") + call +
+                        " end) return ok, message, 'went on'"),
+                  "false,not enough memory,went on")
+            << call;
+        EXPECT_TRUE(f.m_poController->m_bHalted) << call;
+        EXPECT_FALSE(UTIL_MemoryReserve::held()) << call; // for drawing the report
+        EXPECT_TRUE(f.m_oLog.contains("t:1: not enough memory")) << call << ": " << f.log();
+        EXPECT_EQ(f.run("collectgarbage() collectgarbage()"), "") << call;
+        EXPECT_LE(LMP_TestThing::s_iLiveCount, live + 1) << call; // at most the one its engine object holds
+    }
 }
 
 TEST(ClassBinding, ProxiesEndWithTheirLastOwner)

@@ -1,6 +1,8 @@
 #include "tests/scripting/test_binding_example.h"
 
 #include <cstring>
+#include <new>
+#include <string>
 
 #include "foundation/MTH_Vector.h"
 #include "scripting/LMP_Binding.h"
@@ -54,6 +56,12 @@ LMP_TestThing *LMP_TestThing::create(lua_State *L)
     const char *name = nullptr;
     if (lua_gettop(L) > 0 && !LMP_iCheckArgs(L, "S", &name))
         return new LMP_TestThing(nullptr);
+    if (name != nullptr && strcmp(name, "too much") == 0) {
+        LMP_TestThing *made = new LMP_TestThing(nullptr);
+        std::string copy(name);
+        delete made;
+        throw std::bad_alloc();
+    }
     return new LMP_TestThing(newThing(name));
 }
 
@@ -119,6 +127,13 @@ int LMP_TestThing::collectThenExist(lua_State *L)
     return exist(L);
 }
 
+int LMP_TestThing::allocateTooMuch(lua_State *L)
+{
+    lua_pushinteger(L, 1);
+    std::vector<std::string> made(3, "engine data");
+    throw std::bad_alloc();
+}
+
 // clang-format off
 static const LMP_Method<LMP_TestThing> s_aoThingMethods[] = {
     {"getPosition", &LMP_TestThing::getPosition},
@@ -127,6 +142,7 @@ static const LMP_Method<LMP_TestThing> s_aoThingMethods[] = {
     {"exist", &LMP_TestThing::exist},
     {"destroy", &LMP_TestThing::destroy},
     {"collectThenExist", &LMP_TestThing::collectThenExist},
+    {"allocateTooMuch", &LMP_TestThing::allocateTooMuch},
     {nullptr, nullptr},
 };
 // clang-format on
@@ -218,6 +234,13 @@ static int isObject(lua_State *L)
     return 1;
 }
 
+static int allocateTooMuch(lua_State *L)
+{
+    lua_pushinteger(L, 1);
+    std::string made(100, 'x');
+    throw std::bad_alloc();
+}
+
 void TEST_registerThings(lua_State *L)
 {
     LMP_Luna<LMP_TestThing>::registerClass(L);
@@ -225,6 +248,7 @@ void TEST_registerThings(lua_State *L)
     lua_register(L, "findThing", findThing);
     lua_register(L, "pushObjectOfType", pushObjectOfType);
     lua_register(L, "isObject", isObject);
+    lua_register(L, "allocateTooMuch", LMP_iGuarded<allocateTooMuch>);
 }
 
 // --- the fixture ---

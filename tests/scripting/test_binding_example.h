@@ -43,6 +43,9 @@ public:
     // Runs two full collections, then answers exist() (it reads the proxy
     // after the collections).
     int collectThenExist(lua_State *L);
+    // An engine allocation that fails (std::bad_alloc), with C++ objects of
+    // the call alive when it does.
+    int allocateTooMuch(lua_State *L);
 
     // Proxies alive, so that tests see every proxy go.
     static int s_iLiveCount;
@@ -71,6 +74,8 @@ void TEST_deleteThings();
 //   findThing(name)      the proxy of an owned object (LMP_iPushProxy)
 //   pushObjectOfType(c)  a new owned object of type code c through LMP_iPushProxy
 //   isObject(x)          whether LMP_iGetObject accepts x
+//   allocateTooMuch()    a global function whose engine allocation fails
+// newTestThing("too much") fails the same way.
 void TEST_registerThings(lua_State *L);
 
 // A controller with a script engine, the log captured, the test classes

@@ -338,3 +338,60 @@ TEST(ScriptEngine, InterruptStopsTheRunningScriptWithoutAReport)
         EXPECT_EQ(lua_gettop(doc.state()), top) << loop;
     }
 }
+
+namespace {
+
+// The controller closes its interpreter before it lets go of anything else:
+// the scripts' finalizers, which run then, still reach the document's
+// members, resources and files (one they leave open is closed after them),
+// an error they report halts the controller, and once the interpreter is
+// closed nothing runs scripts any more.
+TEST(ScriptEngine, ClosingRunsFinalizersWhileTheDocumentLives)
+{
+    TEST_TempDir dir;
+    TEST_DocumentBuilder document = TEST_builtInMembers();
+    const std::string init =
+        "G = setmetatable({}, {__gc = function()\n"
+        "  print('closing', newModelsSet('scene.xml'):get('camera') ~= nil, io.open('config.xml'):read(5),\n"
+        "        newSample('chime.ogg') ~= nil, pcall(dofile, 'none.lua'))\n"
+        "  newTexture('none.png')\n"
+        "  io.open('//left open.txt', 'w'):write('written at close')\n"
+        "end})\n"
+        "function startup() setCallback(CB_UPDATE, function() print('update') end) end\n";
+    for (PACK_Member &member : document.m_aoMembers)
+        if (member.m_sName == "init.lua")
+            member.m_aucData.assign(init.begin(), init.end());
+    const std::string path = dir.write("doc.vk", document.build());
+    TEST_LogCapture log;
+    {
+        CTRL_Generic *controller = new CTRL_Generic(new LMP_ScriptEngine(), CTRL_PLATFORM_LINUX);
+        ASSERT_TRUE(controller->openDocument(path.c_str())) << log.joined();
+        ASSERT_TRUE(controller->m_poScriptEngine->loadScripts()) << log.joined();
+        controller->closeScripts();
+        EXPECT_TRUE(controller->m_bHalted);
+        EXPECT_EQ(LMP_ScriptEngine::of(controller)->m_poLuaState, nullptr);
+        EXPECT_FALSE(controller->m_poScriptEngine->acceptsEvents());
+        controller->m_bHalted = false;
+        controller->m_poScriptEngine->update(0.1);
+        controller->closeScripts();
+        delete controller;
+    }
+    EXPECT_TRUE(log.contains("closing\ttrue\t<?xml\ttrue\tfalse\tcannot open none.lua")) << log.joined();
+    EXPECT_TRUE(log.contains("init.lua:4: File none.png not found")) << log.joined();
+    EXPECT_FALSE(log.contains("update")) << log.joined();
+    // A file that a finalizer leaves open is closed with the interpreter.
+    EXPECT_EQ(TEST_readText(dir.path("left open.txt")), "written at close");
+
+    // Without the explicit close, the controller's destruction closes the
+    // interpreter first of all.
+    {
+        CTRL_Generic *controller = new CTRL_Generic(new LMP_ScriptEngine(), CTRL_PLATFORM_LINUX);
+        ASSERT_TRUE(controller->openDocument(path.c_str())) << log.joined();
+        ASSERT_TRUE(controller->m_poScriptEngine->loadScripts()) << log.joined();
+        log.m_asLines.clear();
+        delete controller;
+    }
+    EXPECT_TRUE(log.contains("closing\ttrue\t<?xml\ttrue\tfalse\tcannot open none.lua")) << log.joined();
+}
+
+} // namespace
