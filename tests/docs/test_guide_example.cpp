@@ -115,9 +115,9 @@ TEST(GuideExample, DecodesToWhatTheGuideStates)
     expectVector(light->getGlobalPosition(), 1.5, 1.5, 3, "light");
 }
 
-// The example's script in a document with the example's set: the camera
-// brings its lamp, the viewport shows it, and the triangle turns a quarter
-// turn a second.
+// The example's script in a document with the example's set: it sets a
+// background colour, the camera brings its lamp, the viewport shows it, and
+// the triangle turns a quarter turn a second.
 TEST(GuideExample, PlaysAsADocument)
 {
     std::string xml = exampleBlock("xml");
@@ -133,6 +133,7 @@ TEST(GuideExample, PlaysAsADocument)
     for (int frame = 0; frame < 5; frame++)
         controller.frame(nullptr, nullptr, 0.1);
     ASSERT_FALSE(controller.m_bHalted) << played.log();
+    EXPECT_EQ(controller.m_oBackgroundColor.m_fW, 1) << "the example clears the view with a colour of its own";
 
     ASSERT_EQ(controller.m_oScenes.m_iCount, 1);
     MDL_Scene *scene = controller.m_oScenes.m_pData[0];
