@@ -7,6 +7,7 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Generic.h"
+#include "model/MDL_Event.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "view/null/VIEW_Null.h"
 
@@ -33,7 +34,7 @@ void BM_ScriptMoves10000Objects(benchmark::State &state)
         return;
     }
     lua_getglobal(L, "update");
-    engine->m_aiCallbackRefs[LMP_ScriptEngine::CALLBACK_UPDATE - 1] = luaL_ref(L, LUA_REGISTRYINDEX);
+    engine->m_aiCallbackRefs[MDL_CB_UPDATE - 1] = luaL_ref(L, LUA_REGISTRYINDEX);
     controller.m_bRunning = true;
     controller.resize(800, 600);
     controller.setRunning();

@@ -4,6 +4,7 @@
 #include "controller/CTRL_ScriptEngine.h"
 #include "model/MDL_Bone.h"
 #include "model/MDL_Camera.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_RigidBody.h"
 #include "model/MDL_Scene.h"
@@ -115,7 +116,7 @@ void CTRL_Generic::applyDrag(MDL_Object *object, const MTH_Vector3D &velocity, d
         }
         if (o->hasState(STATE_MOVABLE)) {
             o->editGlobalPosition() += v * dt;
-            o->m_oProxyHandle.postEvent(m_poScriptEngine, CTRL_CB_MOVED);
+            MDL_MovedEvent().post(o->m_oProxyHandle, m_poScriptEngine);
             return;
         }
         o = o->getParent();
@@ -132,7 +133,7 @@ void CTRL_Generic::dragRigidBody(MDL_Object *object, MDL_Object *holder, const M
     body->getGlobalFrame().localPoint(grab, local);
     body->setStill(false);
     body->setPointSpeed(local, velocity);
-    body->m_oProxyHandle.postEvent(m_poScriptEngine, CTRL_CB_MOVED);
+    MDL_MovedEvent().post(body->m_oProxyHandle, m_poScriptEngine);
 }
 
 MDL_Object *CTRL_Generic::draggedBody() const

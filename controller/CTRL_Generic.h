@@ -63,16 +63,6 @@ private:
 typedef bool (*CTRL_ForgetFunction)(MDL_Object *object, const CTRL_ResourceRemoval &removal);
 // ---- end of resource lists ----
 
-// Object and viewport event codes posted through proxy handles (the values
-// of the scripts' CB_ constants).
-enum {
-    CTRL_CB_EVENT = 2,
-    CTRL_CB_MOUSE_DOWN = 3,
-    CTRL_CB_MOUSE_UP = 4,
-    CTRL_CB_MOUSE_CLICK = 5,
-    CTRL_CB_MOVED = 6,
-};
-
 // Cursor kinds handed to setCursor.
 enum {
     CTRL_CURSOR_ARROW = 0,

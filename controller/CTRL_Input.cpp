@@ -4,6 +4,7 @@
 #include "controller/CTRL_Generic.h"
 #include "controller/CTRL_ScriptEngine.h"
 #include "model/MDL_Camera.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Viewport.h"
 
@@ -74,7 +75,7 @@ void CTRL_Generic::sendInputEvent(const CTRL_ScriptEvent &event)
     // The viewport's function may delete the viewport: nothing of it is
     // read after the post.
     if (m_poCurrentViewport != nullptr &&
-        (m_poCurrentViewport->m_oProxyHandle.postEvent(m_poScriptEngine, CTRL_CB_EVENT, &event) & 1) != 0)
+        (MDL_InputEvent<CTRL_ScriptEvent>{&event}.post(m_poCurrentViewport->m_oProxyHandle, m_poScriptEngine) & 1) != 0)
         return;
     if (m_poScriptEngine != nullptr && !m_bHalted)
         m_poScriptEngine->sendEvent(event);
@@ -85,9 +86,9 @@ void CTRL_Generic::postToParents(int code, MDL_Object *object, const MTH_Vector3
     // The functions may delete objects; a deleted object stays allocated
     // (and keeps its parent) until its scene's next purge, which input never
     // runs. The point is the scripts' own copy.
-    const MTH_Vector3D copy = point;
+    const MDL_PickEvent event{object, point};
     for (MDL_Object *o = object; o != nullptr; o = o->getParent())
-        if ((o->m_oProxyHandle.postEvent(m_poScriptEngine, code, object, &copy) & 1) != 0)
+        if ((event.post(o->m_oProxyHandle, m_poScriptEngine, code) & 1) != 0)
             return;
 }
 
@@ -136,7 +137,7 @@ void CTRL_Generic::mouseDown(bool, double x, double y)
         setCursor(CTRL_CURSOR_CLOSED_HAND);
     }
     if (m_poHoverObject != nullptr && m_poHoverObject->hasState(STATE_ACTIVE))
-        postToParents(CTRL_CB_MOUSE_DOWN, m_poHoverObject, m_oGrabPoint);
+        postToParents(MDL_CB_MOUSE_DOWN, m_poHoverObject, m_oGrabPoint);
 }
 
 void CTRL_Generic::mouseUp(double x, double y)
@@ -148,9 +149,9 @@ void CTRL_Generic::mouseUp(double x, double y)
         MTH_Vector3D point = m_oGrabPoint, scenePoint;
         if (m_poCurrentViewport != nullptr && m_poCurrentViewport->toScene(m_oViewportMouse, scenePoint))
             hover->getGlobalFrame().localPoint(scenePoint, point);
-        postToParents(CTRL_CB_MOUSE_UP, hover, point);
+        postToParents(MDL_CB_MOUSE_UP, hover, point);
         if (!m_bMovedSincePress)
-            postToParents(CTRL_CB_MOUSE_CLICK, hover, point);
+            postToParents(MDL_CB_MOUSE_CLICK, hover, point);
     }
     m_poGrabbedObject = nullptr;
     m_poHoverObject = nullptr;

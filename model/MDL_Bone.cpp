@@ -7,6 +7,7 @@
 
 #include "foundation/MTH_Matrix4x4.h"
 #include "foundation/UTIL_XmlValues.h"
+#include "model/MDL_Event.h"
 
 namespace {
 
@@ -231,7 +232,7 @@ bool turnTowards(MDL_Bone *bone, MTH_Vector3D &point, const MTH_Vector3D &target
     saved.globalDirection(axis, parentAxis);
     bone->editLocalFrame().rotateCosSin(parentAxis, cosine, std::sqrt(1 - cosine * cosine));
     bone->applyLimits();
-    bone->m_oProxyHandle.postEvent(events, MDL_Bone::EVENT_MOVED);
+    MDL_MovedEvent().post(bone->m_oProxyHandle, events);
 
     // The grabbed point itself, not its projection into the plane of the
     // turn, is where the skin under the mouse went.

@@ -19,10 +19,6 @@ class TiXmlElement;
 // the turns of a bone with two locked axes about the third.
 class MDL_Bone : public MDL_Object {
 public:
-    // The object event posted to each bone that movePoint turns (the
-    // scripts' CB_MOVED); it carries no further arguments.
-    enum { EVENT_MOVED = 6 };
-
     // Rest frame identity, every axis free, and STATE_MOVABLE enabled on
     // the bone and its descendants (a new bone has state 6).
     MDL_Bone();
@@ -65,7 +61,7 @@ public:
     // walking from this bone up through its bone ancestors (the walk ends
     // at the first parent that is not a bone). Each movable bone turns so
     // that the grabbed point (current, in scene coordinates) swings towards
-    // target (scene coordinates), within its limits, and EVENT_MOVED is
+    // target (scene coordinates), within its limits, and MDL_CB_MOVED is
     // posted through its proxy handle with events; a turn that brings the
     // point no nearer is taken back (its event stays posted). Rounds go on
     // while a turn was kept. Equal current and target do nothing. reached,

@@ -34,6 +34,7 @@
 #include "foundation/UTIL_DynArray.h"
 #include "model/MDL_CollisionVolume.h"
 #include "model/MDL_Contact.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_RigidBody.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_SweepTables.h"
@@ -132,12 +133,10 @@ void Pass::examine(int slot, int other, MDL_CollisionVolume *A, MDL_CollisionVol
     if (found != MDL_Collision::FOUND)
         return;
     uint64_t edits = MDL_Object::s_uiPlacementEdits;
-    int accepted = m_oScene.m_oProxyHandle.postEvent(m_poEvents, MDL_Contact::EVENT_PRE_COLLISION, &P, &n, d,
-                                                     static_cast<MDL_Object *>(a), static_cast<MDL_Object *>(A),
-                                                     static_cast<MDL_Object *>(b), static_cast<MDL_Object *>(B));
+    const bool accepted = MDL_ContactEvent{P, n, d, {a, A, b, B}}.ask(m_oScene.m_oProxyHandle, m_poEvents);
     if (MDL_Object::s_uiPlacementEdits != edits)
         readActive(slot);
-    if ((accepted & 0xFF) == 0)
+    if (!accepted)
         return;
     const MDL_Contact::Offsets offsets = MDL_Contact::offsets(a, b, P, n, d);
     edits = MDL_Object::s_uiPlacementEdits;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "model/MDL_CollisionVolume.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_RigidBody.h"
 #include "model/MDL_Scene.h"
 
@@ -111,9 +112,8 @@ bool MDL_Contact::collideFixed(MDL_RigidBody *body, UTIL_EventHost *events, cons
     body->applyImpulse(P, n * j);
     MDL_Scene *scene = body->getScene();
     if (scene != nullptr) {
-        MDL_Object *none = nullptr;
-        scene->m_oProxyHandle.postEvent(events, EVENT_POST_COLLISION, &P, &n, j, static_cast<MDL_Object *>(body),
-                                        volume, none, otherVolume);
+        MDL_ContactEvent{P, n, j, {body, volume, nullptr, otherVolume}}.post(scene->m_oProxyHandle, events,
+                                                                             MDL_CB_POST_COLLISION);
     }
     double mu = otherFriction + body->getFriction();
     if (!(mu > 0))
@@ -156,7 +156,6 @@ bool MDL_Contact::collideBounds(MDL_RigidBody *body, UTIL_EventHost *events, int
     }
     // The minimum side first; at most one side is handled per call.
     MDL_Scene *scene = body->getScene();
-    MDL_Object *none = nullptr;
     for (int side = 0; side < 2; side++) {
         const bool isMin = side == 0;
         if (isMin ? minimum == -DBL_MAX : maximum == DBL_MAX)
@@ -168,10 +167,9 @@ bool MDL_Contact::collideBounds(MDL_RigidBody *body, UTIL_EventHost *events, int
             continue;
         MTH_Vector3D n;
         component(n, axis) = isMin ? 1 : -1;
-        bool accepted =
-            scene != nullptr && (scene->m_oProxyHandle.postEvent(events, EVENT_PRE_COLLISION, &P, &n, depth,
-                                                                 static_cast<MDL_Object *>(body), object, none, none) &
-                                 0xFF) != 0;
+        // A body of no scene has nobody to ask: the contact is answered.
+        bool accepted = scene == nullptr || MDL_ContactEvent{P, n, depth, {body, object, nullptr, nullptr}}.ask(
+                                                scene->m_oProxyHandle, events);
         if (!accepted)
             continue;
         collideFixed(body, events, P, n, object, nullptr, elasticity, friction);
@@ -214,9 +212,7 @@ void MDL_Contact::applyImpulses(MDL_Scene &scene, UTIL_EventHost *events, MDL_Ri
         if (j < 0) {
             a->applyImpulse(P, n * j);
             b->applyImpulse(pB, n * -j);
-            scene.m_oProxyHandle.postEvent(events, EVENT_POST_COLLISION, &P, &n, -j, static_cast<MDL_Object *>(a),
-                                           static_cast<MDL_Object *>(A), static_cast<MDL_Object *>(b),
-                                           static_cast<MDL_Object *>(B));
+            MDL_ContactEvent{P, n, -j, {a, A, b, B}}.post(scene.m_oProxyHandle, events, MDL_CB_POST_COLLISION);
             // Friction along the sliding direction after the normal impulse,
             // from the motion before it.
             MTH_Vector3D u = b->getPointVelocity(pB) - a->getPointVelocity(P);

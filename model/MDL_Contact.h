@@ -18,13 +18,6 @@ class UTIL_EventHost;
 // the inverse inertia is diagonal there.
 class MDL_Contact {
 public:
-    // The scene events posted from here (the scripts' CB_ values). Both carry
-    // (const MTH_Vector3D *point, const MTH_Vector3D *normal, double value,
-    // MDL_Object *firstBody, MDL_Object *firstVolume, MDL_Object
-    // *secondBody, MDL_Object *secondVolume); value is the depth for the
-    // first and the impulse magnitude for the second.
-    enum { EVENT_PRE_COLLISION = 9, EVENT_POST_COLLISION = 10 };
-
     // The impulse magnitude along a direction between two bodies; negative
     // when they approach. c is the restitution term. 0 when the effective
     // mass is 0.

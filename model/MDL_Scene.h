@@ -92,12 +92,6 @@ typedef void (*MDL_PurgeHook)(MDL_Scene *scene, MDL_Object *const *objects, int 
 // delete objects while the step runs.
 class MDL_Scene {
 public:
-    // Event codes posted through m_oProxyHandle (the scripts' CB_ values).
-    enum {
-        EVENT_MECHA = 7,            // end of a step; one double: dt
-        EVENT_POST_INTEGRATION = 8, // after integration; one double: dt
-    };
-
     // Copies the name (null allowed); the defaults of the fields below.
     explicit MDL_Scene(const char *name = nullptr);
     // Destroys the animation players, then every object, then the springs,
@@ -180,8 +174,8 @@ public:
     // --- per-frame operations ---
     // One physics sub-step, in this fixed order: (1) every spring solved for
     // dt (also when dt is 0); (2) only when dt > 0, every rigid body
-    // integrated under gravity for dt; (3) EVENT_POST_INTEGRATION with dt;
-    // (4) every joint solved; (5) collide; (6) collideBounds; (7) EVENT_MECHA
+    // integrated under gravity for dt; (3) MDL_CB_POST_INTEGRATION with dt;
+    // (4) every joint solved; (5) collide; (6) collideBounds; (7) MDL_CB_MECHA
     // with dt. events is passed to every event post.
     void step(double dt, UTIL_EventHost *events);
     // Step 5: contacts between collision volumes (the physics' collide).

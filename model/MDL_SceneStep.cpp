@@ -3,6 +3,7 @@
 // the two events go to the scene's script proxy.
 #include <cfloat>
 
+#include "model/MDL_Event.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
 
@@ -16,13 +17,13 @@ void MDL_Scene::step(double dt, UTIL_EventHost *events)
     if (m_poPhysics != nullptr && dt > 0.0)
         for (int i = 0; i < m_oRigidBodies.m_iCount; i++)
             m_poPhysics->integrate(m_oRigidBodies[i], m_oGravity, dt);
-    m_oProxyHandle.postEvent(events, EVENT_POST_INTEGRATION, dt);
+    MDL_StepEvent{dt}.post(m_oProxyHandle, events, MDL_CB_POST_INTEGRATION);
     if (m_poPhysics != nullptr)
         for (int i = 0; i < m_oJoints.m_iCount; i++)
             m_poPhysics->solveJoint(m_oJoints[i]);
     collide(events);
     collideBounds(events);
-    m_oProxyHandle.postEvent(events, EVENT_MECHA, dt);
+    MDL_StepEvent{dt}.post(m_oProxyHandle, events, MDL_CB_MECHA);
 }
 
 void MDL_Scene::collide(UTIL_EventHost *events)

@@ -11,6 +11,7 @@
 #include "controller/CTRL_Generic.h"
 #include "foundation/UTIL_Log.h"
 #include "foundation/UTIL_MemoryReserve.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_Object.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Proxy.h"
@@ -141,7 +142,7 @@ int LMP_iRefFunction(lua_State *L, int index)
 
 void LMP_iStoreCallback(lua_State *L, int *slots, int id, int reference, bool alive)
 {
-    if (!alive || id < 1 || id > 11) {
+    if (!alive || id < 1 || id > MDL_CB_MAX) {
         if (reference > 0)
             luaL_unref(L, LUA_REGISTRYINDEX, reference);
         return;

@@ -96,7 +96,7 @@ int LMP_iRefFunction(lua_State *L, int index);
 // nearest representable integer.
 int32_t LMP_iToInteger(lua_State *L, int index);
 // Keeps a function reference (from the "F" letter) as the callback of id in
-// slots (ids 1 to 11, slot id - 1). An id outside that range, or an owner
+// slots (ids 1 to MDL_CB_MAX, slot id - 1). An id outside that range, or an owner
 // that is gone (alive false), keeps nothing and gives the reference back;
 // a replaced callback's reference is given back too.
 void LMP_iStoreCallback(lua_State *L, int *slots, int id, int reference, bool alive);

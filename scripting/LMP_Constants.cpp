@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "model/MDL_Event.h"
 #include "model/MDL_ObjectTypes.h"
 #include "scripting/LMP_Registration.h"
 
@@ -214,18 +215,18 @@ const LMP_Constant s_aoConstants[] = {
     {"KEY_NONAME", 252},
     {"KEY_PA1", 253},
     {"KEY_OEM_CLEAR", 254},
-    {"CB_UPDATE", 1},
-    {"CB_EVENT", 2},
-    {"CB_MOUSE_DOWN", 3},
-    {"CB_MOUSE_UP", 4},
-    {"CB_MOUSE_CLICK", 5},
-    {"CB_MOVED", 6},
-    {"CB_MECHA", 7},
-    {"CB_POST_INTEGRATION", 8},
-    {"CB_PRE_COLLISION", 9},
-    {"CB_POST_COLLISION", 10},
-    {"CB_ASPECT_RATIO_CHANGED", 11},
-    {"CB_MAX", 11}, // the last id, not one past it
+    {"CB_UPDATE", MDL_CB_UPDATE},
+    {"CB_EVENT", MDL_CB_EVENT},
+    {"CB_MOUSE_DOWN", MDL_CB_MOUSE_DOWN},
+    {"CB_MOUSE_UP", MDL_CB_MOUSE_UP},
+    {"CB_MOUSE_CLICK", MDL_CB_MOUSE_CLICK},
+    {"CB_MOVED", MDL_CB_MOVED},
+    {"CB_MECHA", MDL_CB_MECHA},
+    {"CB_POST_INTEGRATION", MDL_CB_POST_INTEGRATION},
+    {"CB_PRE_COLLISION", MDL_CB_PRE_COLLISION},
+    {"CB_POST_COLLISION", MDL_CB_POST_COLLISION},
+    {"CB_ASPECT_RATIO_CHANGED", MDL_CB_ASPECT_RATIO_CHANGED},
+    {"CB_MAX", MDL_CB_MAX}, // the last id, not one past it
     {"ENV_WINDOWS", 1},
     {"ENV_MACOSX", 2},
     {"ENV_LINUX", 3},

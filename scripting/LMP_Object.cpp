@@ -25,7 +25,7 @@ static const double PI = 3.141592653589793;
 
 LMP_Object::LMP_Object(MDL_Object *object) : LMP_Proxy(object), m_iUserDataRef(0)
 {
-    for (int i = 0; i < CB_MAX; i++)
+    for (int i = 0; i < MDL_CB_MAX; i++)
         m_aiCallbackRefs[i] = 0;
     if (object != nullptr)
         object->m_oProxyHandle.bind(this);
@@ -825,7 +825,7 @@ int LMP_Object::isDescendant(lua_State *L)
 
 int LMP_Object::handleCallback(UTIL_EventHost *host, int code, va_list args)
 {
-    if (code < 1 || code > CB_MAX)
+    if (code < 1 || code > MDL_CB_MAX)
         return 0;
     int function = m_aiCallbackRefs[code - 1];
     if (function == 0)
@@ -838,22 +838,19 @@ int LMP_Object::handleCallback(UTIL_EventHost *host, int code, va_list args)
     if (L == nullptr || object == nullptr || !lua_checkstack(L, 8))
         return 0;
     int top = lua_gettop(L);
-    if (code == CTRL_CB_MOUSE_DOWN || code == CTRL_CB_MOUSE_UP || code == CTRL_CB_MOUSE_CLICK) {
-        MDL_Object *picked = va_arg(args, MDL_Object *);
-        const MTH_Vector3D *point = va_arg(args, const MTH_Vector3D *);
+    if (code == MDL_CB_MOUSE_DOWN || code == MDL_CB_MOUSE_UP || code == MDL_CB_MOUSE_CLICK) {
+        const MDL_PickEvent event = MDL_PickEvent::read(args);
         lua_rawgeti(L, LUA_REGISTRYINDEX, function);
         if (LMP_iPushProxy(L, object) == 0)
             lua_pushnil(L);
-        if (picked == nullptr || LMP_iPushProxy(L, picked) == 0)
+        if (event.m_poPicked == nullptr || LMP_iPushProxy(L, event.m_poPicked) == 0)
             lua_pushnil(L);
-        MTH_Vector3D *copy = LMP_iPushV3(L);
-        if (point != nullptr)
-            *copy = *point;
+        *LMP_iPushV3(L) = event.m_oPoint;
         bool ok = engine->pcall(3, 0);
         lua_settop(L, top);
         return ok ? 1 : 0;
     }
-    if (code == CTRL_CB_MOVED) {
+    if (code == MDL_CB_MOVED) {
         lua_rawgeti(L, LUA_REGISTRYINDEX, function);
         if (LMP_iPushProxy(L, object) == 0)
             lua_pushnil(L);

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdint>
 
+#include "model/MDL_Event.h"
 #include "scripting/LMP_Luna.h"
 
 class MDL_Object;
@@ -29,12 +30,6 @@ public:
     enum { REF_SELF = 1, REF_LOCAL = 2, REF_GLOBAL = 3 };
     // Interpolation modes of interpolateBasis and interpolatePosition.
     enum { INTERPOL_LINEAR = 0, INTERPOL_SIN = 1, INTERPOL_BEGSIN = 2, INTERPOL_ENDSIN = 3 };
-    // The number of callback slots (the scripts' CB_ ids 1 to 11). The
-    // object events are the controller's CTRL_CB_ codes: the mouse events
-    // carry (MDL_Object *picked, const MTH_Vector3D *point), CTRL_CB_MOVED
-    // nothing.
-    enum { CB_MAX = 11 };
-
     // Wraps an existing engine object and binds itself into its handle
     // (a proxy bound before is detached).
     explicit LMP_Object(MDL_Object *object);
@@ -130,9 +125,9 @@ public:
     int setParent(lua_State *L);
     int isDescendant(lua_State *L);
 
-    // Registry references of the callbacks for CB_ ids 1 to 11 (index id-1),
-    // 0 for none; and of the user data, 0 while none was ever stored.
-    int m_aiCallbackRefs[CB_MAX];
+    // Registry references of the callbacks for CB_ ids 1 to MDL_CB_MAX (index
+    // id-1), 0 for none; and of the user data, 0 while none was ever stored.
+    int m_aiCallbackRefs[MDL_CB_MAX];
     int m_iUserDataRef;
 
     // The interpolation parameter t reshaped by a mode.

@@ -8,14 +8,6 @@
 #include "scripting/LMP_Binding.h"
 #include "scripting/LMP_ValueTypes.h"
 
-// The CB_ ids that the scene answers.
-enum {
-    SCENE_CB_MECHA = 7,
-    SCENE_CB_POST_INTEGRATION = 8,
-    SCENE_CB_PRE_COLLISION = 9,
-    SCENE_CB_POST_COLLISION = 10,
-};
-
 LMP_Scene::LMP_Scene(MDL_Scene *scene) : LMP_Proxy(scene), m_aiCallbackRefs(), m_iUserDataRef(0)
 {
     if (scene != nullptr)
@@ -56,16 +48,16 @@ static void pushObjectOrNil(lua_State *L, MDL_Object *object)
 int LMP_Scene::handleCallback(UTIL_EventHost *host, int code, va_list args)
 {
     // Most contacts meet no function: that is known before the engine is
-    // looked up.
-    int reference = code >= 1 && code <= CALLBACK_COUNT ? m_aiCallbackRefs[code - 1] : 0;
+    // looked up. Nobody asked gives no answer, and the contact its response.
+    int reference = code >= 1 && code <= MDL_CB_MAX ? m_aiCallbackRefs[code - 1] : 0;
     if (reference == 0)
-        return code == SCENE_CB_PRE_COLLISION;
+        return 0;
     LMP_ScriptEngine *engine = LMP_ScriptEngine::of(host);
     if (engine == nullptr || engine->m_poLuaState == nullptr)
-        return code == SCENE_CB_PRE_COLLISION;
+        return 0;
     lua_State *L = engine->m_poLuaState;
-    if (code != SCENE_CB_MECHA && code != SCENE_CB_POST_INTEGRATION && code != SCENE_CB_PRE_COLLISION &&
-        code != SCENE_CB_POST_COLLISION) {
+    if (code != MDL_CB_MECHA && code != MDL_CB_POST_INTEGRATION && code != MDL_CB_PRE_COLLISION &&
+        code != MDL_CB_POST_COLLISION) {
         LMP_iReportError(L, "Unhandled scene callback");
         return 0;
     }
@@ -73,37 +65,35 @@ int LMP_Scene::handleCallback(UTIL_EventHost *host, int code, va_list args)
     // extra count keeps it until the call is over.
     m_iRefCount++;
     int height = lua_gettop(L);
-    bool handled = false;
+    int result = 0;
     lua_rawgeti(L, LUA_REGISTRYINDEX, reference);
-    if (code == SCENE_CB_MECHA || code == SCENE_CB_POST_INTEGRATION) {
-        lua_pushnumber(L, va_arg(args, double));
-        handled = engine->pcall(1, 0);
+    if (code == MDL_CB_MECHA || code == MDL_CB_POST_INTEGRATION) {
+        lua_pushnumber(L, MDL_StepEvent::read(args).m_fStep);
+        result = engine->pcall(1, 0) ? 1 : 0;
     } else {
-        const MTH_Vector3D *point = va_arg(args, const MTH_Vector3D *);
-        const MTH_Vector3D *normal = va_arg(args, const MTH_Vector3D *);
-        double value = va_arg(args, double);
-        MDL_Object *objects[4];
-        for (int i = 0; i < 4; i++)
-            objects[i] = va_arg(args, MDL_Object *);
+        const MDL_ContactEvent contact = MDL_ContactEvent::read(args);
         LMP_Luna<LMP_Scene>::push(L, this);
-        *LMP_iPushV3(L) = point != nullptr ? *point : MTH_Vector3D();
-        *LMP_iPushV3(L) = normal != nullptr ? *normal : MTH_Vector3D();
-        lua_pushnumber(L, value);
-        for (int i = 0; i < 4; i++)
-            pushObjectOrNil(L, objects[i]);
-        if (code == SCENE_CB_PRE_COLLISION) {
+        *LMP_iPushV3(L) = contact.m_oPoint;
+        *LMP_iPushV3(L) = contact.m_oNormal;
+        lua_pushnumber(L, contact.m_fValue);
+        for (MDL_Object *object : contact.m_apoObjects)
+            pushObjectOrNil(L, object);
+        if (code == MDL_CB_PRE_COLLISION) {
+            // A function that fails answers no.
+            bool respond = false;
             if (engine->pcall(8, 1)) {
-                handled = lua_toboolean(L, -1) != 0;
+                respond = lua_toboolean(L, -1) != 0;
                 lua_pop(L, 1);
             }
+            result = MDL_ContactEvent::answer(respond);
         } else {
-            handled = engine->pcall(8, 0);
+            result = engine->pcall(8, 0) ? 1 : 0;
         }
     }
     lua_settop(L, height);
     if (--m_iRefCount == 0)
         delete this;
-    return handled ? 1 : 0;
+    return result;
 }
 
 // --- methods ---
@@ -215,7 +205,7 @@ int LMP_Scene::setBounds(lua_State *L)
     return 0;
 }
 
-// setCallback(id, function or nil): ids 1 to 11; any other id has no slot
+// setCallback(id, function or nil): ids 1 to CB_MAX; any other id has no slot
 // and is ignored. The function replaced lets go of its reference.
 int LMP_Scene::setCallback(lua_State *L)
 {

@@ -5,6 +5,7 @@
 
 #include <lua.hpp>
 
+#include "model/MDL_Event.h"
 #include "scripting/LMP_Luna.h"
 
 class MDL_Scene;
@@ -12,20 +13,14 @@ class MDL_Scene;
 // "newScene": the script proxy of a scene, with the functions that the
 // script registered for the scene's physics events.
 //
-// Events it answers (handleCallback), with their further arguments:
-//   CB_MECHA 7, CB_POST_INTEGRATION 8: double dt
-//   CB_PRE_COLLISION 9, CB_POST_COLLISION 10:
-//       const MTH_Vector3D *point, const MTH_Vector3D *normal, double value
-//       (the depth for 9, the impulse magnitude for 10), then four
-//       MDL_Object *: first body, first volume, second body, second volume
-//       (any of them null for none)
-// The result is 1 when a script function handled the event; for
-// CB_PRE_COLLISION, whether the contact gets a response (1 also when no
-// function is registered).
+// Events it answers (handleCallback): MDL_CB_MECHA and
+// MDL_CB_POST_INTEGRATION (MDL_StepEvent), MDL_CB_PRE_COLLISION and
+// MDL_CB_POST_COLLISION (MDL_ContactEvent). The result is 1 when a script
+// function handled the event; for MDL_CB_PRE_COLLISION the function's answer
+// (MDL_ContactEvent::answer), and 0 when there is no function to ask.
 class LMP_Scene : public LMP_Proxy {
 public:
     static const LMP_Class<LMP_Scene> binding;
-    enum { CALLBACK_COUNT = 11 };
 
     explicit LMP_Scene(MDL_Scene *scene);
     ~LMP_Scene() override;
@@ -55,7 +50,7 @@ public:
 
     // Registry reference of the function per CB_ id (element id - 1), 0 for
     // none.
-    int32_t m_aiCallbackRefs[CALLBACK_COUNT];
+    int32_t m_aiCallbackRefs[MDL_CB_MAX];
     // Registry reference of the script's user data, 0 for none.
     int32_t m_iUserDataRef;
 };

@@ -359,18 +359,18 @@ void LMP_ScriptEngine::callWithNumber(int id, double value)
 
 void LMP_ScriptEngine::update(double deltaTime)
 {
-    callWithNumber(CALLBACK_UPDATE, deltaTime);
+    callWithNumber(MDL_CB_UPDATE, deltaTime);
 }
 
 void LMP_ScriptEngine::aspectRatioChanged(double ratio)
 {
-    callWithNumber(CALLBACK_ASPECT_RATIO_CHANGED, ratio);
+    callWithNumber(MDL_CB_ASPECT_RATIO_CHANGED, ratio);
 }
 
 bool LMP_ScriptEngine::sendEvent(const CTRL_ScriptEvent &event)
 {
     lua_State *L = m_poLuaState;
-    int reference = m_aiCallbackRefs[CALLBACK_EVENT - 1];
+    int reference = m_aiCallbackRefs[MDL_CB_EVENT - 1];
     if (reference == 0 || L == nullptr)
         return false;
     int height = lua_gettop(L);

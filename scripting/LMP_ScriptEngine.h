@@ -5,6 +5,7 @@
 
 #include "controller/CTRL_ScriptEngine.h"
 #include "foundation/UTIL_DynArray.h"
+#include "model/MDL_Event.h"
 
 struct lua_State;
 class CTRL_Generic;
@@ -124,11 +125,10 @@ public:
     static void popValue(lua_State *L, LMP_ScriptValue *value);
     static void pushValue(lua_State *L, const LMP_ScriptValue *value);
 
-    // Callback ids that the engine itself reads (the scripts' CB_ constants).
-    enum { CALLBACK_UPDATE = 1, CALLBACK_EVENT = 2, CALLBACK_ASPECT_RATIO_CHANGED = 11, CALLBACK_COUNT = 11 };
     // Registry reference of the function set for callback id i at index
-    // i - 1; 0 for none.
-    int m_aiCallbackRefs[CALLBACK_COUNT];
+    // i - 1; 0 for none. The engine itself reads MDL_CB_UPDATE, MDL_CB_EVENT
+    // and MDL_CB_ASPECT_RATIO_CHANGED.
+    int m_aiCallbackRefs[MDL_CB_MAX];
     lua_State *m_poLuaState;
 
 private:

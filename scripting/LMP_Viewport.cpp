@@ -50,10 +50,10 @@ LMP_Viewport *LMP_Viewport::create(lua_State *L)
 int LMP_Viewport::handleCallback(UTIL_EventHost *host, int code, va_list args)
 {
     LMP_ScriptEngine *engine = LMP_ScriptEngine::of(host);
-    if (code != CTRL_CB_EVENT || engine == nullptr || engine->m_poLuaState == nullptr)
+    if (code != MDL_CB_EVENT || engine == nullptr || engine->m_poLuaState == nullptr)
         return 0;
-    int reference = m_aiCallbackRefs[CTRL_CB_EVENT - 1];
-    const CTRL_ScriptEvent *event = va_arg(args, const CTRL_ScriptEvent *);
+    int reference = m_aiCallbackRefs[MDL_CB_EVENT - 1];
+    const CTRL_ScriptEvent *event = MDL_InputEvent<CTRL_ScriptEvent>::read(args).m_poRecord;
     MDL_Viewport *viewport = getViewport();
     if (reference == 0 || event == nullptr || viewport == nullptr)
         return 0;
@@ -515,7 +515,7 @@ int LMP_Viewport::getPickRay(lua_State *L)
     return 2;
 }
 
-// setCallback(id, function or nil): ids 1 to 11, only CB_EVENT is called;
+// setCallback(id, function or nil): ids 1 to CB_MAX, only CB_EVENT is called;
 // any other id has no slot and is ignored. The function replaced lets go of
 // its reference.
 int LMP_Viewport::setCallback(lua_State *L)

@@ -5,6 +5,7 @@
 
 #include <lua.hpp>
 
+#include "model/MDL_Event.h"
 #include "scripting/LMP_Luna.h"
 
 class MDL_Viewport;
@@ -13,13 +14,12 @@ struct MTH_Vector3D;
 // "newViewport": the script proxy of a viewport, with the function that the
 // script registered for its input events.
 //
-// The one event it answers (handleCallback) is CB_EVENT 2, whose further
-// argument is the input record, a const CTRL_ScriptEvent *. The result is 1
-// when the script function consumed the event (it returned true).
+// The one event it answers (handleCallback) is MDL_CB_EVENT, with the input
+// record (MDL_InputEvent<CTRL_ScriptEvent>). The result is 1 when the script
+// function consumed the event (it returned true).
 class LMP_Viewport : public LMP_Proxy {
 public:
     static const LMP_Class<LMP_Viewport> binding;
-    enum { CALLBACK_COUNT = 11 };
 
     explicit LMP_Viewport(MDL_Viewport *viewport);
     ~LMP_Viewport() override;
@@ -65,7 +65,7 @@ public:
 
     // Registry reference of the function per CB_ id (element id - 1), 0 for
     // none; only CB_EVENT's is read.
-    int32_t m_aiCallbackRefs[CALLBACK_COUNT];
+    int32_t m_aiCallbackRefs[MDL_CB_MAX];
 };
 
 void LMP_registerViewport(lua_State *L);

@@ -13,6 +13,7 @@
 #include "controller/CTRL_Generic.h"
 #include "controller/CTRL_ScriptEngine.h"
 #include "model/MDL_Camera.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_Mesh.h"
 #include "model/MDL_MeshData.h"
 #include "model/MDL_Scene.h"
@@ -73,11 +74,12 @@ public:
     int handleCallback(UTIL_EventHost *, int code, va_list args) override
     {
         InputRecord r{m_poTarget, code, nullptr, MTH_Vector3D(), 0, 0, MTH_Vector2D()};
-        if (code >= CTRL_CB_MOUSE_DOWN && code <= CTRL_CB_MOUSE_CLICK) {
-            r.m_poPicked = va_arg(args, const void *);
-            r.m_oPoint = *va_arg(args, const MTH_Vector3D *);
-        } else if (code == CTRL_CB_EVENT) {
-            const CTRL_ScriptEvent *event = va_arg(args, const CTRL_ScriptEvent *);
+        if (code >= MDL_CB_MOUSE_DOWN && code <= MDL_CB_MOUSE_CLICK) {
+            const MDL_PickEvent event = MDL_PickEvent::read(args);
+            r.m_poPicked = event.m_poPicked;
+            r.m_oPoint = event.m_oPoint;
+        } else if (code == MDL_CB_EVENT) {
+            const CTRL_ScriptEvent *event = MDL_InputEvent<CTRL_ScriptEvent>::read(args).m_poRecord;
             r.m_iKey = event->m_iType; // the viewport is told the event type
         }
         m_poLog->m_aoRecords.push_back(r);

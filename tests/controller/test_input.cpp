@@ -7,6 +7,7 @@
 
 #include "model/MDL_AnimatedMesh.h"
 #include "model/MDL_Bone.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_RigidBody.h"
 #include "model/MDL_VertexGroup.h"
 #include "tests/controller/input_test_support.h"
@@ -51,9 +52,9 @@ TEST_F(Input, AMoveOfSquaredDistanceOverTenOrAWheelTurnCancelsTheClick)
             m_oController.mouseWheel(false, 100, 100, 0);
         m_oController.mouseMove(false, false, 100 + c.dx, 100 + c.dy);
         m_oController.mouseUp(100 + c.dx, 100 + c.dy);
-        std::vector<int> expected = {CTRL_CB_MOUSE_DOWN, CTRL_CB_MOUSE_UP};
+        std::vector<int> expected = {MDL_CB_MOUSE_DOWN, MDL_CB_MOUSE_UP};
         if (c.clicked)
-            expected.push_back(CTRL_CB_MOUSE_CLICK);
+            expected.push_back(MDL_CB_MOUSE_CLICK);
         EXPECT_EQ(m_oLog.codesOf(cube), expected);
     }
 }
@@ -80,7 +81,7 @@ TEST_F(Input, PressGrabsAndReleaseSendsWhereTheMouseLeftTheObject)
     // grab depth; no click; the hover object is picked again (nothing).
     m_oController.mouseMove(false, false, 200, 100);
     m_oController.mouseUp(200, 100);
-    EXPECT_EQ(m_oLog.codesOf(cube), (std::vector<int>{CTRL_CB_MOUSE_DOWN, CTRL_CB_MOUSE_UP}));
+    EXPECT_EQ(m_oLog.codesOf(cube), (std::vector<int>{MDL_CB_MOUSE_DOWN, MDL_CB_MOUSE_UP}));
     EXPECT_NEAR(m_oLog.m_aoRecords[1].m_oPoint.m_fZ, 1, 1e-9);
     EXPECT_GT(std::fabs(m_oLog.m_aoRecords[1].m_oPoint.m_fX), 1.5);
     EXPECT_EQ(m_oController.m_poGrabbedObject, nullptr);
@@ -225,7 +226,7 @@ TEST_F(Input, KeyTablesAndKeyEvents)
     viewportProxy->m_bConsume = true;
     m_oController.keyUp(300);
     EXPECT_TRUE(m_oLog.codesOf(nullptr).empty());
-    EXPECT_EQ(m_oLog.codesOf(m_poViewport), (std::vector<int>{CTRL_CB_EVENT}));
+    EXPECT_EQ(m_oLog.codesOf(m_poViewport), (std::vector<int>{MDL_CB_EVENT}));
 
     // Halted: the table follows, no script hears.
     m_oLog.m_aoRecords.clear();
@@ -375,8 +376,8 @@ TEST_F(Input, DraggingMovesTheObjectOrWhatCarriesIt)
     }
     // The moved object is told, once per sub-step; the child never.
     std::vector<int> parentCodes = m_oLog.codesOf(parent), childCodes = m_oLog.codesOf(child);
-    EXPECT_EQ(std::count(parentCodes.begin(), parentCodes.end(), CTRL_CB_MOVED), 20);
-    EXPECT_EQ(std::count(childCodes.begin(), childCodes.end(), CTRL_CB_MOVED), 0);
+    EXPECT_EQ(std::count(parentCodes.begin(), parentCodes.end(), MDL_CB_MOVED), 20);
+    EXPECT_EQ(std::count(childCodes.begin(), childCodes.end(), MDL_CB_MOVED), 0);
 }
 
 namespace {
@@ -407,7 +408,7 @@ TEST_F(Input, WhatTheHandlersAndScriptsTakeAwayIsLetGo)
     expectNear(MTH_Vector3D(), cube->getGlobalPosition());
     m_oController.mouseWheel(true, 120, 100, 100);
     m_oController.mouseUp(120, 100);
-    EXPECT_EQ(m_oLog.codesOf(cube), (std::vector<int>{CTRL_CB_MOUSE_DOWN, CTRL_CB_MOUSE_UP}));
+    EXPECT_EQ(m_oLog.codesOf(cube), (std::vector<int>{MDL_CB_MOUSE_DOWN, MDL_CB_MOUSE_UP}));
     expectNear(MTH_Vector3D(0, 0, 1), m_oLog.m_aoRecords.back().m_oPoint, 1e-9);
     // And the scene point of the mouse asked for then: the default.
     EXPECT_EQ(m_oController.getSceneMouse(MTH_Vector3D(7, 8, 9)).m_fX, 7);
@@ -590,7 +591,7 @@ TEST_F(Input, ADraggedRigidBodyIsGivenTheSpeedAtThePointHeld)
     EXPECT_GT(body->getGlobalPosition().dot(target), 0);
     EXPECT_EQ(body->getFriction(), friction);
     std::vector<int> codes = m_oLog.codesOf(body);
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), CTRL_CB_MOVED), 10);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), MDL_CB_MOVED), 10);
     m_oController.mouseUp(120, 100);
 
     // Without STATE_MOVABLE the body stays where it is.

@@ -4,6 +4,7 @@
 
 #include "controller/desktop/CTRL_HeadlessHost.h"
 #include "controller/desktop/CTRL_InputScript.h"
+#include "model/MDL_Event.h"
 #include "tests/controller/input_test_support.h"
 #include "tests/support/TEST_Document.h"
 #include "view/null/VIEW_Null.h"
@@ -144,7 +145,7 @@ TEST_F(InputScript, TheHeadlessHostDeliversEachFramesEventsBeforeItRuns)
     // squared distance 10 is still one); frame 9 never came.
     std::vector<int> engine = m_oLog.codesOf(nullptr);
     EXPECT_EQ(engine, (std::vector<int>{CTRL_ScriptEvent::KEY_DOWN, CTRL_ScriptEvent::KEY_UP}));
-    EXPECT_EQ(m_oLog.codesOf(cube), (std::vector<int>{CTRL_CB_MOUSE_DOWN, CTRL_CB_MOUSE_UP, CTRL_CB_MOUSE_CLICK}));
+    EXPECT_EQ(m_oLog.codesOf(cube), (std::vector<int>{MDL_CB_MOUSE_DOWN, MDL_CB_MOUSE_UP, MDL_CB_MOUSE_CLICK}));
     EXPECT_FALSE(m_oController.isKeyPressed(65));
     EXPECT_FALSE(m_oController.isKeyPressed(66));
 }

@@ -4,6 +4,7 @@
 
 #include "controller/desktop/CTRL_Desktop.h"
 #include "controller/desktop/CTRL_SdlInput.h"
+#include "model/MDL_Event.h"
 #include "tests/controller/input_test_support.h"
 #include "tests/support/TEST_Support.h"
 
@@ -226,7 +227,7 @@ TEST_F(SdlInput, MousePositionsInViewPixelsAndTheWheel)
     input.handle(key(false, SDLK_LSHIFT));
     input.handle(button(false, SDL_BUTTON_LEFT, 50, 40));
     EXPECT_FALSE(m_oController.m_bLeftButtonDown);
-    EXPECT_EQ(m_oLog.codesOf(cube), (std::vector<int>{CTRL_CB_MOUSE_DOWN, CTRL_CB_MOUSE_UP}));
+    EXPECT_EQ(m_oLog.codesOf(cube), (std::vector<int>{MDL_CB_MOUSE_DOWN, MDL_CB_MOUSE_UP}));
     expectNear(MTH_Vector2D(100, 80), m_oController.m_oMouse);
 
     input.handle(button(true, SDL_BUTTON_RIGHT, 10, 10));

@@ -1,9 +1,8 @@
 #pragma once
 
 // A scene that runs the rigid-body physics, with a script proxy stand-in
-// that records every event it gets (and answers the pre-collision event,
-// true unless told otherwise), and helpers that build bodies carrying one
-// collision volume.
+// that records every event it gets (and refuses contacts when told to), and
+// helpers that build bodies carrying one collision volume.
 
 #include <cstdarg>
 #include <cstdio>
@@ -15,6 +14,7 @@
 #include "model/MDL_Physics.h"
 #include "model/MDL_RigidBody.h"
 #include "model/MDL_Contact.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_Scene.h"
 #include "tests/support/TEST_Support.h"
 
@@ -32,34 +32,37 @@ public:
     int handleCallback(UTIL_EventHost *, int code, va_list args) override
     {
         PhysicsEvent e{code, 0, MTH_Vector3D(), MTH_Vector3D(), {nullptr, nullptr, nullptr, nullptr}};
-        if (code == MDL_Scene::EVENT_MECHA || code == MDL_Scene::EVENT_POST_INTEGRATION) {
-            e.m_fValue = va_arg(args, double);
-        } else if (code == MDL_Contact::EVENT_PRE_COLLISION || code == MDL_Contact::EVENT_POST_COLLISION) {
-            e.m_oPoint = *va_arg(args, const MTH_Vector3D *);
-            e.m_oNormal = *va_arg(args, const MTH_Vector3D *);
-            e.m_fValue = va_arg(args, double);
+        if (code == MDL_CB_MECHA || code == MDL_CB_POST_INTEGRATION) {
+            e.m_fValue = MDL_StepEvent::read(args).m_fStep;
+        } else if (code == MDL_CB_PRE_COLLISION || code == MDL_CB_POST_COLLISION) {
+            const MDL_ContactEvent contact = MDL_ContactEvent::read(args);
+            e.m_oPoint = contact.m_oPoint;
+            e.m_oNormal = contact.m_oNormal;
+            e.m_fValue = contact.m_fValue;
             for (int i = 0; i < 4; i++)
-                e.m_apoObjects[i] = va_arg(args, MDL_Object *);
+                e.m_apoObjects[i] = contact.m_apoObjects[i];
         }
         if (m_bRecord)
             m_aoEvents.push_back(e);
         if (m_fnAction)
             m_fnAction(e);
-        return code == MDL_Contact::EVENT_PRE_COLLISION ? (m_bAnswer ? 1 : 0) : 1;
+        // Like a scene whose script has no function for the event, unless
+        // told to refuse contacts.
+        return code == MDL_CB_PRE_COLLISION && m_bRefuse ? MDL_ContactEvent::answer(false) : 0;
     }
     // Only the collision events (codes 9 and 10).
     std::vector<PhysicsEvent> collisions() const
     {
         std::vector<PhysicsEvent> out;
         for (const PhysicsEvent &e : m_aoEvents)
-            if (e.m_iCode == MDL_Contact::EVENT_PRE_COLLISION || e.m_iCode == MDL_Contact::EVENT_POST_COLLISION)
+            if (e.m_iCode == MDL_CB_PRE_COLLISION || e.m_iCode == MDL_CB_POST_COLLISION)
                 out.push_back(e);
         return out;
     }
     std::vector<PhysicsEvent> m_aoEvents;
     // Script code run from inside an event.
     std::function<void(const PhysicsEvent &)> m_fnAction;
-    bool m_bAnswer = true;
+    bool m_bRefuse = false;
     bool m_bRecord = true;
 };
 

@@ -7,6 +7,7 @@
 #include <tinyxml.h>
 
 #include "model/MDL_Bone.h"
+#include "model/MDL_Event.h"
 #include "tests/support/TEST_Support.h"
 
 namespace {
@@ -272,7 +273,7 @@ class CountingProxy : public UTIL_Proxy {
 public:
     int handleCallback(UTIL_EventHost *, int code, va_list) override
     {
-        if (code == MDL_Bone::EVENT_MOVED)
+        if (code == MDL_CB_MOVED)
             m_iMoved++;
         else
             m_iOther++;

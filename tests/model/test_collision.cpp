@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "model/MDL_Collision.h"
+#include "model/MDL_Event.h"
 #include "tests/model/physics_test_support.h"
 
 namespace {
@@ -140,7 +141,7 @@ TEST(Collision, PassPairsVolumesByTheirRules)
         w.m_oScene.collide(&w.m_oHost);
         int count = 0;
         for (const PhysicsEvent &e : w.m_poProxy->m_aoEvents)
-            count += e.m_iCode == MDL_Contact::EVENT_PRE_COLLISION;
+            count += e.m_iCode == MDL_CB_PRE_COLLISION;
         return count;
     };
     // Only one side's mask needs to match the other's layer.
@@ -148,7 +149,7 @@ TEST(Collision, PassPairsVolumesByTheirRules)
     va->m_uiCollisionMask = 4;
     vb->m_iCollisionLayer = 4;
     vb->m_uiCollisionMask = 1;
-    w.m_poProxy->m_bAnswer = false;
+    w.m_poProxy->m_bRefuse = true;
     EXPECT_EQ(2, pairs()); // examined at two endpoints, never answered
     vb->m_uiCollisionMask = 8;
     va->m_uiCollisionMask = 1;
@@ -162,7 +163,7 @@ TEST(Collision, PassPairsVolumesByTheirRules)
     EXPECT_EQ(2, pairs());
     // An answered contact is resolved at once: the second examination
     // finds the pair apart.
-    w.m_poProxy->m_bAnswer = true;
+    w.m_poProxy->m_bRefuse = false;
     EXPECT_EQ(1, pairs());
     EXPECT_NEAR(2.0, (b->getGlobalPosition() - a->getGlobalPosition()).length(), 1e-12);
 }
@@ -176,9 +177,9 @@ TEST(Collision, VolumesAddedDuringThePassWaitForTheNext)
     w.sphere(MTH_Vector3D(0, 0, 5), 1, "a");
     w.sphere(MTH_Vector3D(1.5, 0, 5), 1, "b");
     MDL_RigidBody *added = nullptr;
-    w.m_poProxy->m_bAnswer = false;
+    w.m_poProxy->m_bRefuse = true;
     w.m_poProxy->m_fnAction = [&](const PhysicsEvent &e) {
-        if (e.m_iCode == MDL_Contact::EVENT_PRE_COLLISION && added == nullptr)
+        if (e.m_iCode == MDL_CB_PRE_COLLISION && added == nullptr)
             added = w.sphere(MTH_Vector3D(0.5, 0, 5), 1, "added");
     };
     w.m_oScene.collide(&w.m_oHost);
@@ -233,13 +234,13 @@ TEST(Collision, PairsFoundApartAreTestedAgainAfterAMove)
     w.body(BOX, MTH_Vector3D(0.45, 5, 5), half, "d");
     MDL_RigidBody *e = w.body(BOX, MTH_Vector3D(1, 6.2, 5), half, "e");
     w.m_poProxy->m_fnAction = [&](const PhysicsEvent &ev) {
-        if (ev.m_iCode == MDL_Contact::EVENT_PRE_COLLISION && ev.m_apoObjects[0] == b && ev.m_apoObjects[2] == a)
+        if (ev.m_iCode == MDL_CB_PRE_COLLISION && ev.m_apoObjects[0] == b && ev.m_apoObjects[2] == a)
             e->editGlobalPosition() = MTH_Vector3D(1, 5.9, 5);
     };
     w.m_oScene.collide(&w.m_oHost);
     std::vector<std::string> contacts;
     for (const PhysicsEvent &ev : w.m_poProxy->collisions())
-        if (ev.m_iCode == MDL_Contact::EVENT_PRE_COLLISION)
+        if (ev.m_iCode == MDL_CB_PRE_COLLISION)
             contacts.push_back(PHYS_name(ev.m_apoObjects[0]) + " " + PHYS_name(ev.m_apoObjects[2]));
     EXPECT_EQ((std::vector<std::string>{"b a", "d e"}), contacts);
 }
@@ -261,7 +262,7 @@ TEST(Collision, PairsMeetAtAnyMagnitude)
         PhysicsWorld w;
         w.sphere(MTH_Vector3D(0, c.y1, 5), c.radius, "a");
         w.sphere(MTH_Vector3D(0, c.y2, 5), c.radius, "b");
-        w.m_poProxy->m_bAnswer = false;
+        w.m_poProxy->m_bRefuse = true;
         w.m_oScene.collide(&w.m_oHost);
         EXPECT_EQ(c.contact ? 2u : 0u, w.m_poProxy->collisions().size()) << c.y1 << " " << c.y2 << " " << c.radius;
     }

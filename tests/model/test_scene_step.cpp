@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model/MDL_Event.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
 #include "tests/support/TEST_Support.h"
@@ -109,7 +110,7 @@ public:
     explicit RecordingProxy(Log &log) : m_oLog(log) {}
     int handleCallback(UTIL_EventHost *, int code, va_list args) override
     {
-        double dt = va_arg(args, double);
+        double dt = MDL_StepEvent::read(args).m_fStep;
         m_oLog.push_back(format("event %d %g", code, dt));
         if (m_fnAction)
             m_fnAction(code);
@@ -253,7 +254,7 @@ TEST_F(SceneStep, ObjectsDeletedDuringAnEventArePurgedSafely)
 
     MDL_Object *c = nullptr;
     m_poProxy->m_fnAction = [&](int code) {
-        if (code == MDL_Scene::EVENT_POST_INTEGRATION && c == nullptr) {
+        if (code == MDL_CB_POST_INTEGRATION && c == nullptr) {
             MDL_Scene::deleteObject(a);
             c = body("c");
             scene.addObject(c);

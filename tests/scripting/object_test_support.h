@@ -1,7 +1,7 @@
 #pragma once
 
 // A binding fixture with one scene made by the script as the global
-// "scene", the spatial, state and callback constants, and the helper R(x) of
+// "scene", the spatial and state constants, and the helper R(x) of
 // TEST_roundingHelpers.
 
 #include <string>
@@ -24,9 +24,7 @@ struct ObjectFixture : BindingFixture {
             "SCOPE_OBJECT = SCOPE_OBJECT or 1 SCOPE_RECURSE = SCOPE_RECURSE or 2 "
             "STATE_ACTIVE = STATE_ACTIVE or 1 STATE_MOVABLE = STATE_MOVABLE or 2 STATE_VISIBLE = STATE_VISIBLE or 4 "
             "INTERPOL_LINEAR = INTERPOL_LINEAR or 0 INTERPOL_SIN = INTERPOL_SIN or 1 "
-            "INTERPOL_BEGSIN = INTERPOL_BEGSIN or 2 INTERPOL_ENDSIN = INTERPOL_ENDSIN or 3 "
-            "CB_MOUSE_DOWN = CB_MOUSE_DOWN or 3 CB_MOUSE_UP = CB_MOUSE_UP or 4 CB_MOUSE_CLICK = CB_MOUSE_CLICK or 5 "
-            "CB_MOVED = CB_MOVED or 6 CB_MECHA = CB_MECHA or 7");
+            "INTERPOL_BEGSIN = INTERPOL_BEGSIN or 2 INTERPOL_ENDSIN = INTERPOL_ENDSIN or 3");
         run(TEST_roundingHelpers());
     }
 

@@ -22,6 +22,7 @@
 #include <lua.hpp>
 
 #include "foundation/MTH_Vector.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
 #include "scripting/LMP_Binding.h"
@@ -338,9 +339,9 @@ TEST(BindingFuzz, RandomCallsOfEveryMethodKeepThePlayerUp)
                 std::uniform_int_distribution<int> any(0, objects.m_iCount - 1);
                 MDL_Object *target = objects.m_pData[any(random)];
                 MDL_Object *picked = objects.m_pData[any(random)];
-                MTH_Vector3D point(1, 2, 3);
-                int code = std::uniform_int_distribution<int>(0, 12)(random);
-                target->m_oProxyHandle.postEvent(f.m_oController.m_poScriptEngine, code, picked, &point);
+                int code = std::uniform_int_distribution<int>(0, MDL_CB_MAX + 1)(random);
+                MDL_PickEvent{picked, MTH_Vector3D(1, 2, 3)}.post(target->m_oProxyHandle,
+                                                                  f.m_oController.m_poScriptEngine, code);
                 ASSERT_EQ(lua_gettop(L), top);
                 f.clearReport();
             }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "controller/CTRL_Generic.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_ObjectTypes.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_Registration.h"
@@ -169,10 +170,10 @@ TEST(Constants, OtherFamilies)
 TEST(Constants, MatchTheEngineCodes)
 {
     BindingFixture fixture;
-    EXPECT_EQ(fixture.eval("CB_UPDATE"), std::to_string(LMP_ScriptEngine::CALLBACK_UPDATE));
-    EXPECT_EQ(fixture.eval("CB_EVENT"), std::to_string(LMP_ScriptEngine::CALLBACK_EVENT));
-    EXPECT_EQ(fixture.eval("CB_ASPECT_RATIO_CHANGED"), std::to_string(LMP_ScriptEngine::CALLBACK_ASPECT_RATIO_CHANGED));
-    EXPECT_EQ(fixture.eval("CB_MAX"), std::to_string(LMP_ScriptEngine::CALLBACK_COUNT));
+    EXPECT_EQ(fixture.eval("CB_UPDATE"), std::to_string(MDL_CB_UPDATE));
+    EXPECT_EQ(fixture.eval("CB_EVENT"), std::to_string(MDL_CB_EVENT));
+    EXPECT_EQ(fixture.eval("CB_ASPECT_RATIO_CHANGED"), std::to_string(MDL_CB_ASPECT_RATIO_CHANGED));
+    EXPECT_EQ(fixture.eval("CB_MAX"), std::to_string(MDL_CB_MAX));
     EXPECT_EQ(fixture.eval("ENV_MACOSX"), std::to_string(CTRL_PLATFORM_MACOS));
     EXPECT_EQ(fixture.eval("ENV_LINUX"), std::to_string(CTRL_PLATFORM_LINUX));
     EXPECT_EQ(fixture.eval("EVENT_KEY_DOWN"), std::to_string(CTRL_ScriptEvent::KEY_DOWN));

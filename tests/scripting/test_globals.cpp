@@ -7,6 +7,7 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Generic.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_ObjectTypes.h"
 #include "scripting/LMP_ScriptEngine.h"
@@ -228,15 +229,15 @@ TEST(Globals, SetCallbackStoresReferences)
     EXPECT_GT(engine->m_aiCallbackRefs[6], 0);
 
     // Ids outside 1..CB_MAX are stored nowhere and leave no reference.
-    int before[LMP_ScriptEngine::CALLBACK_COUNT];
-    for (int i = 0; i < LMP_ScriptEngine::CALLBACK_COUNT; i++)
+    int before[MDL_CB_MAX];
+    for (int i = 0; i < MDL_CB_MAX; i++)
         before[i] = engine->m_aiCallbackRefs[i];
     lua_State *L = fixture.L;
     int length = static_cast<int>(lua_rawlen(L, LUA_REGISTRYINDEX));
     EXPECT_EQ(fixture.run("for _, id in ipairs({0, -1, 12, 1e10, -1e10}) do setCallback(id, step) end; "
                           "return select('#', setCallback(CB_MAX + 1, step))"),
               "0");
-    for (int i = 0; i < LMP_ScriptEngine::CALLBACK_COUNT; i++)
+    for (int i = 0; i < MDL_CB_MAX; i++)
         EXPECT_EQ(engine->m_aiCallbackRefs[i], before[i]) << i;
     EXPECT_LE(static_cast<int>(lua_rawlen(L, LUA_REGISTRYINDEX)), length + 1);
     EXPECT_FALSE(fixture.m_poController->m_bHalted);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "foundation/MTH_Vector.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
 #include "scripting/LMP_Object.h"
@@ -268,26 +269,27 @@ struct EventFixture : ObjectFixture {
             "  log[#log + 1] = self:getName() .. ':' .. picked:getName() .. ':' .. R(point) end");
         m_poObject = m_poScene->getObject("o");
     }
-    int post(int code, MDL_Object *picked, const MTH_Vector3D *point)
+    int post(int code, MDL_Object *picked, const MTH_Vector3D &point)
     {
-        return m_poObject->m_oProxyHandle.postEvent(m_poController->m_poScriptEngine, code, picked, point);
+        return MDL_PickEvent{picked, point}.post(m_poObject->m_oProxyHandle, m_poController->m_poScriptEngine, code);
     }
+    int postMoved() { return MDL_MovedEvent().post(m_poObject->m_oProxyHandle, m_poController->m_poScriptEngine); }
 };
 
 TEST(ObjectBinding, MouseEventsCallTheRegisteredFunction)
 {
-    static const int codes[] = {CTRL_CB_MOUSE_DOWN, CTRL_CB_MOUSE_UP, CTRL_CB_MOUSE_CLICK};
+    static const int codes[] = {MDL_CB_MOUSE_DOWN, MDL_CB_MOUSE_UP, MDL_CB_MOUSE_CLICK};
     for (int code : codes) {
         EventFixture f;
         MTH_Vector3D point(1, 2, 3);
         MDL_Object *picked = f.m_poScene->getObject("k");
-        EXPECT_EQ(f.post(code, picked, &point), 0) << "no function: not consumed, the event climbs";
+        EXPECT_EQ(f.post(code, picked, point), 0) << "no function: not consumed, the event climbs";
         f.run("o:setCallback(" + std::to_string(code) + ", record)");
-        EXPECT_EQ(f.post(code, picked, &point), 1);
+        EXPECT_EQ(f.post(code, picked, point), 1);
         point.m_fX = 9; // the script got a copy
         EXPECT_EQ(f.run("return log[1], #log"), "o:k:(1,2,3),1");
         f.run("o:setCallback(" + std::to_string(code) + ", nil)");
-        EXPECT_EQ(f.post(code, picked, &point), 0);
+        EXPECT_EQ(f.post(code, picked, point), 0);
         EXPECT_FALSE(f.reported()) << f.log();
     }
 }
@@ -296,17 +298,17 @@ TEST(ObjectBinding, MovedEventsAndFailures)
 {
     EventFixture f;
     f.run("o:setCallback(CB_MOVED, function(self, extra) log[1] = self:getName() .. tostring(extra) end)");
-    EXPECT_EQ(f.post(CTRL_CB_MOVED, nullptr, nullptr), 1);
+    EXPECT_EQ(f.postMoved(), 1);
     EXPECT_EQ(f.run("return log[1]"), "onil");
     // A function that raises does not consume the event.
     f.run("o:setCallback(CB_MOUSE_DOWN, function() error('boom') end)");
     MTH_Vector3D point;
-    EXPECT_EQ(f.post(CTRL_CB_MOUSE_DOWN, f.m_poObject, &point), 0);
+    EXPECT_EQ(f.post(MDL_CB_MOUSE_DOWN, f.m_poObject, point), 0);
     EXPECT_NE(f.log().find("boom"), std::string::npos);
     f.clearReport();
     // A function registered for an id that is no object event.
     f.run("o:setCallback(CB_MECHA, record)");
-    EXPECT_EQ(f.post(CTRL_CB_MOUSE_DOWN + 4, f.m_poObject, &point), 0);
+    EXPECT_EQ(f.post(MDL_CB_MECHA, f.m_poObject, point), 0);
     EXPECT_NE(f.log().find("Unhandled object callback"), std::string::npos);
     f.clearReport();
     // Ids without a slot are ignored, and their references given back.
@@ -318,7 +320,7 @@ TEST(ObjectBinding, MovedEventsAndFailures)
     // A halted controller calls nothing.
     f.run("o:setCallback(CB_MOVED, record)");
     f.m_poController->m_bHalted = true;
-    EXPECT_EQ(f.post(CTRL_CB_MOVED, nullptr, nullptr), 0);
+    EXPECT_EQ(f.postMoved(), 0);
 }
 
 } // namespace

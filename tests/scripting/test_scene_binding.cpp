@@ -6,6 +6,7 @@
 #include <string>
 
 #include "foundation/MTH_Vector.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_Object.h"
 #include "model/MDL_Scene.h"
 #include "scripting/LMP_Scene.h"
@@ -120,13 +121,16 @@ TEST(SceneBinding, GetObjectAndClear)
     EXPECT_EQ(f.run("return s:getObject('crate')"), "");
 }
 
-// Posts code to the last scene with the arguments of a collision event.
+// Posts code to the last scene with the arguments of a collision event. For
+// a pre-collision event, whether the contact gets its response.
 int postCollision(BindingFixture &f, int code, double value, MDL_Object *body = nullptr)
 {
-    MTH_Vector3D point(1, 2, 3), normal(0, 0, 1);
-    return lastScene(f)->m_oProxyHandle.postEvent(
-        f.m_poController->m_poScriptEngine, code, &point, &normal, value, body, static_cast<MDL_Object *>(nullptr),
-        static_cast<MDL_Object *>(nullptr), static_cast<MDL_Object *>(nullptr));
+    const MDL_ContactEvent contact{
+        MTH_Vector3D(1, 2, 3), MTH_Vector3D(0, 0, 1), value, {body, nullptr, nullptr, nullptr}};
+    UTIL_ProxyHandle &handle = lastScene(f)->m_oProxyHandle;
+    if (code == MDL_CB_PRE_COLLISION)
+        return contact.ask(handle, f.m_poController->m_poScriptEngine) ? 1 : 0;
+    return contact.post(handle, f.m_poController->m_poScriptEngine, code);
 }
 
 TEST(SceneBinding, CallbackRules)
@@ -152,37 +156,38 @@ TEST(SceneBinding, CallbackRules)
                 postAny = with("10", "false");
     const std::string expectedArgs = "8:true:v3(1,2,3):v3(0,0,1):0.5:nil:nil";
     const CallbackCase cases[] = {
-        // No function: only a pre-collision is answered.
-        {"", MDL_Scene::EVENT_MECHA, 0, "nil", false},
-        {"", MDL_Scene::EVENT_POST_INTEGRATION, 0, "nil", false},
-        {"", 9, 1, "nil", false},
-        {"", 10, 0, "nil", false},
-        {"", 2, 0, "nil", false},
+        // No function: nothing is handled, and a contact gets its response.
+        {"", MDL_CB_MECHA, 0, "nil", false},
+        {"", MDL_CB_POST_INTEGRATION, 0, "nil", false},
+        {"", MDL_CB_PRE_COLLISION, 1, "nil", false},
+        {"", MDL_CB_POST_COLLISION, 0, "nil", false},
+        {"", MDL_CB_EVENT, 0, "nil", false},
         // A function: the step's length for 7 and 8.
-        {"s:setCallback(7, function(dt) seen = dt end)", 7, 1, "0.5", false},
-        {"s:setCallback(8, function(dt) seen = dt end)", 8, 1, "0.5", false},
-        {"s:setCallback(7, function(dt) seen = dt error('boom') end)", 7, 0, "0.5", true},
-        {"s:setCallback(7, function() end) s:setCallback(7, nil)", 7, 0, "nil", false},
+        {"s:setCallback(7, function(dt) seen = dt end)", MDL_CB_MECHA, 1, "0.5", false},
+        {"s:setCallback(8, function(dt) seen = dt end)", MDL_CB_POST_INTEGRATION, 1, "0.5", false},
+        {"s:setCallback(7, function(dt) seen = dt error('boom') end)", MDL_CB_MECHA, 0, "0.5", true},
+        {"s:setCallback(7, function() end) s:setCallback(7, nil)", MDL_CB_MECHA, 0, "nil", false},
         // Pre-collision: the eight arguments; the result as a boolean.
-        {preTrue.c_str(), 9, 1, expectedArgs.c_str(), false},
-        {preNil.c_str(), 9, 0, expectedArgs.c_str(), false},
-        {preOne.c_str(), 9, 1, expectedArgs.c_str(), false},
-        {"s:setCallback(9, function() seen = 1 error('x') end)", 9, 0, "1", true},
-        {"s:setCallback(9, function() seen = 1 end)", 9, 0, "1", false},
+        {preTrue.c_str(), MDL_CB_PRE_COLLISION, 1, expectedArgs.c_str(), false},
+        {preNil.c_str(), MDL_CB_PRE_COLLISION, 0, expectedArgs.c_str(), false},
+        {preOne.c_str(), MDL_CB_PRE_COLLISION, 1, expectedArgs.c_str(), false},
+        {"s:setCallback(9, function() seen = 1 error('x') end)", MDL_CB_PRE_COLLISION, 0, "1", true},
+        {"s:setCallback(9, function() seen = 1 end)", MDL_CB_PRE_COLLISION, 0, "1", false},
         // Post-collision: ran without error is handled, whatever it returns.
-        {postAny.c_str(), 10, 1, expectedArgs.c_str(), false},
+        {postAny.c_str(), MDL_CB_POST_COLLISION, 1, expectedArgs.c_str(), false},
         // A function for an id the scene does not answer.
-        {"s:setCallback(3, function() seen = 1 end)", 3, 0, "nil", true},
+        {"s:setCallback(3, function() seen = 1 end)", MDL_CB_MOUSE_DOWN, 0, "nil", true},
         // Ids without a slot are ignored, without a report.
         {"s:setCallback(0, function() seen = 1 end) s:setCallback(12, function() seen = 1 end)", 12, 0, "nil", false},
-        {"s:setCallback(-1, function() seen = 1 end)", 9, 1, "nil", false},
+        {"s:setCallback(-1, function() seen = 1 end)", MDL_CB_PRE_COLLISION, 1, "nil", false},
     };
     for (const CallbackCase &c : cases) {
         BindingFixture f;
         ASSERT_EQ(f.run(std::string("s = newScene('x') ") + c.setup), "") << c.setup;
-        int result = (c.code == 9 || c.code == 10)
-                         ? postCollision(f, c.code, 0.5)
-                         : lastScene(f)->m_oProxyHandle.postEvent(f.m_poController->m_poScriptEngine, c.code, 0.5);
+        int result =
+            (c.code == MDL_CB_PRE_COLLISION || c.code == MDL_CB_POST_COLLISION)
+                ? postCollision(f, c.code, 0.5)
+                : MDL_StepEvent{0.5}.post(lastScene(f)->m_oProxyHandle, f.m_poController->m_poScriptEngine, c.code);
         EXPECT_EQ(result, c.result) << c.setup << " / " << c.code;
         EXPECT_EQ(f.run("return tostring(seen)"), c.seen) << c.setup << " / " << c.code;
         EXPECT_EQ(f.m_poController->m_bHalted, c.halted) << c.setup << ": " << f.log();
@@ -190,7 +195,9 @@ TEST(SceneBinding, CallbackRules)
     }
     BindingFixture f;
     ASSERT_EQ(f.run("s = newScene('x') s:setCallback(3, function() end)"), "");
-    EXPECT_EQ(lastScene(f)->m_oProxyHandle.postEvent(f.m_poController->m_poScriptEngine, 3), 0);
+    EXPECT_EQ((MDL_PickEvent{nullptr, MTH_Vector3D()}.post(lastScene(f)->m_oProxyHandle,
+                                                           f.m_poController->m_poScriptEngine, MDL_CB_MOUSE_DOWN)),
+              0);
     EXPECT_TRUE(f.m_oLog.contains("Unhandled scene callback")) << f.log();
 }
 
@@ -210,7 +217,7 @@ TEST(SceneBinding, StepPostsIntegrationThenMechaAndCollisionsPassObjects)
     body->m_iType = TEST_TYPE_THING;
     body->setName("ball");
     ASSERT_TRUE(scene->addObject(body));
-    EXPECT_EQ(postCollision(f, 10, 2, body), 1);
+    EXPECT_EQ(postCollision(f, MDL_CB_POST_COLLISION, 2, body), 1);
     EXPECT_EQ(f.run("return order"), "ballnil");
     // The proxy stays in force while the scene exists, whatever the script
     // holds of it.
@@ -220,14 +227,14 @@ TEST(SceneBinding, StepPostsIntegrationThenMechaAndCollisionsPassObjects)
     EXPECT_FALSE(f.m_poController->m_bHalted) << f.log();
 }
 
-// A halted controller forwards nothing: no script runs, and a contact is not
-// answered.
+// A halted controller forwards nothing: no script runs, and with nobody to
+// refuse it the contact gets its response.
 TEST(SceneBinding, HaltedControllerPostsNothing)
 {
     BindingFixture f;
-    ASSERT_EQ(f.run("s = newScene('x') s:setCallback(9, function() seen = 1 return true end)"), "");
+    ASSERT_EQ(f.run("s = newScene('x') s:setCallback(9, function() seen = 1 return false end)"), "");
     f.m_poController->reportError("%s", "halt");
-    EXPECT_EQ(postCollision(f, 9, 1), 0);
+    EXPECT_EQ(postCollision(f, MDL_CB_PRE_COLLISION, 1), 1);
     EXPECT_EQ(f.run("return tostring(seen)"), "nil");
 }
 

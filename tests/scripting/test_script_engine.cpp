@@ -5,6 +5,7 @@
 #include <string>
 
 #include "foundation/MTH_Vector.h"
+#include "model/MDL_Event.h"
 #include "tests/scripting/script_test_support.h"
 
 namespace {
@@ -112,8 +113,8 @@ TEST(ScriptEngine, UpdateAndAspectRatioCallTheirCallbacks)
     EXPECT_EQ(lua_gettop(L), top);
     EXPECT_TRUE(std::isnan(doc.number("total")));
 
-    doc.setCallback(LMP_ScriptEngine::CALLBACK_UPDATE, "onUpdate");
-    doc.setCallback(LMP_ScriptEngine::CALLBACK_ASPECT_RATIO_CHANGED, "onRatio");
+    doc.setCallback(MDL_CB_UPDATE, "onUpdate");
+    doc.setCallback(MDL_CB_ASPECT_RATIO_CHANGED, "onRatio");
     doc.m_poEngine->update(0.25);
     doc.m_poEngine->update(0.5);
     doc.m_poEngine->aspectRatioChanged(0.75);
@@ -129,7 +130,7 @@ TEST(ScriptEngine, CallbackErrorsReportTheRunningStageAndHalt)
                                  "calls = 0\n"
                                  "function onUpdate(dt) calls = calls + 1; error('bad %s frame') end\n"));
     ASSERT_TRUE(doc.run()) << doc.log();
-    doc.setCallback(LMP_ScriptEngine::CALLBACK_UPDATE, "onUpdate");
+    doc.setCallback(MDL_CB_UPDATE, "onUpdate");
     int top = lua_gettop(doc.state());
     doc.m_poEngine->update(0.1);
     EXPECT_TRUE(doc.m_oController.m_bHalted);
@@ -158,7 +159,7 @@ TEST(ScriptEngine, EventFunctionOneBooleanRule)
         ScriptDocument doc(
             ScriptDocument::withInit(std::string("function startup() end\nfunction onEvent() ") + c.body + " end\n"));
         ASSERT_TRUE(doc.run()) << doc.log();
-        doc.setCallback(LMP_ScriptEngine::CALLBACK_EVENT, "onEvent");
+        doc.setCallback(MDL_CB_EVENT, "onEvent");
         int top = lua_gettop(doc.state());
         CTRL_ScriptEvent event;
         event.m_iType = CTRL_ScriptEvent::KEY_DOWN;
@@ -181,7 +182,7 @@ TEST(ScriptEngine, EventArgumentsByType)
     CTRL_ScriptEvent none;
     none.m_iType = CTRL_ScriptEvent::KEY_DOWN;
     EXPECT_FALSE(doc.m_poEngine->sendEvent(none)); // no event function yet
-    doc.setCallback(LMP_ScriptEngine::CALLBACK_EVENT, "onEvent");
+    doc.setCallback(MDL_CB_EVENT, "onEvent");
 
     MTH_Vector2D zoomAt(3, 4);
     struct Case {
@@ -327,7 +328,7 @@ TEST(ScriptEngine, InterruptStopsTheRunningScriptWithoutAReport)
                                                     "\nend\nfunction onUpdate() updated = true end\n"));
         static const LMP_HostFunctionRow rows[] = {{"stop", hostInterrupt}, {nullptr, nullptr}};
         doc.m_poEngine->registerLibrary(LMP_HostLibrary{"host", rows}, doc.m_poEngine);
-        doc.setCallback(LMP_ScriptEngine::CALLBACK_UPDATE, "onUpdate");
+        doc.setCallback(MDL_CB_UPDATE, "onUpdate");
         int top = lua_gettop(doc.state());
         EXPECT_FALSE(doc.run()) << loop;
         EXPECT_FALSE(doc.m_oController.m_bHalted) << loop;

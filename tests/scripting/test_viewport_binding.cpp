@@ -10,6 +10,7 @@
 
 #include "foundation/MTH_Vector.h"
 #include "model/MDL_Camera.h"
+#include "model/MDL_Event.h"
 #include "model/MDL_Mike.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Viewport.h"
@@ -187,7 +188,8 @@ TEST(ViewportBinding, DeleteRemovesTheViewport)
 // Posts an input record to the last viewport.
 int postInput(BindingFixture &f, const CTRL_ScriptEvent &event)
 {
-    return lastViewport(f)->m_oProxyHandle.postEvent(f.m_poController->m_poScriptEngine, 2, &event);
+    return MDL_InputEvent<CTRL_ScriptEvent>{&event}.post(lastViewport(f)->m_oProxyHandle,
+                                                         f.m_poController->m_poScriptEngine);
 }
 
 CTRL_ScriptEvent keyDown(int key)
@@ -241,7 +243,9 @@ TEST(ViewportBinding, EventArgumentsAndIgnoredIds)
                     "tostring(b) return true end)"),
               "");
     // Nothing for another id, or without a function for CB_EVENT.
-    EXPECT_EQ(lastViewport(f)->m_oProxyHandle.postEvent(f.m_poController->m_poScriptEngine, 3, nullptr), 0);
+    EXPECT_EQ((MDL_PickEvent{nullptr, MTH_Vector3D()}.post(lastViewport(f)->m_oProxyHandle,
+                                                           f.m_poController->m_poScriptEngine, MDL_CB_MOUSE_DOWN)),
+              0);
     CTRL_ScriptEvent up = keyDown(9);
     up.m_iType = CTRL_ScriptEvent::KEY_UP;
     EXPECT_EQ(postInput(f, up), 1);
@@ -287,7 +291,10 @@ TEST(ViewportBinding, DeletingItselfInsideItsEventFunction)
                   "");
         MDL_Viewport *viewport = lastViewport(f);
         CTRL_ScriptEvent event = keyDown(1);
-        EXPECT_EQ(viewport->m_oProxyHandle.postEvent(f.m_poController->m_poScriptEngine, 2, &event), 1) << body;
+        EXPECT_EQ(
+            MDL_InputEvent<CTRL_ScriptEvent>{&event}.post(viewport->m_oProxyHandle, f.m_poController->m_poScriptEngine),
+            1)
+            << body;
         EXPECT_EQ(f.m_poController->m_oViewports.m_iCount, 0) << body;
         EXPECT_FALSE(f.m_poController->m_bHalted) << body << ": " << f.log();
         EXPECT_EQ(f.run("collectgarbage() return tostring(v and v:getWidth())"), "nil") << body;
@@ -418,17 +425,14 @@ TEST(SceneViewportBinding, RandomCallsNeverCrash)
                 event.m_iKey = pick(256);
                 event.m_poZoomVector = pick(2) == 0 ? &mouse : nullptr;
                 event.m_fZoom = 3;
-                viewport->m_oProxyHandle.postEvent(engine, 2, &event);
+                MDL_InputEvent<CTRL_ScriptEvent>{&event}.post(viewport->m_oProxyHandle, engine);
             }
             if (c->m_oScenes.m_iCount > 0) {
                 MDL_Scene *target = c->m_oScenes.m_pData[pick(c->m_oScenes.m_iCount)];
                 target->step(pick(2) * 0.01, engine);
-                MTH_Vector3D point(1, 2, 3), normal(0, 1, 0);
-                for (int code = 9; code <= 10; code++)
-                    target->m_oProxyHandle.postEvent(
-                        engine, code, &point, &normal, 0.5, static_cast<MDL_Object *>(nullptr),
-                        static_cast<MDL_Object *>(nullptr), static_cast<MDL_Object *>(nullptr),
-                        static_cast<MDL_Object *>(nullptr));
+                const MDL_ContactEvent contact{MTH_Vector3D(1, 2, 3), MTH_Vector3D(0, 1, 0), 0.5, {}};
+                contact.ask(target->m_oProxyHandle, engine);
+                contact.post(target->m_oProxyHandle, engine, MDL_CB_POST_COLLISION);
                 target->purgeDeleted();
             }
         }
