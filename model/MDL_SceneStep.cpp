@@ -22,6 +22,8 @@ void MDL_Scene::step(double dt, UTIL_EventHost *events)
             m_poPhysics->solveJoint(m_oJoints[i]);
     collide(events);
     collideBounds(events);
+    if (m_poPhysics != nullptr)
+        m_poPhysics->settleContacts();
     m_oProxyHandle.postEvent(events, EVENT_MECHA, dt);
 }
 
