@@ -59,6 +59,57 @@ MTH_Vector3D boxSupport(const Shape &s, const MTH_Vector3D &n, double sign)
     return p;
 }
 
+// Whether point q lies within the extent of shape o across the unit
+// direction n: within a box's slabs across n, within a cylinder's radius of
+// its axis (n along the axis) or its length (n across it).
+bool withinAcross(const Shape &o, const MTH_Vector3D &n, const MTH_Vector3D &q)
+{
+    const double slack = 1 + 1e-9;
+    const MTH_Vector3D r = q - o.m_oCentre;
+    if (o.m_iShape == MDL_CollisionVolume::SHAPE_CYLINDER) {
+        MTH_Vector3D c = o.axis();
+        const double half = c.normalize();
+        if (std::fabs(c.dot(n)) > 0.5)
+            return (r - c * c.dot(r)).lengthSquared() <= o.m_fRadius * o.m_fRadius * slack;
+        return std::fabs(c.dot(r)) <= half * slack;
+    }
+    for (int i = 0; i < 3; i++) {
+        const MTH_Vector3D &u = o.m_aoRows[i];
+        const double uu = u.lengthSquared();
+        if (uu > 0 && std::fabs(u.dot(n)) < 0.5 * std::sqrt(uu) && std::fabs(u.dot(r)) > uu * slack)
+            return false;
+    }
+    return true;
+}
+
+// The point where shape s lies flat against shape o along unit n, if it
+// does: the middle of the outline points of s that lie less than
+// CONTACT_DEPTHS depths short of its deepest point (towards -n for sign -1,
+// +n for sign +1) and within o's extent across n, placed at the depth of
+// the deepest point. A face or an edge lying flat against o thus touches it
+// at its middle. False when fewer than two points lie so (s touches with
+// its deepest point alone).
+bool contactMiddle(const Shape &s, const Shape &o, const MTH_Vector3D &n, double sign, double depth,
+                   const MTH_Vector3D &deepest, MTH_Vector3D &point)
+{
+    MTH_Vector3D points[8];
+    const int count = MDL_CollisionVolume::outlinePoints(s.m_iShape, s.m_oCentre, s.m_aoRows, s.m_fRadius, n, points);
+    const double far = n.dot(deepest);
+    MTH_Vector3D sum;
+    int inside = 0;
+    for (int i = 0; i < count; i++)
+        if (sign * (far - n.dot(points[i])) < MDL_CollisionVolume::CONTACT_DEPTHS * depth &&
+            withinAcross(o, n, points[i])) {
+            sum += points[i];
+            inside++;
+        }
+    if (inside <= 1)
+        return false;
+    const MTH_Vector3D middle = sum * (1.0 / inside);
+    point = middle + n * (far - n.dot(middle));
+    return true;
+}
+
 // The point of the second shape farthest along -n.
 MTH_Vector3D supportTowardsMinus(const Shape &s, const MTH_Vector3D &n)
 {
@@ -185,6 +236,51 @@ MTH_Vector3D edgePoint(const Least &least, const MTH_Vector3D &u, const MTH_Vect
         return least.m_oSupportA;
     double t = n.dot((least.m_oSupportB - least.m_oSupportA).cross(w)) / denominator;
     return least.m_oSupportA + u * t;
+}
+
+// The contact point on A's surface for a least overlap along one of A's
+// axes: where B lies flat against A's face, else B's deepest point.
+MTH_Vector3D pointOnFaceOfA(const Least &least, const Shape &A, const Shape &B)
+{
+    MTH_Vector3D deepest = least.m_oSupportB;
+    contactMiddle(B, A, least.m_oNormal, -1, least.m_fDepth, least.m_oSupportB, deepest);
+    return deepest + least.m_oNormal * least.m_fDepth;
+}
+
+// The same along one of B's axes: where A lies flat against B's face, else
+// A's deepest point.
+MTH_Vector3D pointOnFaceOfB(const Least &least, const Shape &A, const Shape &B)
+{
+    MTH_Vector3D deepest = least.m_oSupportA;
+    contactMiddle(A, B, least.m_oNormal, 1, least.m_fDepth, least.m_oSupportA, deepest);
+    return deepest;
+}
+
+// Whether one of the box's half-axes runs along unit n: n is then the
+// normal of two of its faces.
+bool faceAlong(const Shape &s, const MTH_Vector3D &n)
+{
+    if (s.m_iShape != MDL_CollisionVolume::SHAPE_BOX)
+        return false;
+    for (int i = 0; i < 3; i++)
+        if (std::fabs(s.m_aoRows[i].dot(n)) >= (1 - 1e-9) * s.m_aoRows[i].length() && s.m_aoRows[i].length() > 0)
+            return true;
+    return false;
+}
+
+// The contact point for a least overlap across an edge of A (along u) and
+// one of B (along w): the point of A's edge nearest to B's edge. Edges of
+// boxes that lie parallel (a box lying flat on another) cross along the
+// normal of a face, with the same overlap as that face's axis: then the
+// contact is that face's, as for a face axis.
+MTH_Vector3D edgeContact(const Least &least, const Shape &A, const Shape &B, const MTH_Vector3D &u,
+                         const MTH_Vector3D &w)
+{
+    if (faceAlong(A, least.m_oNormal))
+        return pointOnFaceOfA(least, A, B);
+    if (faceAlong(B, least.m_oNormal))
+        return pointOnFaceOfB(least, A, B);
+    return edgePoint(least, u, w);
 }
 
 // Hands out a least overlap as the contact; nothing when no axis could be
@@ -364,11 +460,11 @@ bool MDL_Collision::collideBoxBox(MDL_CollisionVolume *boxA, MDL_CollisionVolume
     Least least;
     setLeast(least, A, B, axes[k].normal(), axes[k].m_fDepth);
     if (k < 3)
-        P = least.m_oSupportB + least.m_oNormal * least.m_fDepth;
+        P = pointOnFaceOfA(least, A, B);
     else if (k < 6)
-        P = least.m_oSupportA;
+        P = pointOnFaceOfB(least, A, B);
     else
-        P = edgePoint(least, A.m_aoRows[(k - 6) / 3], B.m_aoRows[(k - 6) % 3]);
+        P = edgeContact(least, A, B, A.m_aoRows[(k - 6) / 3], B.m_aoRows[(k - 6) % 3]);
     n = least.m_oNormal;
     d = least.m_fDepth;
     return true;
@@ -385,18 +481,18 @@ bool MDL_Collision::collideBoxCylinder(MDL_CollisionVolume *box, MDL_CollisionVo
         if (r == AXIS_SEPARATED)
             return false;
         if (r == AXIS_LEAST)
-            least.m_oPoint = least.m_oSupportB + least.m_oNormal * least.m_fDepth;
+            least.m_oPoint = pointOnFaceOfA(least, A, B);
         r = testAxis(A.m_aoRows[i].cross(a), A, B, least);
         if (r == AXIS_SEPARATED)
             return false;
         if (r == AXIS_LEAST)
-            least.m_oPoint = edgePoint(least, A.m_aoRows[i], a);
+            least.m_oPoint = edgeContact(least, A, B, A.m_aoRows[i], a);
     }
     int r = testAxis(a, A, B, least);
     if (r == AXIS_SEPARATED)
         return false;
     if (r == AXIS_LEAST)
-        least.m_oPoint = least.m_oSupportA;
+        least.m_oPoint = pointOnFaceOfB(least, A, B);
     return result(least, P, n, d);
 }
 

@@ -138,9 +138,10 @@ void Pass::examine(int slot, int other, MDL_CollisionVolume *A, MDL_CollisionVol
         readActive(slot);
     if (!accepted)
         return;
+    MDL_RigidBody *surface = MDL_Contact::stillSurface(a, b, P, n, d, std::min(A->m_fRadius, B->m_fRadius));
     const MDL_Contact::Offsets offsets = MDL_Contact::offsets(a, b, P, n, d);
     edits = MDL_Object::s_uiPlacementEdits;
-    MDL_Contact::applyImpulses(m_oScene, m_poEvents, a, A, b, B, P, n, offsets);
+    MDL_Contact::applyImpulses(m_oScene, m_poEvents, a, A, b, B, P, n, offsets, surface);
     const bool scriptMoved = MDL_Object::s_uiPlacementEdits != edits;
     MDL_Contact::removePenetration(a, b, P, n, d, offsets);
     if (scriptMoved) {
@@ -185,6 +186,7 @@ void MDL_Collision::collide(MDL_Scene &scene, UTIL_EventHost *events)
     // Only what exists now takes part: a volume that a script adds while the
     // pass runs has neither radius nor endpoint values yet, and its
     // endpoints are not in the sorted order.
+    MDL_Contact::forgetCorrections();
     const int volumes = scene.m_oCollisionVolumes.m_iCount;
     const int count = scene.m_oSweepEndpoints.m_iCount;
     for (int i = 0; i < volumes; i++)

@@ -44,6 +44,35 @@ int MDL_CollisionVolume::shapeFromName(const char *name)
     return SHAPE_NONE;
 }
 
+int MDL_CollisionVolume::outlinePoints(int shape, const MTH_Vector3D &centre, const MTH_Vector3D rows[3], double radius,
+                                       const MTH_Vector3D &direction, MTH_Vector3D points[8])
+{
+    switch (shape) {
+    case SHAPE_SPHERE:
+        points[0] = centre - direction * radius;
+        points[1] = centre + direction * radius;
+        return 2;
+    case SHAPE_BOX:
+        for (int i = 0; i < 8; i++)
+            points[i] = centre + ((i & 1) != 0 ? rows[0] : -rows[0]) + ((i & 2) != 0 ? rows[1] : -rows[1]) +
+                        ((i & 4) != 0 ? rows[2] : -rows[2]);
+        return 8;
+    case SHAPE_CYLINDER: {
+        const MTH_Vector3D &a = rows[2];
+        MTH_Vector3D axis = a;
+        axis.normalize();
+        MTH_Vector3D across = direction - axis * axis.dot(direction);
+        if (!(across.normalize() > 1e-12))
+            across = MTH_Vector3D(0, 0, 0);
+        for (int i = 0; i < 4; i++)
+            points[i] = centre + ((i & 1) != 0 ? a : -a) + across * ((i & 2) != 0 ? radius : -radius);
+        return 4;
+    }
+    default:
+        return 0;
+    }
+}
+
 double MDL_CollisionVolume::halfExtentX()
 {
     switch (m_iShape) {

@@ -34,6 +34,23 @@ public:
     // creating objects).
     static int shapeFromName(const char *name);
 
+    // The points by which a shape (its centre, half-axis rows and, for a
+    // sphere or a cylinder, radius) meets a plane across the unit direction,
+    // at most eight: a box's corners; the corners of a cylinder's section
+    // through its axis along the direction (the points of its two rims
+    // nearest to and farthest along it, or the middles of its end faces when
+    // the direction runs along the axis); a sphere's two points along the
+    // direction. Returns their count (0 for another shape). A contact takes
+    // the middle of those that lie less than CONTACT_DEPTHS times its depth
+    // short of the deepest one, so that a face or an edge lying flat against
+    // a surface touches it at its middle, where pushing it does not turn it.
+    // (Pushing one end of a face out by the depth dips the other end by
+    // about as much, and the next sub-step sinks it again: a narrower band
+    // lets a face rock from end to end.)
+    static constexpr double CONTACT_DEPTHS = 4;
+    static int outlinePoints(int shape, const MTH_Vector3D &centre, const MTH_Vector3D rows[3], double radius,
+                             const MTH_Vector3D &direction, MTH_Vector3D points[8]);
+
     // Lowest and highest x of the volume in scene coordinates: a sphere spans
     // position.x -/+ m_fRadius (as the last getRadius left it); a box or a
     // cylinder position.x -/+ (|r0.x| + |r1.x| + |r2.x|); any other shape 0.

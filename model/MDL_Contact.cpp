@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cstdint>
 
+#include "foundation/UTIL_DynArray.h"
 #include "model/MDL_CollisionVolume.h"
 #include "model/MDL_Event.h"
 #include "model/MDL_RigidBody.h"
@@ -73,6 +74,30 @@ void volumeExtent(MDL_RigidBody *body, int axis, MTH_Vector3D &lowest, MTH_Vecto
     high = e.m_apoHigh[axis];
 }
 
+// A positional correction of the step: its two bodies (null for a fixed
+// surface) and its normal, from the first towards the second.
+struct Correction {
+    MDL_RigidBody *m_poA, *m_poB;
+    MTH_Vector3D m_oNormal;
+};
+
+// The corrections of the step that runs (steps never nest: only the frame
+// loop steps scenes); the buffer is kept from step to step.
+UTIL_DynArray<Correction> &corrections()
+{
+    static UTIL_DynArray<Correction> s_oCorrections;
+    s_oCorrections.m_bReleaseMemory = false;
+    return s_oCorrections;
+}
+
+// A contact deeper than this share of the smaller volume's bounding radius
+// wakes the still body it presses on (a body squeezed between a still body
+// and another surface would otherwise sink into it).
+const double WAKING_DEPTH = 0.02;
+
+// Sweeps over the noted corrections in settleContacts.
+const int SETTLING_SWEEPS = 10;
+
 } // namespace
 
 double MDL_Contact::computePairImpulse(const MTH_Vector3D &rA, const MTH_Vector3D &rB, const MTH_Vector3D &nA,
@@ -100,7 +125,7 @@ double MDL_Contact::computeFixedImpulse(const MTH_Vector3D &r, const MTH_Vector3
 
 bool MDL_Contact::collideFixed(MDL_RigidBody *body, UTIL_EventHost *events, const MTH_Vector3D &P,
                                const MTH_Vector3D &n, MDL_Object *volume, MDL_Object *otherVolume,
-                               double otherElasticity, double otherFriction)
+                               double otherElasticity, double otherFriction, MDL_RigidBody *otherBody)
 {
     const BodyFrame f(body, P, n);
     const MTH_Vector3D &i = body->getInverseInertia();
@@ -112,7 +137,7 @@ bool MDL_Contact::collideFixed(MDL_RigidBody *body, UTIL_EventHost *events, cons
     body->applyImpulse(P, n * j);
     MDL_Scene *scene = body->getScene();
     if (scene != nullptr) {
-        MDL_ContactEvent{P, n, j, {body, volume, nullptr, otherVolume}}.post(scene->m_oProxyHandle, events,
+        MDL_ContactEvent{P, n, j, {body, volume, otherBody, otherVolume}}.post(scene->m_oProxyHandle, events,
                                                                              MDL_CB_POST_COLLISION);
     }
     double mu = otherFriction + body->getFriction();
@@ -137,6 +162,7 @@ void MDL_Contact::resolvePenetration(MDL_RigidBody *body, const MTH_Vector3D &P,
     if (K == 0)
         return;
     body->applyDisplacement(P, n * (depth / K));
+    noteCorrection(nullptr, body, n);
 }
 
 bool MDL_Contact::collideBounds(MDL_RigidBody *body, UTIL_EventHost *events, int axis, double minimum, double maximum,
@@ -165,6 +191,21 @@ bool MDL_Contact::collideBounds(MDL_RigidBody *body, UTIL_EventHost *events, int
         double depth = isMin ? minimum - component(P, axis) : component(P, axis) - maximum;
         if (!(depth > 0))
             continue;
+        // Where the body lies flat against the plane, the middle of its
+        // points that lie as deep as the extreme one to within a few depths,
+        // at the depth of the extreme one.
+        MTH_Vector3D sum;
+        int count = 0;
+        const double band = (MDL_CollisionVolume::CONTACT_DEPTHS - 1) * depth;
+        const double level = isMin ? minimum + band : maximum - band;
+        for (MDL_Object *child = body->getFirstChild(); child != nullptr; child = child->getNextSibling())
+            MDL_RigidBody::addPointsBeyond(child, axis, isMin ? -1 : 1, level, body->getVerticesGroundCollision(), sum,
+                                           count);
+        if (count > 1) {
+            MTH_Vector3D middle = sum * (1.0 / count);
+            component(middle, axis) = component(P, axis);
+            P = middle;
+        }
         MTH_Vector3D n;
         component(n, axis) = isMin ? 1 : -1;
         // A body of no scene has nobody to ask: the contact is answered.
@@ -196,9 +237,33 @@ MDL_Contact::Offsets MDL_Contact::offsets(MDL_RigidBody *a, MDL_RigidBody *b, co
     return o;
 }
 
+MDL_RigidBody *MDL_Contact::stillSurface(MDL_RigidBody *&a, MDL_RigidBody *&b, const MTH_Vector3D &P,
+                                         const MTH_Vector3D &n, double d, double size)
+{
+    if (a == nullptr || b == nullptr || a->getStill() == b->getStill())
+        return nullptr;
+    const Offsets o = offsets(a, b, P, n, d);
+    const double j =
+        computePairImpulse(o.m_oRA, o.m_oRB, o.m_oNA, o.m_oNB, a->toBodyDirection(a->getSpeed()),
+                           b->toBodyDirection(b->getSpeed()), a->getInverseMass(), b->getInverseMass(),
+                           -(a->getElasticity() + b->getElasticity()) / 2, a->toBodyDirection(a->getAngularMomentum()),
+                           b->toBodyDirection(b->getAngularMomentum()), a->getInverseInertia(), b->getInverseInertia());
+    const bool first = a->getStill();
+    MDL_RigidBody *&still = first ? a : b;
+    const MTH_Vector3D &point = first ? P : o.m_oPointB;
+    const bool wakes = (j < 0 && still->wouldWake(point, n * (first ? j : -j))) || d > size * WAKING_DEPTH;
+    if (wakes) {
+        still->setStill(false);
+        return nullptr;
+    }
+    MDL_RigidBody *surface = still;
+    still = nullptr;
+    return surface;
+}
+
 void MDL_Contact::applyImpulses(MDL_Scene &scene, UTIL_EventHost *events, MDL_RigidBody *a, MDL_CollisionVolume *A,
                                 MDL_RigidBody *b, MDL_CollisionVolume *B, const MTH_Vector3D &P, const MTH_Vector3D &n,
-                                const Offsets &o)
+                                const Offsets &o, MDL_RigidBody *surface)
 {
     const MTH_Vector3D &pB = o.m_oPointB;
     const MTH_Vector3D &rA = o.m_oRA, &nA = o.m_oNA, &rB = o.m_oRB, &nB = o.m_oNB;
@@ -227,10 +292,13 @@ void MDL_Contact::applyImpulses(MDL_Scene &scene, UTIL_EventHost *events, MDL_Ri
                 }
             }
         }
-    } else if (a != nullptr) {
-        collideFixed(a, events, P, -n, A, B, scene.getElasticity(), scene.getFriction());
-    } else if (b != nullptr) {
-        collideFixed(b, events, P, n, B, A, scene.getElasticity(), scene.getFriction());
+    } else {
+        const double e = surface != nullptr ? surface->getElasticity() : scene.getElasticity();
+        const double mu = surface != nullptr ? surface->getFriction() : scene.getFriction();
+        if (a != nullptr)
+            collideFixed(a, events, P, -n, A, B, e, mu, surface);
+        else if (b != nullptr)
+            collideFixed(b, events, P, n, B, A, e, mu, surface);
     }
 }
 
@@ -246,4 +314,37 @@ void MDL_Contact::removePenetration(MDL_RigidBody *a, MDL_RigidBody *b, const MT
         a->applyDisplacement(P, n * -E);
     if (b != nullptr)
         b->applyDisplacement(o.m_oPointB, n * E);
+    noteCorrection(a, b, n);
+}
+
+void MDL_Contact::noteCorrection(MDL_RigidBody *a, MDL_RigidBody *b, const MTH_Vector3D &n)
+{
+    corrections().append(Correction{a, b, n});
+}
+
+void MDL_Contact::settleContacts()
+{
+    UTIL_DynArray<Correction> &kept = corrections();
+    for (int sweep = 0; sweep < SETTLING_SWEEPS; sweep++)
+        for (int i = 0; i < kept.m_iCount; i++) {
+            const Correction &c = kept[i];
+            const double mA = c.m_poA != nullptr ? c.m_poA->getInverseMass() : 0;
+            const double mB = c.m_poB != nullptr ? c.m_poB->getInverseMass() : 0;
+            const MTH_Vector3D &n = c.m_oNormal;
+            const double approach = (c.m_poB != nullptr ? c.m_poB->getSpeed().dot(n) : 0) -
+                                    (c.m_poA != nullptr ? c.m_poA->getSpeed().dot(n) : 0);
+            if (!(approach < 0) || !(mA + mB > 0))
+                continue;
+            const double J = -approach / (mA + mB);
+            if (c.m_poA != nullptr)
+                c.m_poA->m_oSpeed -= n * (J * mA);
+            if (c.m_poB != nullptr)
+                c.m_poB->m_oSpeed += n * (J * mB);
+        }
+    kept.resize(0);
+}
+
+void MDL_Contact::forgetCorrections()
+{
+    corrections().resize(0);
 }

@@ -78,3 +78,8 @@ void MDL_RigidBodyPhysics::collideBounds(MDL_Object *object, UTIL_EventHost *eve
     if (body != nullptr)
         MDL_Contact::collideBounds(body, events, axis, minimum, maximum, elasticity, friction);
 }
+
+void MDL_RigidBodyPhysics::settleContacts()
+{
+    MDL_Contact::settleContacts();
+}

@@ -25,4 +25,5 @@ public:
     void collide(MDL_Scene &scene, UTIL_EventHost *events) override;
     void collideBounds(MDL_Object *body, UTIL_EventHost *events, int axis, double minimum, double maximum,
                        double elasticity, double friction) override;
+    void settleContacts() override;
 };

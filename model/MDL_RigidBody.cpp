@@ -337,6 +337,15 @@ void MDL_RigidBody::wakeIfMoving()
     }
 }
 
+bool MDL_RigidBody::wouldWake(const MTH_Vector3D &point, const MTH_Vector3D &impulse)
+{
+    const MTH_Vector3D speed = impulse * m_fInverseMass;
+    const MTH_Vector3D momentum = (point - getGlobalPosition()).cross(impulse);
+    const MTH_Vector3D turn = toWorldDirection(product(toBodyDirection(momentum), m_oInverseInertia));
+    return turn.lengthSquared() >= static_cast<double>(REST_ANGULAR_SPEED_SQUARED) ||
+           speed.lengthSquared() >= static_cast<double>(REST_SPEED_SQUARED);
+}
+
 void MDL_RigidBody::setPointSpeed(const MTH_Vector3D &r, const MTH_Vector3D &velocity)
 {
     const MTH_Vector3D &i = m_oInverseInertia;
@@ -526,6 +535,50 @@ void MDL_RigidBody::getVolumeExtentAlongAxis(MDL_Object *object, int k, MTH_Vect
             return;
         offer(low, volume, k, lowest, highest, lowObject, highObject, true, false);
         offer(high, volume, k, lowest, highest, lowObject, highObject, false, true);
+    });
+}
+
+void MDL_RigidBody::addPointsBeyond(MDL_Object *object, int k, int side, double level, bool vertices, MTH_Vector3D &sum,
+                                    int &count)
+{
+    if (object == nullptr || k < 0 || k > 2)
+        return;
+    auto take = [&](const MTH_Vector3D &p) {
+        if (side < 0 ? component(p, k) < level : component(p, k) > level) {
+            sum += p;
+            count++;
+        }
+    };
+    if (!vertices) {
+        visitExtentVolumes(object, [&](MDL_CollisionVolume *volume, double R) {
+            const MTH_Frame &frame = volume->getGlobalFrame();
+            const MTH_Vector3D rows[3] = {frame.m_oBasis.getRow(0), frame.m_oBasis.getRow(1), frame.m_oBasis.getRow(2)};
+            const double radius = volume->m_iShape == MDL_CollisionVolume::SHAPE_SPHERE ? R : rows[0].length();
+            MTH_Vector3D points[8];
+            const int n =
+                MDL_CollisionVolume::outlinePoints(volume->m_iShape, frame.m_oPosition, rows, radius, unit(k), points);
+            for (int i = 0; i < n; i++)
+                take(points[i]);
+        });
+        return;
+    }
+    MDL_Object::visitSubtree(object, [&](MDL_Object *o) {
+        if (o->m_iType != OBJECT_COLLISION_VOLUME)
+            return;
+        // Each carrying mesh once, at the first volume it carries.
+        MDL_Mesh *mesh = carrierMesh(o);
+        MDL_Object *first = mesh == nullptr ? nullptr : mesh->getFirstChild();
+        while (first != nullptr && first->m_iType != OBJECT_COLLISION_VOLUME)
+            first = first->getNextSibling();
+        if (first != o)
+            return;
+        const MTH_Frame &frame = mesh->getGlobalFrame();
+        const int n = mesh->getNumVertices();
+        for (int i = 0; i < n; i++) {
+            MTH_Vector3D p;
+            frame.globalPoint(mesh->vertexPosition(i), p);
+            take(p);
+        }
     });
 }
 

@@ -100,6 +100,9 @@ public:
     // Clears the still state when the body moves faster than the rest
     // thresholds (and may freeze at all).
     void wakeIfMoving();
+    // Whether the impulse at a world point would by itself set the body
+    // moving (or turning) faster than the rest thresholds.
+    bool wouldWake(const MTH_Vector3D &point, const MTH_Vector3D &impulse);
     // Gives the point (body coordinates) the world velocity by one impulse;
     // an immovable body only turns.
     void setPointSpeed(const MTH_Vector3D &point, const MTH_Vector3D &velocity);
@@ -115,6 +118,13 @@ public:
                                    MDL_Object *&lowObject, MDL_Object *&highObject);
     static void getVolumeExtentAlongAxis(MDL_Object *object, int k, MTH_Vector3D &lowest, MTH_Vector3D &highest,
                                          MDL_Object *&lowObject, MDL_Object *&highObject);
+    // Adds to sum and count the points of the subtree of object that lie
+    // beyond level along world axis k (below it for side -1, above it for
+    // side +1): the outline points of its volumes along that axis
+    // (MDL_CollisionVolume::outlinePoints, volumes with bit 0 of their mask),
+    // or with vertices set the vertices of the meshes that carry volumes.
+    static void addPointsBeyond(MDL_Object *object, int k, int side, double level, bool vertices, MTH_Vector3D &sum,
+                                int &count);
     // The volume extents along x, y and z at once, as three calls of
     // getVolumeExtentAlongAxis would give them (each point and object
     // indexed by its axis).

@@ -58,6 +58,10 @@ public:
     // Step 6, once per body and bounded axis (0 x, 1 y, 2 z): contact of the
     // body with the bound planes of that axis.
     virtual void collideBounds(MDL_Object *, UTIL_EventHost *, int, double, double, double, double) {}
+    // The close of step 6: the speeds into their supports that the
+    // positional corrections of steps 5 and 6 left are removed (posts
+    // nothing).
+    virtual void settleContacts() {}
 };
 
 // Makes a copy of a rigid body in place of the body's own copy. Null when no
@@ -175,8 +179,9 @@ public:
     // One physics sub-step, in this fixed order: (1) every spring solved for
     // dt (also when dt is 0); (2) only when dt > 0, every rigid body
     // integrated under gravity for dt; (3) MDL_CB_POST_INTEGRATION with dt;
-    // (4) every joint solved; (5) collide; (6) collideBounds; (7) MDL_CB_MECHA
-    // with dt. events is passed to every event post.
+    // (4) every joint solved; (5) collide; (6) collideBounds, closed by the
+    // physics' settleContacts; (7) MDL_CB_MECHA with dt. events is passed to
+    // every event post.
     void step(double dt, UTIL_EventHost *events);
     // Step 5: contacts between collision volumes (the physics' collide).
     void collide(UTIL_EventHost *events);

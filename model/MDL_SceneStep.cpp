@@ -23,6 +23,8 @@ void MDL_Scene::step(double dt, UTIL_EventHost *events)
             m_poPhysics->solveJoint(m_oJoints[i]);
     collide(events);
     collideBounds(events);
+    if (m_poPhysics != nullptr)
+        m_poPhysics->settleContacts();
     MDL_StepEvent{dt}.post(m_oProxyHandle, events, MDL_CB_MECHA);
 }
 

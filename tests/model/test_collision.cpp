@@ -45,17 +45,22 @@ TEST(Collision, ShapeTestsFollowOneConvention)
          MTH_Vector3D(1, 0, 0), MTH_Vector3D(1, 0, 0), 3},
         {"spheres apart along y", SPHERE, MTH_Vector3D(), one, SPHERE, MTH_Vector3D(0, 1.5, 0), one,
          MTH_Vector3D(0, 1, 0), MTH_Vector3D(0, 1, 0), 0.5},
-        {"box below a box", BOX, MTH_Vector3D(), one, BOX, MTH_Vector3D(0, 0, 1.9), one, MTH_Vector3D(1, -1, 1),
+        // A face lying flat on a face touches at the middle of the corners
+        // that lie on the other box.
+        {"box below a box", BOX, MTH_Vector3D(), one, BOX, MTH_Vector3D(0, 0, 1.9), one, MTH_Vector3D(0, 0, 1),
          MTH_Vector3D(0, 0, 1), 0.1},
-        // Equal depths along x and y: the earlier axis (A's row 0) wins.
+        // Equal depths along x and y: the earlier axis (A's row 0) wins; of
+        // B's face across it only the edge over A's face touches.
         {"boxes corner to corner", BOX, MTH_Vector3D(), one, BOX, MTH_Vector3D(1.9, 1.9, 0), one,
-         MTH_Vector3D(1, 2.9, 1), MTH_Vector3D(1, 0, 0), 0.1},
+         MTH_Vector3D(1, 0.9, 0), MTH_Vector3D(1, 0, 0), 0.1},
         {"sphere on a box", BOX, MTH_Vector3D(), one, SPHERE, MTH_Vector3D(0.2, 0, 1.5), one, MTH_Vector3D(0.2, 0, 1),
          MTH_Vector3D(0, 0, 1), 0.5},
         {"box under a sphere, swapped", SPHERE, MTH_Vector3D(0.2, 0, 1.5), one, BOX, MTH_Vector3D(), one,
          MTH_Vector3D(0.2, 0, 0.5), MTH_Vector3D(0, 0, -1), 0.5},
+        // The cylinder's side lies along the box's face: the middle of the
+        // line it touches along.
         {"cylinder beside a box", BOX, MTH_Vector3D(), one, CYLINDER, MTH_Vector3D(1.8, 0, 0), one,
-         MTH_Vector3D(1, 0, 1), MTH_Vector3D(1, 0, 0), 0.2},
+         MTH_Vector3D(1, 0, 0), MTH_Vector3D(1, 0, 0), 0.2},
     };
     for (const Case &c : cases) {
         MDL_CollisionVolume *a = w.volume(c.shapeA, c.centreA, c.sizeA);
