@@ -138,7 +138,7 @@ bool MDL_Contact::collideFixed(MDL_RigidBody *body, UTIL_EventHost *events, cons
     MDL_Scene *scene = body->getScene();
     if (scene != nullptr) {
         MDL_ContactEvent{P, n, j, {body, volume, otherBody, otherVolume}}.post(scene->m_oProxyHandle, events,
-                                                                             MDL_CB_POST_COLLISION);
+                                                                               MDL_CB_POST_COLLISION);
     }
     double mu = otherFriction + body->getFriction();
     if (!(mu > 0))
