@@ -261,6 +261,22 @@ TEST_F(PackFixture, WhatThePlayerReadsIsPacked)
     EXPECT_TRUE(std::filesystem::exists(dir.path("a.vk")));
 }
 
+// A document that cannot be written to its end leaves what its name held:
+// the earlier document stays whole, and no part of the new one is left.
+TEST_F(PackFixture, AFailedWriteLeavesTheEarlierDocument)
+{
+    ASSERT_EQ(pack({"-o", dir.path("a.vk"), dir.path("src")}).m_iExitCode, 0);
+    const std::string before = TEST_readText(dir.path("a.vk"));
+    dir.write("src/big.bin", std::string(100000, 'x'));
+    TEST_ProcessResult result =
+        TEST_runWithFileLimit(VEKTA_PACK_EXE, {"--store", "-o", dir.path("a.vk"), dir.path("src")}, 50000);
+    EXPECT_EQ(result.m_iExitCode, 1);
+    EXPECT_NE(result.m_sErr.find("cannot write " + dir.path("a.vk") + ": File too large"), std::string::npos)
+        << result.m_sErr;
+    EXPECT_TRUE(TEST_readText(dir.path("a.vk")) == before);
+    EXPECT_EQ(TEST_listFolder(dir.m_sPath), (std::vector<std::string>{"a.vk", "src"}));
+}
+
 TEST_F(PackFixture, UsageAndKeyErrors)
 {
     EXPECT_EQ(pack({}).m_iExitCode, 2);

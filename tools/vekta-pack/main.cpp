@@ -1,4 +1,5 @@
 // vekta-pack: makes, lists and verifies documents.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -7,6 +8,7 @@
 #include "controller/CTRL_Generic.h"
 #include "controller/CTRL_MemberIndex.h"
 #include "foundation/UTIL_Keystream.h"
+#include "foundation/UTIL_OutputFile.h"
 #include "tools/pack/PACK_Document.h"
 #include "tools/vekta-pack/PACK_Check.h"
 
@@ -22,7 +24,8 @@ static void usage(FILE *out)
             "                FOLDER needs config.xml and init.lua at its top; nothing is\n"
             "                written when the player would refuse config.xml, a .lua file\n"
             "                does not compile or a .xml file does not parse, or a link\n"
-            "                leads out of FOLDER\n"
+            "                leads out of FOLDER; a write that fails leaves OUT.vk as it\n"
+            "                was\n"
             "  --key FILE    private key file (n=, e=, d= lines); default %s\n"
             "  --store       store members without compression\n"
             "  --list        print the members of a document with their sizes, then check it\n"
@@ -47,6 +50,26 @@ static int fail(const std::string &error)
     return 1;
 }
 
+// Writes the document as an output file: one that cannot be written to its
+// end leaves what the name held (an earlier document stays whole).
+static bool writeDocument(const std::string &path, const std::vector<unsigned char> &bytes, std::string &error)
+{
+    UTIL_OutputFile out;
+    if (!out.open(path.c_str())) {
+        error = "cannot write " + path + ": " + out.error();
+        return false;
+    }
+    if (fwrite(bytes.data(), 1, bytes.size(), out.file()) != bytes.size()) {
+        error = "cannot write " + path + ": " + strerror(errno);
+        return false;
+    }
+    if (!out.commit()) {
+        error = "cannot write " + path + ": " + out.error();
+        return false;
+    }
+    return true;
+}
+
 // Packs a folder into a signed document. A folder the player would refuse,
 // or one that holds a script or an XML file the player could not read, is
 // refused before anything is written.
@@ -63,7 +86,7 @@ static int pack(const std::string &keyPath, bool store, const std::string &outpu
     if (!PACK_checkContents(members))
         return fail(folder + ": nothing written, as the player would refuse each file named above");
     if (!PACK_readKey(keyPath, key, error) || !PACK_makeDocument(members, key, store, document, error) ||
-        !PACK_writeFile(output, document, error))
+        !writeDocument(output, document, error))
         return fail(error);
     return 0;
 }
