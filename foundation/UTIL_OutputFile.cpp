@@ -141,6 +141,10 @@ bool UTIL_OutputFile::open(const char *path)
         struct stat named;
         m_bStraight = !finalName(path, m_acTarget, sizeof(m_acTarget)) || stat(m_acTarget, &named) != 0 ||
                       named.st_dev != info.st_dev || named.st_ino != info.st_ino;
+        // Only a file its user may write is replaced, as only such a file
+        // opens for writing: the folder's permission is not the file's.
+        if (!m_bStraight && faccessat(AT_FDCWD, m_acTarget, W_OK, AT_EACCESS) != 0)
+            return fail("");
     } else if (exists) {
         m_bStraight = true;
     } else if (!finalName(path, m_acTarget, sizeof(m_acTarget))) {

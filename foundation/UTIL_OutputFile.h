@@ -9,7 +9,8 @@
 //   file in the same folder, which commit renames onto the name once it is
 //   complete; a failure removes only that new file. A symbolic link is
 //   followed to the name it leads to, and that name is replaced: the link
-//   stays, and leads to the new file.
+//   stays, and leads to the new file. A file that its user may not write
+//   is refused, as opening it would be.
 // - a name that holds anything else (a device such as /dev/stdout, a pipe,
 //   or a link to one) is written straight into, and nothing is removed.
 class UTIL_OutputFile {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -119,6 +120,35 @@ TEST(OutputFile, ANameThatCannotBeWrittenIsRefusedUntouched)
     }
     EXPECT_EQ(TEST_listFolder(dir.m_sPath), (std::vector<std::string>{"file", "loop"}));
     EXPECT_EQ(TEST_readText(dir.path("file")), "old");
+}
+
+// A file its user may not write is refused, as opening it for writing
+// refuses it: a new file beside it would replace it all the same. (Run as
+// root, the attempt is made as an unprivileged user, since root may write
+// any file.)
+TEST(OutputFile, AFileTheUserMayNotWriteIsRefused)
+{
+    TEST_TempDir dir;
+    const std::string kept = dir.write("kept.png", "old");
+    ASSERT_EQ(chmod(kept.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(dir.m_sPath.c_str(), 0777), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+        UTIL_OutputFile out;
+        if (!out.open(kept.c_str()))
+            _exit(0);
+        fputs("new", out.file());
+        _exit(out.commit() ? 1 : 2);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(TEST_readText(kept), "old");
+    EXPECT_EQ(TEST_listFolder(dir.m_sPath), (std::vector<std::string>{"kept.png"}));
 }
 
 TEST(OutputFile, SamePlaceFollowsNamesToTheirFile)
