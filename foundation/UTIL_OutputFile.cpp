@@ -79,9 +79,9 @@ bool finalName(const char *path, char *name, size_t size)
     return false;
 }
 
-// Opens a new file in the folder of target, named after it; -1 with errno
-// when none can be made.
-int createBeside(const char *target, char *name, size_t size)
+// Opens a new file in the folder of target, named after it, with mode (less
+// the umask); -1 with errno when none can be made.
+int createBeside(const char *target, char *name, size_t size, mode_t mode)
 {
     static unsigned s_uiCounter = 0;
     char folder[PATH_MAX];
@@ -94,8 +94,7 @@ int createBeside(const char *target, char *name, size_t size)
             errno = ENAMETOOLONG;
             return -1;
         }
-        // 0666 less the umask, as the name would have been created.
-        int fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -157,7 +156,10 @@ bool UTIL_OutputFile::open(const char *path)
         if (fd < 0)
             return fail("");
     } else {
-        fd = createBeside(m_acTarget, m_acWriting, sizeof(m_acWriting));
+        // A new name gets 0666 less the umask, as creating it would give.
+        // A replacement is its owner's alone until it has the permissions
+        // of the file it replaces: nobody else may open it before then.
+        fd = createBeside(m_acTarget, m_acWriting, sizeof(m_acWriting), exists ? 0600 : 0666);
         if (fd < 0) {
             m_acWriting[0] = '\0';
             return fail("no new file can be made in its folder: ");
