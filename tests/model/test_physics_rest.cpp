@@ -200,7 +200,8 @@ TEST(PhysicsRest, AStillBodyStaysPutUnderAnotherUntilABlowWakesIt)
     below->setStill(true);
     MDL_RigidBody *above = w.body(BOX, MTH_Vector3D(0.2, 0, 1.5001), half, "above");
     // The impulses of the frozen crate's contacts name it, and its volume,
-    // as the surface that gave them.
+    // as the surface that gave them, second, with the normal from it into
+    // the crate that took them.
     below->getFirstChild()->setName("below's volume");
     above->getFirstChild()->setName("above's volume");
     std::vector<std::string> impulses;
@@ -211,6 +212,7 @@ TEST(PhysicsRest, AStillBodyStaysPutUnderAnotherUntilABlowWakesIt)
         for (const MDL_Object *o : e.m_apoObjects)
             names += (names.empty() ? "" : ", ") + PHYS_name(o);
         impulses.push_back(names);
+        EXPECT_GT(e.m_oNormal.m_fZ, 0.99);
     };
     for (int i = 0; i < 10; i++)
         playFrame(w);
