@@ -91,7 +91,10 @@ struct MDL_StepEvent {
 // always positive, after it), then the first body, the first volume, the
 // second body and the second volume, null for none. A contact with the
 // scene's bounds passes the body and the object that reached the bound, and
-// no second body or volume.
+// no second body or volume. An impulse that only one body took (the other
+// volume has no body, or belongs to a still body that answers as a surface)
+// is posted with that body and its volume first and the normal from the
+// other volume into it.
 struct MDL_ContactEvent {
     MTH_Vector3D m_oPoint;
     MTH_Vector3D m_oNormal;

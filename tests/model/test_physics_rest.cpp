@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "model/MDL_Event.h"
 #include "tests/model/physics_test_support.h"
 
 namespace {
@@ -188,8 +189,8 @@ TEST(PhysicsRest, APileComesToRest)
 
 // A frozen crate that another comes to rest on, off its middle, is neither
 // pushed nor sped up by that contact (the floor no longer holds a frozen
-// body up); a blow that would set it moving wakes it, and so does a crate
-// squeezed into it.
+// body up), and the impulses it gives name it; a blow that would set it
+// moving wakes it, and so does a crate squeezed into it.
 TEST(PhysicsRest, AStillBodyStaysPutUnderAnotherUntilABlowWakesIt)
 {
     PhysicsWorld w;
@@ -198,8 +199,26 @@ TEST(PhysicsRest, AStillBodyStaysPutUnderAnotherUntilABlowWakesIt)
     MDL_RigidBody *below = w.body(BOX, MTH_Vector3D(0, 0, 0.5), half, "below");
     below->setStill(true);
     MDL_RigidBody *above = w.body(BOX, MTH_Vector3D(0.2, 0, 1.5001), half, "above");
+    // The impulses of the frozen crate's contacts name it, and its volume,
+    // as the surface that gave them, second, with the normal from it into
+    // the crate that took them.
+    below->getFirstChild()->setName("below's volume");
+    above->getFirstChild()->setName("above's volume");
+    std::vector<std::string> impulses;
+    w.m_poProxy->m_fnAction = [&](const PhysicsEvent &e) {
+        if (e.m_iCode != MDL_CB_POST_COLLISION || e.m_apoObjects[2] == nullptr)
+            return;
+        std::string names;
+        for (const MDL_Object *o : e.m_apoObjects)
+            names += (names.empty() ? "" : ", ") + PHYS_name(o);
+        impulses.push_back(names);
+        EXPECT_GT(e.m_oNormal.m_fZ, 0.99);
+    };
     for (int i = 0; i < 10; i++)
         playFrame(w);
+    w.m_poProxy->m_fnAction = nullptr;
+    ASSERT_FALSE(impulses.empty());
+    EXPECT_EQ(std::vector<std::string>(impulses.size(), "above, above's volume, below, below's volume"), impulses);
     EXPECT_TRUE(below->getStill());
     EXPECT_EQ(MTH_Vector3D(0, 0, 0.5), below->getGlobalPosition());
     EXPECT_EQ(MTH_Vector3D(), below->getSpeed());
@@ -214,6 +233,19 @@ TEST(PhysicsRest, AStillBodyStaysPutUnderAnotherUntilABlowWakesIt)
         playFrame(w);
     EXPECT_FALSE(below->getStill());
     EXPECT_GT(below->getGlobalPosition().m_fX, 0.05);
+
+    // A gentle blow wakes a frozen crate too: the ball goes in far less deep
+    // than a squeeze would, but its impulse alone would set the crate moving.
+    PhysicsWorld gentle;
+    gentle.m_poProxy->m_bRecord = false;
+    MDL_RigidBody *struck = gentle.body(BOX, MTH_Vector3D(0, 0, 0.5), half, "struck");
+    struck->setStill(true);
+    MDL_RigidBody *rolling = gentle.sphere(MTH_Vector3D(-0.9, 0, 0.25), 0.25, "rolling");
+    rolling->setSpeed(MTH_Vector3D(1, 0, 0));
+    for (int i = 0; i < 25; i++)
+        playFrame(gentle);
+    EXPECT_FALSE(struck->getStill());
+    EXPECT_GT(struck->getGlobalPosition().m_fX, 0.05);
 
     // A crate that cannot fit between a wall and a frozen crate wakes that
     // crate and pushes it aside rather than sinking into it.

@@ -76,6 +76,7 @@ public:
         m_oLog.push_back(format("bounds %s %c %s %s %g %g", nameOf(body), "xyz"[axis], bound(minimum).c_str(),
                                 bound(maximum).c_str(), elasticity, friction));
     }
+    void settleContacts() override { m_oLog.push_back("settle"); }
 
     static Link *link(MDL_Spring *spring) { return reinterpret_cast<Link *>(spring); }
     static Link *link(MDL_Joint *joint) { return reinterpret_cast<Link *>(joint); }
@@ -174,6 +175,7 @@ TEST_F(SceneStep, PhasesRunInTheFixedOrder)
         "collide",
         "bounds a z 0 open 0.6 0.8",
         "bounds b z 0 open 0.6 0.8",
+        "settle",
         "event 7 0.25",
     };
     EXPECT_EQ(first, m_oLog);
@@ -196,6 +198,7 @@ TEST_F(SceneStep, PhasesRunInTheFixedOrder)
         "bounds a z -open 4 0.5 0.25",
         "bounds b x -1 open 0.5 0.25",
         "bounds b z -open 4 0.5 0.25",
+        "settle",
         "event 7 0",
     };
     EXPECT_EQ(zero, m_oLog);
@@ -204,8 +207,9 @@ TEST_F(SceneStep, PhasesRunInTheFixedOrder)
     m_oLog.clear();
     scene.setBounds(-DBL_MAX, DBL_MAX, -DBL_MAX, DBL_MAX, -DBL_MAX, DBL_MAX);
     scene.step(0.5, nullptr);
-    const Log silent = {"spring 0 0.5", "spring 1 0.5", "integrate a -9.81 0.5", "integrate b -9.81 0.5", "joint 2",
-                        "joint 3",      "collide"};
+    const Log silent = {
+        "spring 0 0.5", "spring 1 0.5", "integrate a -9.81 0.5", "integrate b -9.81 0.5", "joint 2", "joint 3",
+        "collide",      "settle"};
     EXPECT_EQ(silent, m_oLog);
 }
 
@@ -280,6 +284,7 @@ TEST_F(SceneStep, ObjectsDeletedDuringAnEventArePurgedSafely)
         "bounds a z 0 open 0.6 0.8",
         "bounds b z 0 open 0.6 0.8",
         "bounds c z 0 open 0.6 0.8",
+        "settle",
         "event 7 0.5",
     };
     EXPECT_EQ(during, m_oLog);
@@ -301,7 +306,7 @@ TEST_F(SceneStep, ObjectsDeletedDuringAnEventArePurgedSafely)
     m_oLog.clear();
     scene.step(0, m_poEvents);
     EXPECT_EQ((Log{"spring 1 0", "event 8 0", "collide", "bounds b z 0 open 0.6 0.8", "bounds c z 0 open 0.6 0.8",
-                   "event 7 0"}),
+                   "settle", "event 7 0"}),
               m_oLog);
 }
 
