@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Makes the models set and the knock of the guide's example document crate/.
 
-The files are committed; this script only records how they were made, and
-shows how a models set's hexadecimal arrays can be written. The knock needs
-oggenc (Debian package vorbis-tools), which the player itself does not use:
+The files are committed, and nothing in the build or the tests runs this
+script: it only records how they were made, and shows how a models set's
+hexadecimal arrays can be written. The knock needs oggenc, which neither the
+player nor its build uses (on Debian: sudo apt-get install vorbis-tools):
 
     python3 docs/examples/make-crate.py
 
@@ -13,12 +14,16 @@ point lamp in front, to the left, above. z is up.
 
 crate/knock.ogg: a mono 44100 Hz knock of 0.3 s, a 190 Hz tone with a
 470 Hz partial that die away fast, at most half of full scale, with a 2 ms
-attack. The serial number is fixed so that every run makes the same file.
+attack. The serial number is fixed so that every run makes the same file
+with the same encoder (the committed one: vorbis-tools 1.4.2 with libvorbis
+1.3.7, whose version the file names); another version may write other bytes.
 """
 import math
 import os
+import shutil
 import struct
 import subprocess
+import sys
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "crate")
 
@@ -114,6 +119,8 @@ def knock():
         yield int(round(32767 * attack * value))
 
 
+if shutil.which("oggenc") is None:
+    sys.exit("make-crate.py: oggenc is missing (on Debian: sudo apt-get install vorbis-tools); nothing written")
 with open(os.path.join(HERE, "models.xml"), "w") as f:
     f.write(models())
 pcm = b"".join(struct.pack("<h", v) for v in knock())

@@ -28,6 +28,16 @@ protected:
         MDL_Lamp *m_poSun;
     };
 
+    // Volumes short enough to end in view, past the edge of a floor smaller
+    // than the view, on a blue background, and black shadows.
+    void shortVolumesBesideTheFloor(ShadowScene &scene)
+    {
+        scene.m_poFloor->editGlobalBasis().scaleRows(MTH_Vector3D(0.6, 0.6, 1));
+        scene.m_poSun->setShadowDepth(3);
+        scene.m_poSun->m_fShadowCoeff = 1;
+        scene.m_oViewport.m_oViewportBackground = MTH_Vector4D(0.2, 0.4, 0.8, 1);
+    }
+
     // A frame as the controller draws it: the volumes first.
     void shadowFrame(TestScene &scene, UTIL_Bitmap &picture)
     {
@@ -136,10 +146,7 @@ TEST_F(RendererShadows, FlatShadowsFallOnlyOnSurfaces)
         const int shadowTypes[2] = {SHADOW_2D, SHADOW_3D};
         for (int i = 0; i < 2; i++) {
             ShadowScene scene(volumes);
-            scene.m_poFloor->editGlobalBasis().scaleRows(MTH_Vector3D(0.6, 0.6, 1));
-            scene.m_poSun->setShadowDepth(3);
-            scene.m_poSun->m_fShadowCoeff = 1;
-            scene.m_oViewport.m_oViewportBackground = MTH_Vector4D(0.2, 0.4, 0.8, 1);
+            shortVolumesBesideTheFloor(scene);
             scene.m_oViewport.m_iShadowType = shadowTypes[i];
             shadowFrame(scene, pictures[i]);
         }
@@ -155,6 +162,27 @@ TEST_F(RendererShadows, FlatShadowsFallOnlyOnSurfaces)
         EXPECT_EQ(0, differing) << "pixels where flat and relit shadows differ, volumes " << volumes;
         if (volumes == SHADOW_ZPASS)
             VIEW_expectGolden(flat, "shadow_flat_beside_the_floor");
+    }
+}
+
+TEST_F(RendererShadows, FlatShadowsBesideAMirrorFloor)
+{
+    // The same with the floor a mirror: the mirror pass paints the
+    // background again around the mirror's surface, which is no surface
+    // either, so the volumes that reach past the floor leave it blue; the
+    // floor in the cube's shadow is black.
+    for (int volumes : {SHADOW_ZPASS, SHADOW_ZFAIL}) {
+        ShadowScene scene(volumes);
+        shortVolumesBesideTheFloor(scene);
+        MDL_Material *mirror = scene.shadeless(MTH_Vector4D(1, 1, 1, 0.75));
+        mirror->m_bMirror = true;
+        scene.m_poFloor->setMaterial(mirror);
+        scene.m_oViewport.m_iShadowType = SHADOW_2D;
+        UTIL_Bitmap picture;
+        shadowFrame(scene, picture);
+        EXPECT_EQ(std::vector<int>({0, 0, 0}), VIEW_pixel(picture, 30, 33)) << volumes; // shadowed floor
+        for (int x : {10, 20}) // beside the floor, inside the volume
+            EXPECT_EQ(std::vector<int>({51, 102, 204}), VIEW_pixel(picture, x, 50)) << volumes << " at " << x;
     }
 }
 

@@ -106,9 +106,13 @@ void VIEW_OpenGL::drawMirror(MDL_Viewport *viewport, MDL_Mesh *mirror, const MTH
     drawMesh(mirror);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 
-    // The background again everywhere but on the mirror's surface.
+    // The background again everywhere but on the mirror's surface, in the
+    // colour buffer only: the depth there stays cleared, as around the
+    // surfaces of a view without a mirror, so that the flat shadows, which
+    // darken only where a surface was drawn, leave it alone.
     const MTH_Vector4D &background = viewport->m_oViewportBackground;
     if (background.m_fW > 0) {
+        glDepthMask(GL_FALSE);
         glDisable(GL_LIGHTING);
         glDisable(GL_TEXTURE_2D);
         glDisable(GL_BLEND);
