@@ -840,21 +840,29 @@ int LMP_Object::handleCallback(UTIL_EventHost *host, int code, va_list args)
     int top = lua_gettop(L);
     if (code == MDL_CB_MOUSE_DOWN || code == MDL_CB_MOUSE_UP || code == MDL_CB_MOUSE_CLICK) {
         const MDL_PickEvent event = MDL_PickEvent::read(args);
-        lua_rawgeti(L, LUA_REGISTRYINDEX, function);
-        if (LMP_iPushProxy(L, object) == 0)
-            lua_pushnil(L);
-        if (event.m_poPicked == nullptr || LMP_iPushProxy(L, event.m_poPicked) == 0)
-            lua_pushnil(L);
-        *LMP_iPushV3(L) = event.m_oPoint;
-        bool ok = engine->pcall(3, 0);
+        bool ok = engine->pcallPushed(
+            [function, object, &event](lua_State *L) {
+                lua_rawgeti(L, LUA_REGISTRYINDEX, function);
+                if (LMP_iPushProxy(L, object) == 0)
+                    lua_pushnil(L);
+                if (event.m_poPicked == nullptr || LMP_iPushProxy(L, event.m_poPicked) == 0)
+                    lua_pushnil(L);
+                *LMP_iPushV3(L) = event.m_oPoint;
+                return 4;
+            },
+            0);
         lua_settop(L, top);
         return ok ? 1 : 0;
     }
     if (code == MDL_CB_MOVED) {
-        lua_rawgeti(L, LUA_REGISTRYINDEX, function);
-        if (LMP_iPushProxy(L, object) == 0)
-            lua_pushnil(L);
-        bool ok = engine->pcall(1, 0);
+        bool ok = engine->pcallPushed(
+            [function, object](lua_State *L) {
+                lua_rawgeti(L, LUA_REGISTRYINDEX, function);
+                if (LMP_iPushProxy(L, object) == 0)
+                    lua_pushnil(L);
+                return 2;
+            },
+            0);
         lua_settop(L, top);
         return ok ? 1 : 0;
     }

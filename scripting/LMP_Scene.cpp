@@ -66,28 +66,33 @@ int LMP_Scene::handleCallback(UTIL_EventHost *host, int code, va_list args)
     m_iRefCount++;
     int height = lua_gettop(L);
     int result = 0;
-    lua_rawgeti(L, LUA_REGISTRYINDEX, reference);
     if (code == MDL_CB_MECHA || code == MDL_CB_POST_INTEGRATION) {
+        // A function and a number take no memory to push.
+        lua_rawgeti(L, LUA_REGISTRYINDEX, reference);
         lua_pushnumber(L, MDL_StepEvent::read(args).m_fStep);
         result = engine->pcall(1, 0) ? 1 : 0;
     } else {
         const MDL_ContactEvent contact = MDL_ContactEvent::read(args);
-        LMP_Luna<LMP_Scene>::push(L, this);
-        *LMP_iPushV3(L) = contact.m_oPoint;
-        *LMP_iPushV3(L) = contact.m_oNormal;
-        lua_pushnumber(L, contact.m_fValue);
-        for (MDL_Object *object : contact.m_apoObjects)
-            pushObjectOrNil(L, object);
+        auto push = [this, reference, &contact](lua_State *L) {
+            lua_rawgeti(L, LUA_REGISTRYINDEX, reference);
+            LMP_Luna<LMP_Scene>::push(L, this);
+            *LMP_iPushV3(L) = contact.m_oPoint;
+            *LMP_iPushV3(L) = contact.m_oNormal;
+            lua_pushnumber(L, contact.m_fValue);
+            for (MDL_Object *object : contact.m_apoObjects)
+                pushObjectOrNil(L, object);
+            return 9;
+        };
         if (code == MDL_CB_PRE_COLLISION) {
             // A function that fails answers no.
             bool respond = false;
-            if (engine->pcall(8, 1)) {
+            if (engine->pcallPushed(push, 1)) {
                 respond = lua_toboolean(L, -1) != 0;
                 lua_pop(L, 1);
             }
             result = MDL_ContactEvent::answer(respond);
         } else {
-            result = engine->pcall(8, 0) ? 1 : 0;
+            result = engine->pcallPushed(push, 0) ? 1 : 0;
         }
     }
     lua_settop(L, height);

@@ -244,18 +244,57 @@ void LMP_ScriptEngine::reportTopError()
     lua_pop(L, 1);
 }
 
+bool LMP_ScriptEngine::dropsCalls()
+{
+    if (m_poController != nullptr && !m_poController->m_bHalted && !m_bInterrupted.load() && !m_bClosing)
+        return false;
+    if (m_iCallDepth == 0 && m_bInterrupted.load())
+        lua_sethook(m_poLuaState, nullptr, 0, 0); // asked for between two calls
+    return true;
+}
+
 bool LMP_ScriptEngine::pcall(int arguments, int results)
 {
     lua_State *L = m_poLuaState;
     if (L == nullptr)
         return false;
-    if (m_poController == nullptr || m_poController->m_bHalted || m_bInterrupted.load() || m_bClosing) {
+    if (dropsCalls()) {
         lua_pop(L, arguments + 1);
-        if (m_iCallDepth == 0 && m_bInterrupted.load())
-            lua_sethook(L, nullptr, 0, 0); // asked for between two calls
         return false;
     }
     return protectedCall(arguments, results);
+}
+
+namespace {
+struct LMP_PushCall {
+    int (*m_pfnPush)(lua_State *L, const void *data);
+    const void *m_pData;
+    int m_iResults;
+};
+} // namespace
+
+// The protected side of pcallPushed, its one argument the LMP_PushCall as a
+// light userdata: makes the function and its arguments behind the guard of
+// bound calls, then calls it; its results are the function's.
+static int callPushed(lua_State *L)
+{
+    const LMP_PushCall *call = static_cast<const LMP_PushCall *>(lua_touserdata(L, 1));
+    lua_settop(L, 0);
+    int pushed = LMP_iGuardedCall(L, [L, call] { return call->m_pfnPush(L, call->m_pData); });
+    lua_call(L, pushed - 1, call->m_iResults);
+    return lua_gettop(L);
+}
+
+bool LMP_ScriptEngine::pcallPushed(int (*push)(lua_State *L, const void *data), const void *data, int results)
+{
+    lua_State *L = m_poLuaState;
+    if (L == nullptr || dropsCalls())
+        return false;
+    LMP_PushCall call = {push, data, results};
+    // A light function and a light userdata take no memory.
+    lua_pushcfunction(L, callPushed);
+    lua_pushlightuserdata(L, &call);
+    return protectedCall(1, results);
 }
 
 bool LMP_ScriptEngine::protectedCall(int arguments, int results)
@@ -374,33 +413,36 @@ bool LMP_ScriptEngine::sendEvent(const CTRL_ScriptEvent &event)
     if (reference == 0 || L == nullptr)
         return false;
     int height = lua_gettop(L);
-    lua_rawgeti(L, LUA_REGISTRYINDEX, reference);
-    lua_pushinteger(L, event.m_iType);
-    switch (event.m_iType) {
-    case CTRL_ScriptEvent::KEY_DOWN:
-    case CTRL_ScriptEvent::KEY_UP:
-        lua_pushinteger(L, event.m_iKey);
-        lua_pushinteger(L, 0);
-        break;
-    case CTRL_ScriptEvent::ZOOM: {
-        lua_pushnumber(L, event.m_fZoom);
-        MTH_Vector2D *vector = LMP_iPushV2(L);
-        *vector = event.m_poZoomVector != nullptr ? *event.m_poZoomVector : MTH_Vector2D();
-        break;
-    }
-    case CTRL_ScriptEvent::DEVICE:
-        lua_pushinteger(L, event.m_iDevice);
-        if (event.m_sData != nullptr && event.m_iLength > 0)
-            lua_pushlstring(L, event.m_sData, static_cast<size_t>(event.m_iLength));
-        else
-            lua_pushliteral(L, "");
-        break;
-    default:
-        lua_pushinteger(L, 0);
-        lua_pushinteger(L, 0);
-        break;
-    }
-    if (!pcall(3, 1))
+    auto push = [reference, &event](lua_State *L) {
+        lua_rawgeti(L, LUA_REGISTRYINDEX, reference);
+        lua_pushinteger(L, event.m_iType);
+        switch (event.m_iType) {
+        case CTRL_ScriptEvent::KEY_DOWN:
+        case CTRL_ScriptEvent::KEY_UP:
+            lua_pushinteger(L, event.m_iKey);
+            lua_pushinteger(L, 0);
+            break;
+        case CTRL_ScriptEvent::ZOOM: {
+            lua_pushnumber(L, event.m_fZoom);
+            MTH_Vector2D *vector = LMP_iPushV2(L);
+            *vector = event.m_poZoomVector != nullptr ? *event.m_poZoomVector : MTH_Vector2D();
+            break;
+        }
+        case CTRL_ScriptEvent::DEVICE:
+            lua_pushinteger(L, event.m_iDevice);
+            if (event.m_sData != nullptr && event.m_iLength > 0)
+                lua_pushlstring(L, event.m_sData, static_cast<size_t>(event.m_iLength));
+            else
+                lua_pushliteral(L, "");
+            break;
+        default:
+            lua_pushinteger(L, 0);
+            lua_pushinteger(L, 0);
+            break;
+        }
+        return 4;
+    };
+    if (!pcallPushed(push, 1))
         return false;
     // The one-boolean rule.
     if (lua_gettop(L) == height + 1 && lua_isboolean(L, -1)) {

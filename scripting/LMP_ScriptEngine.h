@@ -102,6 +102,21 @@ public:
     // interpreter closes, the function and its arguments are dropped and the
     // call fails without a report.
     bool pcall(int arguments, int results);
+    // The same call of a function and arguments that push(L) puts on the
+    // stack (it returns how many values it pushed, the function among
+    // them). Making them takes memory (proxies, vectors, strings): push runs
+    // inside the protected call, behind the guard of bound calls, so that
+    // arguments that cannot be made (the interpreter at its memory cap) fail
+    // the call with Lua's memory error, reported as a failed call is, never
+    // outside a protected call. push runs as a host function does: plain
+    // data only in its frames. Dropped as pcall drops calls, without pushing
+    // anything. results is a count, not LUA_MULTRET.
+    template <class Push> bool pcallPushed(const Push &push, int results)
+    {
+        return pcallPushed([](lua_State *L, const void *data) { return (*static_cast<const Push *>(data))(L); }, &push,
+                           results);
+    }
+    bool pcallPushed(int (*push)(lua_State *L, const void *data), const void *data, int results);
 
     lua_State *getLuaState() const { return m_poLuaState; }
     // The interpreter's allocator (null when it could not be made).
@@ -137,6 +152,10 @@ private:
     // Pushes the global of that name, fetched protectedly (a metatable on
     // the globals may raise); false when the fetch failed.
     bool pushGlobal(const char *name);
+    // Whether pcall drops calls now (no controller, halted, interrupted,
+    // closing); an interrupt asked for between two calls takes its hook
+    // away then.
+    bool dropsCalls();
     // lua_pcall that reports a failure with or without a controller. The
     // outermost one removes the interrupt hook when it is over.
     bool protectedCall(int arguments, int results);

@@ -63,33 +63,38 @@ int LMP_Viewport::handleCallback(UTIL_EventHost *host, int code, va_list args)
     // reads the viewport after the call.
     m_iRefCount++;
     int height = lua_gettop(L);
-    lua_rawgeti(L, LUA_REGISTRYINDEX, reference);
-    LMP_Luna<LMP_Viewport>::push(L, this);
-    lua_pushinteger(L, event->m_iType);
-    switch (event->m_iType) {
-    case CTRL_ScriptEvent::KEY_DOWN:
-    case CTRL_ScriptEvent::KEY_UP:
-        lua_pushinteger(L, event->m_iKey);
-        lua_pushinteger(L, 0);
-        break;
-    case CTRL_ScriptEvent::ZOOM: {
-        lua_pushnumber(L, event->m_fZoom);
-        // The record holds the mouse in units of the view's width.
+    // The wheel's point in the viewport, found before the arguments are made
+    // (a script's hook may run then, and delete the viewport). The record
+    // holds the mouse in units of the view's width.
+    MTH_Vector2D at;
+    CTRL_Generic *controller = engine->m_poController;
+    if (event->m_iType == CTRL_ScriptEvent::ZOOM && controller != nullptr) {
         MTH_Vector2D mouse = event->m_poZoomVector != nullptr ? *event->m_poZoomVector : MTH_Vector2D();
-        CTRL_Generic *controller = engine->m_poController;
-        MTH_Vector2D at;
-        if (controller != nullptr)
-            at = controller->mouseToViewport(viewport, mouse * controller->m_oViewSize.m_fX);
-        *LMP_iPushV2(L) = at;
-        break;
+        at = controller->mouseToViewport(viewport, mouse * controller->m_oViewSize.m_fX);
     }
-    default:
-        lua_pushinteger(L, 0);
-        lua_pushinteger(L, 0);
-        break;
-    }
+    auto push = [this, reference, event, &at](lua_State *L) {
+        lua_rawgeti(L, LUA_REGISTRYINDEX, reference);
+        LMP_Luna<LMP_Viewport>::push(L, this);
+        lua_pushinteger(L, event->m_iType);
+        switch (event->m_iType) {
+        case CTRL_ScriptEvent::KEY_DOWN:
+        case CTRL_ScriptEvent::KEY_UP:
+            lua_pushinteger(L, event->m_iKey);
+            lua_pushinteger(L, 0);
+            break;
+        case CTRL_ScriptEvent::ZOOM:
+            lua_pushnumber(L, event->m_fZoom);
+            *LMP_iPushV2(L) = at;
+            break;
+        default:
+            lua_pushinteger(L, 0);
+            lua_pushinteger(L, 0);
+            break;
+        }
+        return 5;
+    };
     bool consumed = false;
-    if (engine->pcall(4, 1)) {
+    if (engine->pcallPushed(push, 1)) {
         // Exactly one boolean.
         if (lua_gettop(L) == height + 1 && lua_isboolean(L, -1))
             consumed = lua_toboolean(L, -1) != 0;

@@ -4,6 +4,7 @@
 // scene proxies.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <set>
 #include <string>
@@ -13,6 +14,8 @@
 #include "model/MDL_Event.h"
 #include "model/MDL_Scene.h"
 #include "model/MDL_Viewport.h"
+#include "scripting/LMP_Allocator.h"
+#include "scripting/LMP_ScriptEngine.h"
 #include "tests/scripting/object_test_support.h"
 
 namespace {
@@ -71,6 +74,57 @@ TEST(EventArguments, EveryPostedEventReachesItsFunction)
     for (int code = 1; code <= MDL_CB_MAX; code++)
         EXPECT_EQ(posted.count(code), code == MDL_CB_UPDATE || code == MDL_CB_ASPECT_RATIO_CHANGED ? 0u : 1u) << code;
     EXPECT_FALSE(f.reported()) << f.log();
+}
+
+// An event whose arguments take memory, posted while the interpreter is at
+// its memory cap: the call fails with Lua's memory error, reported as a
+// script error is, and the player goes on to show it.
+TEST(EventArguments, AtTheMemoryCapAnEventFailsWithTheMemoryError)
+{
+    ObjectFixture f;
+    ASSERT_EQ(f.run("v = newViewport(0, 0, 1, 1) o = newObject(scene) o:setName('o') "
+                    "function keep(...) kept = {...} return true end setCallback(CB_EVENT, keep) "
+                    "v:setCallback(CB_EVENT, keep) o:setCallback(CB_MOUSE_DOWN, keep) "
+                    "scene:setCallback(CB_PRE_COLLISION, keep) scene:setCallback(CB_POST_COLLISION, keep)"),
+              "");
+    MDL_Scene *scene = f.m_poScene;
+    MDL_Object *o = scene->getObject("o");
+    ASSERT_TRUE(o != nullptr && f.m_poController->m_oViewports.m_iCount == 1);
+    UTIL_ProxyHandle &viewport = f.m_poController->m_oViewports.m_pData[0]->m_oProxyHandle;
+    LMP_ScriptEngine *engine = LMP_ScriptEngine::of(f.m_poController);
+    UTIL_EventHost *host = engine;
+
+    const MTH_Vector2D at(0.5, 0.5);
+    CTRL_ScriptEvent zoom;
+    zoom.m_iType = CTRL_ScriptEvent::ZOOM;
+    zoom.m_poZoomVector = &at;
+    zoom.m_fZoom = 1;
+    CTRL_ScriptEvent device;
+    device.m_iType = CTRL_ScriptEvent::DEVICE;
+    device.m_sData = "a message that the scripts are given as a string";
+    device.m_iLength = static_cast<int>(strlen(device.m_sData));
+    const MDL_PickEvent pick{o, MTH_Vector3D(1, 2, 3)};
+    const MDL_ContactEvent contact{MTH_Vector3D(1, 2, 3), MTH_Vector3D(0, 0, 1), 0.5, {o, nullptr, nullptr, nullptr}};
+    const struct {
+        const char *what;
+        std::function<void()> post;
+    } cases[] = {
+        {"the engine's zoom", [&] { engine->sendEvent(zoom); }},
+        {"the engine's device", [&] { engine->sendEvent(device); }},
+        {"a viewport's zoom", [&] { MDL_InputEvent<CTRL_ScriptEvent>{&zoom}.post(viewport, host); }},
+        {"a mouse down", [&] { pick.post(o->m_oProxyHandle, host, MDL_CB_MOUSE_DOWN); }},
+        {"a pre-collision", [&] { contact.ask(scene->m_oProxyHandle, host); }},
+        {"a post-collision", [&] { contact.post(scene->m_oProxyHandle, host, MDL_CB_POST_COLLISION); }},
+    };
+    for (const auto &c : cases) {
+        f.clearReport();
+        lua_gc(f.L, LUA_GCCOLLECT, 0);
+        engine->setMemoryLimit(engine->getAllocator()->getBytesInUse());
+        c.post();
+        engine->setMemoryLimit(0);
+        EXPECT_TRUE(f.reported()) << c.what;
+        EXPECT_TRUE(f.m_oLog.contains("not enough memory")) << c.what << ": " << f.log();
+    }
 }
 
 } // namespace
