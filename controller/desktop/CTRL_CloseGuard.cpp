@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <system_error>
 
 #include "controller/desktop/CTRL_Interrupt.h"
 
@@ -14,7 +15,12 @@ CTRL_CloseGuard::CTRL_CloseGuard(const char *document, double seconds) : m_bClos
              "return; stopped\n",
              document != nullptr ? document : "the document", seconds);
     CTRL_Interrupt::setClosing(true);
-    m_oWatcher = std::thread(&CTRL_CloseGuard::watch, this, seconds);
+    // Where no thread can be had (a task limit, no address space left) the
+    // close runs without a time limit; a signal still ends the player.
+    try {
+        m_oWatcher = std::thread(&CTRL_CloseGuard::watch, this, seconds);
+    } catch (const std::system_error &) {
+    }
 }
 
 CTRL_CloseGuard::~CTRL_CloseGuard()
@@ -24,7 +30,8 @@ CTRL_CloseGuard::~CTRL_CloseGuard()
         m_bClosed = true;
     }
     m_oClosed.notify_one();
-    m_oWatcher.join();
+    if (m_oWatcher.joinable())
+        m_oWatcher.join();
     CTRL_Interrupt::setClosing(false);
 }
 

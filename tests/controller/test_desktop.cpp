@@ -5,6 +5,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +15,7 @@
 
 #include <lua.hpp>
 
+#include "controller/desktop/CTRL_CloseGuard.h"
 #include "controller/desktop/CTRL_Desktop.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "tests/support/TEST_Document.h"
@@ -225,4 +227,28 @@ TEST(DesktopMemory, ScriptsGetAtMostHalfOfAProcessLimit)
         ASSERT_EQ(setrlimit(c.resource, &before), 0);
         EXPECT_EQ(cap, c.cap) << c.resource << " " << c.limit;
     }
+}
+
+// Where no thread can be started for the close's time limit (here a process
+// limit of 0 for an unprivileged user), the close runs without one instead
+// of ending the player.
+TEST(DesktopClose, ACloseWithoutAWatcherThreadStillCloses)
+{
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+        struct rlimit none = {0, 0};
+        if (setrlimit(RLIMIT_NPROC, &none) != 0)
+            _exit(4);
+        {
+            CTRL_CloseGuard guard("doc.vk", 0.1);
+        }
+        _exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
