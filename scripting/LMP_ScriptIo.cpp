@@ -16,6 +16,7 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Stream.h"
+#include "scripting/LMP_Binding.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_ScriptLibraries.h"
 
@@ -679,7 +680,7 @@ static void pushLinesIterator(lua_State *L, bool closeAtEnd)
     lua_pushboolean(L, closeAtEnd);
     for (int i = 1; i <= formats; i++)
         lua_pushvalue(L, i + 1);
-    lua_pushcclosure(L, readLineIterator, 3 + formats);
+    lua_pushcclosure(L, LMP_iGuarded<readLineIterator>, 3 + formats);
 }
 
 static int fileLines(lua_State *L)
@@ -790,15 +791,18 @@ static int fileFlushMethod(lua_State *L)
 // --- the library ---
 
 static const luaL_Reg s_aoIoFunctions[] = {
-    {"close", ioClose},     {"flush", ioFlush},   {"input", ioInput}, {"lines", ioLines},
-    {"open", ioOpen},       {"output", ioOutput}, {"popen", ioPopen}, {"read", ioRead},
-    {"tmpfile", ioTmpfile}, {"type", ioType},     {"write", ioWrite}, {nullptr, nullptr},
+    {"close", LMP_iGuarded<ioClose>}, {"flush", LMP_iGuarded<ioFlush>}, {"input", LMP_iGuarded<ioInput>},
+    {"lines", LMP_iGuarded<ioLines>}, {"open", LMP_iGuarded<ioOpen>},   {"output", LMP_iGuarded<ioOutput>},
+    {"popen", LMP_iGuarded<ioPopen>}, {"read", LMP_iGuarded<ioRead>},   {"tmpfile", LMP_iGuarded<ioTmpfile>},
+    {"type", LMP_iGuarded<ioType>},   {"write", LMP_iGuarded<ioWrite>}, {nullptr, nullptr},
 };
 
 static const luaL_Reg s_aoFileMethods[] = {
-    {"close", ioClose},           {"flush", fileFlushMethod}, {"lines", fileLines},       {"read", fileReadMethod},
-    {"seek", fileSeekMethod},     {"setvbuf", fileSetvbuf},   {"write", fileWriteMethod}, {"__gc", fileGc},
-    {"__tostring", fileToString}, {nullptr, nullptr},
+    {"close", LMP_iGuarded<ioClose>},           {"flush", LMP_iGuarded<fileFlushMethod>},
+    {"lines", LMP_iGuarded<fileLines>},         {"read", LMP_iGuarded<fileReadMethod>},
+    {"seek", LMP_iGuarded<fileSeekMethod>},     {"setvbuf", LMP_iGuarded<fileSetvbuf>},
+    {"write", LMP_iGuarded<fileWriteMethod>},   {"__gc", LMP_iGuarded<fileGc>},
+    {"__tostring", LMP_iGuarded<fileToString>}, {nullptr, nullptr},
 };
 
 static void createStandardFile(lua_State *L, CTRL_Stream *handle, const char *key, const char *field)

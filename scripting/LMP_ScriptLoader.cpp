@@ -11,6 +11,7 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Stream.h"
+#include "scripting/LMP_Binding.h"
 #include "scripting/LMP_ScriptChunk.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_ScriptLibraries.h"
@@ -306,11 +307,11 @@ static void setPath(lua_State *L, int package, const char *field, const char *va
 
 void LMP_installLoader(lua_State *L)
 {
-    lua_pushcfunction(L, loaderLoadfile);
+    lua_pushcfunction(L, LMP_iGuarded<loaderLoadfile>);
     lua_setglobal(L, "loadfile");
-    lua_pushcfunction(L, loaderDofile);
+    lua_pushcfunction(L, LMP_iGuarded<loaderDofile>);
     lua_setglobal(L, "dofile");
-    lua_pushcfunction(L, loaderLoad);
+    lua_pushcfunction(L, LMP_iGuarded<loaderLoad>);
     lua_getglobal(L, "loadstring"); // only where the library keeps it
     if (!lua_isnil(L, -1)) {
         lua_pushvalue(L, -2);
@@ -327,9 +328,9 @@ void LMP_installLoader(lua_State *L)
     int package = lua_gettop(L);
     setPath(L, package, "path", "LUA_PATH_5_2", "LUA_PATH", DEFAULT_PATH);
     setPath(L, package, "cpath", "LUA_CPATH_5_2", "LUA_CPATH", DEFAULT_NATIVE_PATH);
-    lua_pushcfunction(L, packageLoadlib);
+    lua_pushcfunction(L, LMP_iGuarded<packageLoadlib>);
     lua_setfield(L, package, "loadlib");
-    lua_pushcfunction(L, packageSearchpath);
+    lua_pushcfunction(L, LMP_iGuarded<packageSearchpath>);
     lua_setfield(L, package, "searchpath");
 
     // The searchers table is changed in place (package.loaders, where it
@@ -337,10 +338,10 @@ void LMP_installLoader(lua_State *L)
     lua_getfield(L, package, "searchers");
     if (lua_istable(L, -1)) {
         lua_pushvalue(L, package);
-        lua_pushcclosure(L, searcherLua, 1);
+        lua_pushcclosure(L, LMP_iGuarded<searcherLua>, 1);
         lua_rawseti(L, -2, 2);
         lua_pushvalue(L, package);
-        lua_pushcclosure(L, searcherNative, 1);
+        lua_pushcclosure(L, LMP_iGuarded<searcherNative>, 1);
         lua_rawseti(L, -2, 3);
         for (int i = static_cast<int>(lua_rawlen(L, -1)); i >= 4; i--) {
             lua_pushnil(L);

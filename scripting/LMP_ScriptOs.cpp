@@ -9,6 +9,7 @@
 #include <lua.hpp>
 
 #include "controller/CTRL_Stream.h"
+#include "scripting/LMP_Binding.h"
 #include "scripting/LMP_ScriptEngine.h"
 #include "scripting/LMP_ScriptLibraries.h"
 
@@ -77,8 +78,10 @@ static int osSetlocale(lua_State *L)
 }
 
 static const luaL_Reg s_aoOsFunctions[] = {
-    {"execute", osExecute}, {"exit", osExit},       {"getenv", osGetenv},       {"remove", osRemove},
-    {"rename", osRename},   {"tmpname", osTmpname}, {"setlocale", osSetlocale}, {nullptr, nullptr},
+    {"execute", LMP_iGuarded<osExecute>},     {"exit", LMP_iGuarded<osExit>},
+    {"getenv", LMP_iGuarded<osGetenv>},       {"remove", LMP_iGuarded<osRemove>},
+    {"rename", LMP_iGuarded<osRename>},       {"tmpname", LMP_iGuarded<osTmpname>},
+    {"setlocale", LMP_iGuarded<osSetlocale>}, {nullptr, nullptr},
 };
 
 void LMP_installOs(lua_State *L)
