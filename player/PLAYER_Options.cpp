@@ -229,9 +229,9 @@ void PLAYER_printUsage(FILE *out)
                  "The player ends when its last window closes.\n"
                  "\n");
     fprintf(out,
-            "A document's scripts may hold at most %g GiB (half of a lower memory limit of\n"
-            "the process, ulimit -v or -d): documents need far less (the built-in one under\n"
-            "1 MiB), and the cap stops a script that grows without end with Lua's \"not\n"
+            "A document's scripts may hold at most %g GiB, or half the process's memory limit\n"
+            "(ulimit -v or -d) where that is less: documents need far less (the built-in one\n"
+            "under 1 MiB), and the cap stops a script that grows without end with Lua's \"not\n"
             "enough memory\" error while the player still has the memory to show it. After\n"
             "the last frame the scripts' finalizers run; a close that lasts more than %g\n"
             "seconds ends the player (status 1), and a signal during it ends it at once.\n"
